@@ -1,0 +1,68 @@
+#include "app/ErrorLog.h"
+
+#include "app/ProgramState.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+
+#include <new>
+
+namespace folvane {
+
+AppError::AppError(int number, const QString &description, std::source_location where)
+    : std::runtime_error(description.toStdString()), number_(number), description_(description),
+      line_(static_cast<int>(where.line()))
+{
+}
+
+QString FormatErrorLine(int number, const QString &description, std::string_view procedure, int line,
+                        std::string_view closingPiece)
+{
+    return QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" (") + description
+           + QStringLiteral(") in procedure ") + QString::fromUtf8(procedure.data(), qsizetype(procedure.size()))
+           + QStringLiteral(" at Line No. ") + QString::number(line)
+           + QString::fromUtf8(closingPiece.data(), qsizetype(closingPiece.size()));
+}
+
+void LogError(const QString &message)
+{
+    try {
+        // Before start-up has built the storage path the folder part is empty and the line goes to
+        // "/Errors.Log", which an ordinary user cannot write: the line is then dropped.
+        QFile log(State().StorageFolderPath + QStringLiteral("/Errors.Log"));
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+            return;
+        const QLocale locale;
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString stamp = locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                              + locale.toString(now.time(), QLocale::LongFormat);
+        log.write((message + QStringLiteral("- ") + stamp + QStringLiteral("\r\n")).toUtf8());
+    } catch (...) {
+        // A failure inside the log never reaches the procedure that was logging.
+    }
+}
+
+void LogCurrentException(std::string_view procedure, std::string_view closingPiece, int fallbackLine)
+{
+    int number = ErrNo::Unknown;
+    QString description;
+    int line = fallbackLine;
+    try {
+        throw;
+    } catch (const AppError &e) {
+        number = e.number();
+        description = e.description();
+        line = e.line();
+    } catch (const std::bad_alloc &) {
+        number = ErrNo::OutOfMemory;
+        description = QStringLiteral("Out of memory");
+    } catch (const std::exception &e) {
+        description = QString::fromUtf8(e.what());
+    } catch (...) {
+        description = QStringLiteral("Unknown error");
+    }
+    LogError(FormatErrorLine(number, description, procedure, line, closingPiece));
+}
+
+}  // namespace folvane

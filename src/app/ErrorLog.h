@@ -1,0 +1,113 @@
+#pragma once
+// The one error-handling shape of the program.
+//
+// A procedure that can fail wraps its body in Guarded(); every error its statements raise (an AppError,
+// any std::exception, or anything else) is turned into one error line and appended to "Errors.Log",
+// and the procedure then leaves with whatever result it had set. Nothing is shown to the user.
+
+#include <QString>
+
+#include <exception>
+#include <source_location>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+namespace folvane {
+
+/// Error numbers of the run-time errors the program raises itself. They keep the numbers a user of the
+/// earlier program would find in an old log.
+namespace ErrNo {
+inline constexpr int InvalidProcedureCall = 5;
+inline constexpr int Overflow = 6;
+inline constexpr int OutOfMemory = 7;
+inline constexpr int SubscriptOutOfRange = 9;
+inline constexpr int TypeMismatch = 13;
+inline constexpr int FileNotFound = 53;
+inline constexpr int BadFileMode = 54;
+inline constexpr int FileAlreadyOpen = 55;
+inline constexpr int DeviceIoError = 57;
+inline constexpr int FileAlreadyExists = 58;
+inline constexpr int DiskFull = 61;
+inline constexpr int InputPastEnd = 62;
+inline constexpr int PermissionDenied = 70;
+inline constexpr int PathFileAccessError = 75;
+inline constexpr int PathNotFound = 76;
+inline constexpr int ObjectNotSet = 91;
+inline constexpr int KeyAlreadyExists = 457;
+inline constexpr int EngineFailure = 1001; ///< the PDF engine refused or failed
+inline constexpr int Unknown = 440;        ///< an error from a library with no number of its own
+}  // namespace ErrNo
+
+/// A run-time error with the number and description that go into the error line.
+class AppError : public std::runtime_error {
+public:
+    AppError(int number, const QString &description,
+             std::source_location where = std::source_location::current());
+    int number() const noexcept { return number_; }
+    const QString &description() const noexcept { return description_; }
+    /// Line of the statement that raised it; it stands for the failing statement in the error line.
+    int line() const noexcept { return line_; }
+
+private:
+    int number_;
+    QString description_;
+    int line_;
+};
+
+/// The closing piece of every unit's error line. Each unit uses its own for all its handlers.
+namespace Unit {
+inline constexpr std::string_view modMasterLayout = " of Module modMasterLayout at time";
+inline constexpr std::string_view modGetSpecialFolder = " of Module modGetSpecialFolder at time";
+inline constexpr std::string_view modGeneral = " of Module modGeneral at time";
+inline constexpr std::string_view GridColumns = " of Class Module GridColumns at time";
+inline constexpr std::string_view Settings = " of Class Module Settings at time";
+inline constexpr std::string_view TiffPdfCommands = " of Class Module TiffPdfCommands at time";
+inline constexpr std::string_view ApImgToPdf = " of Class Module ApImgToPdf at time";
+inline constexpr std::string_view ApPdfToImage = " of Class Module ApPdfToImage at time";
+inline constexpr std::string_view frmMain = " of Form frmMain at time";
+inline constexpr std::string_view frmMain_About = " of Form frmMain"; ///< mnuAbout_Click only
+inline constexpr std::string_view frmPreferences = " of Form frmPreferences at time";
+inline constexpr std::string_view frmSetOrder_ComPdf = " of Form frmSetOrder_ComPdf at time";
+inline constexpr std::string_view frmProgressDialog = " of Form frmProgressDialog at time";
+inline constexpr std::string_view frmErrorReportDialog = " of Form frmErrorReportDialog at time";
+inline constexpr std::string_view dlgSave = " of Form dlgSave";
+inline constexpr std::string_view frmAbout = " of Form frmAbout";
+inline constexpr std::string_view frmAppendPdfFile = " of Form frmAppendPdfFile";
+}  // namespace Unit
+
+/// "Error <n> (<description>) in procedure <name> at Line No. <line><closing piece>"
+QString FormatErrorLine(int number, const QString &description, std::string_view procedure, int line,
+                        std::string_view closingPiece);
+
+/// Appends message, "- ", the local date and time and CR LF to "<StorageFolderPath>/Errors.Log".
+/// Never fails: a line that cannot be written is dropped.
+void LogError(const QString &message);
+
+/// Logs the error that is being handled (call only inside a catch block).
+void LogCurrentException(std::string_view procedure, std::string_view closingPiece, int fallbackLine);
+
+/// Runs body under one error handler: an error is logged with the procedure's name and unit, and the
+/// call answers false. The body sets its own results before failing, as the caller's handler expects.
+template <class Body>
+bool Guarded(std::string_view procedure, std::string_view closingPiece, Body &&body,
+             std::source_location where = std::source_location::current()) noexcept
+{
+    try {
+        std::forward<Body>(body)();
+        return true;
+    } catch (...) {
+        LogCurrentException(procedure, closingPiece, static_cast<int>(where.line()));
+        return false;
+    }
+}
+
+/// Throws an AppError unless cond holds; the line of the check goes into the error line.
+inline void Require(bool cond, int number, const QString &description,
+                    std::source_location where = std::source_location::current())
+{
+    if (!cond)
+        throw AppError(number, description, where);
+}
+
+}  // namespace folvane

@@ -1,0 +1,43 @@
+#pragma once
+// Shared path, file and shell helpers, and the column-layout procedures.
+
+#include <QString>
+
+#include <cstdint>
+
+namespace folvane::modGeneral {
+
+/// The path with "/" appended unless it already ends with one.
+QString ValidateDir(const QString &path);
+/// Text after the last "." of the whole path; the whole path when it has none.
+QString GetFileExt(const QString &path);
+/// Last component of the path.
+QString GetFileName(const QString &path);
+/// High-order 16 bits, sign kept.
+std::int16_t HiWord(std::int32_t value);
+/// True for an existing entry that is not a folder (after following links).
+bool IsFileExist(const QString &path);
+/// True for any existing entry of that name (a file too); "/" exists.
+bool IsFolderExist(QString path);
+/// Carries out a shell verb ("open", "Open", "Explore", "Print") on a file or folder.
+void ExecuteFile(const QString &verb, const QString &file, const QString &parameters = QString(),
+                 const QString &workingFolder = QString(), std::int32_t showCommand = 1);
+
+/// Re-orders the program's column model after ColumnReOrder and applies LastGridColWidth.
+void LoadGridColumns();
+/// ColumnIndex of the column with exactly that key; 0 when none has it.
+std::int16_t GetColumnIndexByKey(const QString &key);
+
+}  // namespace folvane::modGeneral
+
+namespace folvane::modMasterLayout {
+/// The text up to its first NUL character.
+QString TrimNull(const QString &text);
+}  // namespace folvane::modMasterLayout
+
+namespace folvane::modGetSpecialFolder {
+inline constexpr std::int32_t CSIDL_DESKTOP = 0;
+inline constexpr std::int32_t CSIDL_APPDATA = 26;
+/// Path of a special folder (26 application data, 0 desktop), or an empty string.
+QString GetSpecialfolder(std::int32_t folder);
+}  // namespace folvane::modGetSpecialFolder

@@ -1,0 +1,93 @@
+#include "app/ErrorLog.h"
+
+#include "app/ProgramState.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace folvane;
+
+namespace {
+
+class ErrorLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::ClearErrorLog(); }
+};
+
+TEST_F(ErrorLogTest, LineFormatForEveryKindOfClosingPiece)
+{
+    struct Case {
+        int number;
+        QString description;
+        std::string_view procedure;
+        int line;
+        std::string_view unit;
+        QString expected;
+    } cases[] = {
+        {9, "D", "Main", 0, Unit::modMasterLayout,
+         "Error 9 (D) in procedure Main at Line No. 0 of Module modMasterLayout at time"},
+        {-2147024891, "", "cmdOK_Click", 12, Unit::dlgSave,
+         "Error -2147024891 () in procedure cmdOK_Click at Line No. 12 of Form dlgSave"},
+        {13, "Type mismatch", "mnuAbout_Click", 3, Unit::frmMain_About,
+         "Error 13 (Type mismatch) in procedure mnuAbout_Click at Line No. 3 of Form frmMain"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FormatErrorLine(c.number, c.description, c.procedure, c.line, c.unit), c.expected);
+}
+
+TEST_F(ErrorLogTest, AppendsOneStampedLinePerErrorInOrder)
+{
+    LogError(QStringLiteral("first of Form dlgSave"));
+    LogError(QStringLiteral("second"));
+    const QStringList lines = test::ErrorLogLines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("first of Form dlgSave- ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("second- "));
+    // The stamp is a date and a time.
+    EXPECT_TRUE(lines[1].contains(QRegularExpression("- .*\\d.*:\\d\\d")));
+}
+
+TEST_F(ErrorLogTest, GuardedLogsWithProcedureUnitAndThrowLineAndKeepsResult)
+{
+    int result = 0;
+    int throwLine = 0;
+    const bool ok = Guarded("LoadSettings", Unit::Settings, [&] {
+        result = 7;
+        throwLine = __LINE__ + 1;
+        throw AppError(ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(result, 7);
+    const QStringList lines = test::ErrorLogLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Error 13 (Type mismatch) in procedure LoadSettings at Line No. %1 "
+                                                   "of Class Module Settings at time- ")
+                                        .arg(throwLine)))
+        << lines[0].toStdString();
+}
+
+TEST_F(ErrorLogTest, GuardedTurnsForeignExceptionsIntoLines)
+{
+    EXPECT_FALSE(Guarded("Add", Unit::GridColumns, [] { throw std::runtime_error("boom"); }));
+    EXPECT_FALSE(Guarded("Add", Unit::GridColumns, [] { throw 42; }));
+    EXPECT_TRUE(Guarded("Add", Unit::GridColumns, [] {}));
+    const QStringList lines = test::ErrorLogLines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("Error 440 (boom) in procedure Add"));
+    EXPECT_TRUE(lines[1].startsWith("Error 440 (Unknown error) in procedure Add"));
+}
+
+TEST_F(ErrorLogTest, MissingStorageFolderDropsLinesSilently)
+{
+    const QString saved = State().StorageFolderPath;
+    State().StorageFolderPath = saved + QStringLiteral("/gone/away");
+    LogError(QStringLiteral("lost"));
+    EXPECT_FALSE(QDir(State().StorageFolderPath).exists());
+    State().StorageFolderPath = saved;
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
+}  // namespace

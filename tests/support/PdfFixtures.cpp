@@ -1,0 +1,95 @@
+#include "support/PdfFixtures.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+namespace folvane::test {
+
+QString MakePdf(const QString &path, const PdfSpec &spec)
+{
+    const QString tag = spec.tag.isEmpty() ? QFileInfo(path).completeBaseName() : spec.tag;
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
+    QPDFPageDocumentHelper pages(pdf);
+    for (int i = 1; i <= spec.pages; ++i) {
+        QPDFObjectHandle page = QPDFObjectHandle::parse(
+            "<< /Type /Page /MediaBox [0 0 612 792] /Resources << /Font << >> >> >>");
+        page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
+        const std::string text = "BT /F1 24 Tf 72 700 Td (" + (tag + QStringLiteral(" p%1").arg(i)).toStdString()
+                                 + ") Tj ET";
+        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, text));
+        pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+    }
+    QPDFWriter w(pdf, path.toLocal8Bit().constData());
+    w.setStaticID(true);
+    if (!spec.version.isEmpty())
+        w.forcePDFVersion(spec.version.toStdString());
+    if (!spec.userPassword.isEmpty() || !spec.ownerPassword.isEmpty()) {
+        const std::string user = spec.userPassword.toStdString();
+        const std::string owner = spec.ownerPassword.toStdString();
+        if (spec.rc4)
+            w.setR4EncryptionParametersInsecure(user.c_str(), owner.c_str(), true, true, true, true, true, true,
+                                                qpdf_r3p_full, true, false);
+        else
+            w.setR6EncryptionParameters(user.c_str(), owner.c_str(), true, true, true, true, true, true,
+                                        qpdf_r3p_full, true);
+    }
+    w.write();
+    return path;
+}
+
+QStringList PageMarkers(const QString &path, const QString &password)
+{
+    QStringList out;
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(path.toLocal8Bit().constData(), password.isEmpty() ? nullptr : password.toUtf8().constData());
+        static const QRegularExpression marker(QStringLiteral("\\(([^)]*)\\) Tj"));
+        for (auto &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
+            std::string data;
+            for (auto &stream : page.getPageContents()) {
+                const auto buf = stream.getStreamData(qpdf_dl_generalized);
+                data.append(reinterpret_cast<const char *>(buf->getBuffer()), buf->getSize());
+            }
+            const auto m = marker.match(QString::fromStdString(data));
+            out << (m.hasMatch() ? m.captured(1) : QString());
+        }
+    } catch (...) {
+        return {};
+    }
+    return out;
+}
+
+int QpdfPageCount(const QString &path, const QString &password)
+{
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(path.toLocal8Bit().constData(), password.isEmpty() ? nullptr : password.toUtf8().constData());
+        return static_cast<int>(pdf.getAllPages().size());
+    } catch (...) {
+        return -1;
+    }
+}
+
+QString PdfHeaderVersion(const QString &path)
+{
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(path.toLocal8Bit().constData());
+        return QString::fromStdString(pdf.getPDFVersion());
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace folvane::test

@@ -1,0 +1,108 @@
+#include "support/TestEnv.h"
+
+#include "app/ProgramState.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace folvane::test {
+
+namespace {
+std::unique_ptr<QTemporaryDir> &storage()
+{
+    static std::unique_ptr<QTemporaryDir> dir;
+    return dir;
+}
+}  // namespace
+
+void InstallTestEnvironment()
+{
+    storage() = std::make_unique<QTemporaryDir>();
+    State().StorageFolderPath = storage()->path();
+    State().StorageFolder = storage()->path() + QLatin1Char('/');
+    // A test that did not script a box must never hang on a real one.
+    SetMsgBoxAnswerer([](const MsgBoxCall &) { return MsgResult::OK; });
+    Shell::SetInterceptor([](const Shell::Request &) { return true; });
+}
+
+QString StorageFolder() { return State().StorageFolderPath; }
+
+QStringList ErrorLogLines()
+{
+    QFile f(State().StorageFolderPath + QStringLiteral("/Errors.Log"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void ClearErrorLog() { QFile::remove(State().StorageFolderPath + QStringLiteral("/Errors.Log")); }
+
+TempDir::TempDir() { EXPECT_TRUE(dir_.isValid()); }
+
+QString TempDir::createFile(const QString &rel, const QByteArray &bytes, const QDateTime &mtime) const
+{
+    const QString full = dir_.filePath(rel);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile f(full);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << full.toStdString();
+    f.write(bytes);
+    if (mtime.isValid())
+        f.setFileTime(mtime, QFileDevice::FileModificationTime);
+    f.close();
+    return full;
+}
+
+QString TempDir::createFolder(const QString &rel) const
+{
+    const QString full = dir_.filePath(rel);
+    QDir().mkpath(full);
+    return full;
+}
+
+ScriptedMsgBox::ScriptedMsgBox()
+{
+    SetMsgBoxAnswerer([this](const MsgBoxCall &call) {
+        calls_.push_back(call);
+        if (answers_.empty())
+            return MsgResult::OK;
+        const MsgResult r = answers_.front();
+        answers_.pop_front();
+        return r;
+    });
+}
+
+ScriptedMsgBox::~ScriptedMsgBox()
+{
+    SetMsgBoxAnswerer([](const MsgBoxCall &) { return MsgResult::OK; });
+}
+
+QStringList ScriptedMsgBox::texts() const
+{
+    QStringList out;
+    for (const auto &c : calls_)
+        out << c.text;
+    return out;
+}
+
+ShellRecorder::ShellRecorder()
+{
+    Shell::SetInterceptor([this](const Shell::Request &r) {
+        requests_.push_back(r);
+        return true;
+    });
+}
+
+ShellRecorder::~ShellRecorder()
+{
+    Shell::SetInterceptor([](const Shell::Request &) { return true; });
+}
+
+}  // namespace folvane::test

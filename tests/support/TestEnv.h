@@ -1,0 +1,72 @@
+#pragma once
+// Test helpers: a throw-away storage folder, a temporary folder with file helpers, a scripted
+// message box and a recorder of shell requests.
+
+#include "platform/MsgBox.h"
+#include "platform/Shell.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <vector>
+
+namespace folvane::test {
+
+/// Called once by the test main: points the storage folder at a fresh temporary folder and makes
+/// every message box answer OK (recorded) unless a test scripts it.
+void InstallTestEnvironment();
+
+/// The storage folder of this test binary (State().StorageFolderPath).
+QString StorageFolder();
+/// Lines of Errors.Log so far (without line ends); ClearErrorLog() empties it.
+QStringList ErrorLogLines();
+void ClearErrorLog();
+
+/// A temporary folder; files are created relative to it.
+class TempDir {
+public:
+    TempDir();
+    QString path() const { return dir_.path(); }
+    QString filePath(const QString &rel) const { return dir_.filePath(rel); }
+    /// Creates the file (and its folders) with the bytes; a valid mtime is set as modification time.
+    QString createFile(const QString &rel, const QByteArray &bytes = {}, const QDateTime &mtime = {}) const;
+    QString createFolder(const QString &rel) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+/// Answers message boxes from a queue (OK when the queue is empty) and records every call.
+class ScriptedMsgBox {
+public:
+    ScriptedMsgBox();
+    ~ScriptedMsgBox();
+    ScriptedMsgBox &answer(MsgResult r)
+    {
+        answers_.push_back(r);
+        return *this;
+    }
+    const std::vector<MsgBoxCall> &calls() const { return calls_; }
+    QStringList texts() const;
+
+private:
+    std::deque<MsgResult> answers_;
+    std::vector<MsgBoxCall> calls_;
+};
+
+/// Records shell requests instead of starting programs.
+class ShellRecorder {
+public:
+    ShellRecorder();
+    ~ShellRecorder();
+    const std::vector<Shell::Request> &requests() const { return requests_; }
+
+private:
+    std::vector<Shell::Request> requests_;
+};
+
+}  // namespace folvane::test
