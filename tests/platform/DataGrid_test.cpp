@@ -513,6 +513,24 @@ TEST_F(DataGridTest, EditableDecidesWhatTheUserCanChange)
     EXPECT_FALSE(view()->model()->setData(view()->model()->index(1, 1), "x", Qt::EditRole));
 }
 
+TEST_F(DataGridTest, MouseDownHandlerDecidesEditingForThePressedCell)
+{
+    // The forms open editing only when the press lands on the check-box column.
+    addRows({{"a", "1"}, {"b", "2"}});
+    QObject::connect(&grid, &DataGrid::MouseDown, [&](int button, int, float, float) {
+        grid.setEditable(button == 1 && grid.Col() == 1 ? 2 : 0);
+    });
+    grid.Select(1, 0, 1, 0);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(2, 1));
+    EXPECT_EQ(grid.Cell(flexcpChecked, 2, 1).toInt(), GridCheck::Checked); // the first click counts
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, 0));
+    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, 0));
+    EXPECT_EQ(view()->findChild<QLineEdit *>(), nullptr);
+    EXPECT_EQ(grid.Editable(), 0);
+    QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, cellCenter(2, 1));
+    EXPECT_EQ(grid.Cell(flexcpChecked, 2, 1).toInt(), GridCheck::Checked);
+}
+
 TEST_F(DataGridTest, RedrawOffDefersTheViewAndKeepsTheLayout)
 {
     grid.setColWidth(0, 2000);
