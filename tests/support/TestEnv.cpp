@@ -1,6 +1,7 @@
 #include "support/TestEnv.h"
 
 #include "app/ProgramState.h"
+#include "platform/CommonDialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +29,8 @@ void InstallTestEnvironment()
     // A test that did not script a box must never hang on a real one.
     SetMsgBoxAnswerer([](const MsgBoxCall &) { return MsgResult::OK; });
     Shell::SetInterceptor([](const Shell::Request &) { return true; });
+    // Nor on a real file box: unanswered, it counts as Cancel.
+    CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
 }
 
 QString StorageFolder() { return State().StorageFolderPath; }

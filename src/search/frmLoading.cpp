@@ -1,0 +1,52 @@
+#include "search/frmLoading.h"
+
+#include "app/ProgramState.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QTimer>
+
+namespace folvane {
+
+frmLoading::frmLoading(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      pnlStatus(new QLabel(this)),
+      Timer1(new QTimer(this))
+{
+    setWindowTitle(ProgramTitle());
+    setModal(false);
+    setFixedSize(330, 64);
+    const int left = CursorOrigin.x() + cAniCursor::DefaultCursorSize + 8;
+    pnlStatus->setGeometry(left, 12, width() - left - 12, height() - 24);
+    pnlStatus->setAlignment(Qt::AlignCenter);
+    pnlStatus->setFrameShape(QFrame::StyledPanel);
+    pnlStatus->setFrameShadow(QFrame::Sunken);
+
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &frmLoading::Timer1_Timer);
+    Timer1->start();
+
+    cursor_.LoadFromResource();
+    UpdateStatus(0);
+}
+
+void frmLoading::UpdateStatus(std::int32_t n)
+{
+    pnlStatus->setText(QStringLiteral("Please wait.Loading...files (") + QString::number(n) + QLatin1Char(')'));
+}
+
+void frmLoading::Timer1_Timer()
+{
+    cursor_.Step();
+    update(QRect(CursorOrigin, QSize(cAniCursor::DefaultCursorSize, cAniCursor::DefaultCursorSize)));
+}
+
+void frmLoading::paintEvent(QPaintEvent *)
+{
+    // Qt paints only inside paint events, so a tick asks for this repaint; drawing over the form's own
+    // background covers the previous frame just as an uncovered window is redrawn.
+    QPainter p(this);
+    cursor_.Draw(p, CursorOrigin.x(), CursorOrigin.y(), 0, 0, palette().color(backgroundRole()));
+}
+
+}  // namespace folvane

@@ -1,0 +1,39 @@
+#pragma once
+// The busy box the folder search shows while it walks a folder: a turning hourglass and the count of
+// files found so far.
+
+#include "app/cAniCursor.h"
+
+#include <QDialog>
+
+class QLabel;
+class QTimer;
+
+namespace folvane {
+
+class frmLoading : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmLoading(QWidget *owner = nullptr);
+
+    /// Shows "Please wait.Loading...files (n)", centred in the status panel.
+    void UpdateStatus(std::int32_t n);
+    /// Advances the hourglass one frame and redraws it over the previous one.
+    void Timer1_Timer();
+
+    const cAniCursor &AniCursor() const { return cursor_; }
+
+    QLabel *pnlStatus;
+    QTimer *Timer1;
+
+    /// Where the hourglass is drawn, in pixels.
+    static constexpr QPoint CursorOrigin{16, 16};
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    cAniCursor cursor_;
+};
+
+}  // namespace folvane

@@ -1,0 +1,167 @@
+#include "app/frmErrorReportDialog.h"
+
+#include "platform/CommonDialog.h"
+#include "support/RtfReader.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <vector>
+
+using namespace folvane;
+
+namespace {
+
+const QString kEquals(51, QLatin1Char('='));
+const QString kHyphens(51, QLatin1Char('-'));
+
+/// Answers the save-file box from a queue ("" = Cancel) and records every request.
+struct ScriptedSaveBox {
+    std::deque<QString> answers;
+    std::vector<CommonDialog::SaveRequest> requests;
+    ScriptedSaveBox()
+    {
+        CommonDialog::SetSaveAnswerer([this](const CommonDialog::SaveRequest &r) {
+            requests.push_back(r);
+            if (answers.empty())
+                return QString();
+            QString a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+    }
+    ~ScriptedSaveBox()
+    {
+        CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
+    }
+};
+
+QString readRtf(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("<no file>");
+    return test::ReadRtfText(f.readAll()).value_or(QStringLiteral("<not RTF>"));
+}
+
+class ErrorReportTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::ClearErrorLog(); }
+    frmErrorReportDialog dlg;
+};
+
+TEST_F(ErrorReportTest, ControlsAndCaptions)
+{
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Reporting Errors"));
+    EXPECT_EQ(dlg.cmdSave->text(), QStringLiteral("&Save"));
+    EXPECT_EQ(dlg.cmdCancel->text(), QStringLiteral("&Cancel"));
+    EXPECT_TRUE(dlg.ReportText().isEmpty());
+}
+
+TEST_F(ErrorReportTest, ReportTextByteForByte)
+{
+    dlg.AddError(QStringLiteral("Folvane Error"), QStringLiteral("Following file(s) couldn't combined"),
+                 QStringLiteral("/docs/a.pdf\r\n/docs/b.pdf\r\n"));
+    const QString first = kEquals + "\r\nFolvane Error\r\n" + kEquals + "\r\n" + kHyphens +
+                          "\r\nFollowing file(s) couldn't combined\r\n" + kHyphens +
+                          "\r\n\r\n/docs/a.pdf\r\n/docs/b.pdf\r\n\r\n\r\n";
+    EXPECT_EQ(dlg.ReportText().toStdString(), first.toStdString());
+
+    dlg.AddError(QStringLiteral("H2"), QStringLiteral("S2"), QStringLiteral("D2"));
+    const QString second = kEquals + "\r\nH2\r\n" + kEquals + "\r\n" + kHyphens + "\r\nS2\r\n" + kHyphens +
+                           "\r\n\r\nD2\r\n\r\n";
+    EXPECT_EQ(dlg.ReportText().toStdString(), (first + second).toStdString())
+        << "the second block starts right after the first";
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
+TEST_F(ErrorReportTest, SaveWritesRtfThatReadsBackAsTheReport)
+{
+    test::TempDir dir;
+    dlg.AddError(QStringLiteral("Folvane Error"), QStringLiteral("Following file(s) couldn't combined"),
+                 QStringLiteral("/home/j\u00fcrgen/{x}\\a.pdf\r\n/\u6587\u66f8/\U0001F4C4.pdf\r\n"));
+    struct Case {
+        const char *name;
+        QString file;
+    } cases[] = {
+        {"non-ASCII folder and name", QStringLiteral("B\u00e9richt \u65e5\u672c/report \u00e9.rtf")},
+        {"name without extension", QStringLiteral("plain/report")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(c.file);
+        dir.createFolder(QFileInfo(c.file).path());
+        ScriptedSaveBox box;
+        box.answers.push_back(path);
+        dlg.cmdSave_Click();
+        ASSERT_EQ(box.requests.size(), 1u);
+        EXPECT_EQ(box.requests[0].title, QStringLiteral("Save File"));
+        EXPECT_EQ(box.requests[0].filter, QStringLiteral("Rich Text Files (*.rtf)|*.rtf"));
+        EXPECT_EQ(box.requests[0].filterIndex, 1);
+        EXPECT_TRUE(box.requests[0].confirmOverwrite);
+        EXPECT_EQ(readRtf(path).toStdString(), dlg.ReportText().toStdString());
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("plain/report.rtf"))) << "no extension is added";
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
+TEST_F(ErrorReportTest, CancelSavesNothingAndSaveWorksAgain)
+{
+    test::TempDir dir;
+    dlg.AddError(QStringLiteral("H"), QStringLiteral("S"), QStringLiteral("D"));
+    const QString report = dlg.ReportText();
+    ScriptedSaveBox box;
+    box.answers = {QString(), dir.filePath("again.rtf")};
+    dlg.cmdSave_Click();
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_EQ(dlg.ReportText(), report);
+    dlg.cmdSave_Click();
+    EXPECT_EQ(readRtf(dir.filePath("again.rtf")), report);
+    EXPECT_EQ(box.requests.size(), 2u);
+}
+
+TEST_F(ErrorReportTest, FailedSaveIsLoggedAndLeavesTheDialogOpen)
+{
+    test::TempDir dir;
+    dlg.show();
+    dlg.AddError(QStringLiteral("H"), QStringLiteral("S"), QStringLiteral("D"));
+    ScriptedSaveBox box;
+    box.answers.push_back(dir.filePath("no such folder/r.rtf"));
+    dlg.cmdSave_Click();
+    const QStringList log = test::ErrorLogLines();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith("Error 75 (")) << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(" in procedure cmdSave_Click at Line No. ")) << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(" of Form frmErrorReportDialog at time- ")) << log[0].toStdString();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no partial file";
+}
+
+TEST_F(ErrorReportTest, CancelClosesWithoutSaving)
+{
+    ScriptedSaveBox box;
+    dlg.show();
+    dlg.cmdCancel_Click();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(box.requests.empty());
+}
+
+TEST(CommonDialogTest, FilterBecomesQtNameFilters)
+{
+    struct Case {
+        QString in, out;
+    } cases[] = {
+        {"Rich Text Files (*.rtf)|*.rtf", "Rich Text Files (*.rtf)"},
+        {"Text|*.txt|All|*.txt;*.csv", "Text (*.txt);;All (*.txt *.csv)"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CommonDialog::ToQtFilters(c.in), c.out);
+}
+
+}  // namespace
