@@ -158,13 +158,13 @@ void LoadGridColumns()
         st.ColumnOrder = SplitList(st.objSettings->ColumnReOrder());
         const QStringList widths = SplitList(st.objSettings->LastGridColWidth());
 
-        const int last = static_cast<int>(st.ColumnOrder.size()) - 1;
         QSet<QString> placed; // keys compare without regard to case
-        for (int i = 0; i <= last; ++i) {
+        for (int i = 0; i < static_cast<int>(st.ColumnOrder.size()); ++i) {
             const GridColumns::Ptr column = model.Item(TrimSpaces(st.ColumnOrder[i]));
             if (!column)
                 continue;
-            // A key named again would pull its column away from the place its first entry gave it.
+            // A key named again would pull its column away from the place its first entry gave it: it
+            // is skipped like a key that names no column, and its position still counts.
             const QString folded = column->ColumnKey.toCaseFolded();
             if (placed.contains(folded))
                 continue;
@@ -177,9 +177,11 @@ void LoadGridColumns()
                 column->ColumnWidth = 250;
             else if (const std::optional<float> w = SavedWidth(widths, i))
                 column->ColumnWidth = *w;
-            // Past the end of the model (an order list longer than the model) the column goes last,
-            // so it is never dropped for want of a place to be inserted before.
-            const bool atEnd = i == last || i + 1 > model.Count();
+            // The column goes before position i + 1, or last where there is no such position. For a
+            // list naming every column once that is exactly "last entry at the end"; a longer list
+            // then never drops a column for want of a place, and a shorter one moves its last entry
+            // to its place rather than to the end.
+            const bool atEnd = i + 1 > model.Count();
             model.Add(column->ColumnKey, column->ColumnWidth, static_cast<std::int16_t>(i), column->ColumnName,
                       column->ColumnDatatype, column->ColumnKey,
                       atEnd ? std::nullopt : std::optional<ColumnRef>(i + 1));
