@@ -43,26 +43,25 @@ void LogError(const QString &message)
     }
 }
 
-void LogCurrentException(std::string_view procedure, std::string_view closingPiece, int fallbackLine)
+ErrorInfo CurrentErrorInfo(int fallbackLine)
 {
-    int number = ErrNo::Unknown;
-    QString description;
-    int line = fallbackLine;
     try {
         throw;
     } catch (const AppError &e) {
-        number = e.number();
-        description = e.description();
-        line = e.line();
+        return {e.number(), e.description(), e.line()};
     } catch (const std::bad_alloc &) {
-        number = ErrNo::OutOfMemory;
-        description = QStringLiteral("Out of memory");
+        return {ErrNo::OutOfMemory, QStringLiteral("Out of memory"), fallbackLine};
     } catch (const std::exception &e) {
-        description = QString::fromUtf8(e.what());
+        return {ErrNo::Unknown, QString::fromUtf8(e.what()), fallbackLine};
     } catch (...) {
-        description = QStringLiteral("Unknown error");
+        return {ErrNo::Unknown, QStringLiteral("Unknown error"), fallbackLine};
     }
-    LogError(FormatErrorLine(number, description, procedure, line, closingPiece));
+}
+
+void LogCurrentException(std::string_view procedure, std::string_view closingPiece, int fallbackLine)
+{
+    const ErrorInfo e = CurrentErrorInfo(fallbackLine);
+    LogError(FormatErrorLine(e.number, e.description, procedure, e.line, closingPiece));
 }
 
 }  // namespace folvane

@@ -84,6 +84,14 @@ QString FormatErrorLine(int number, const QString &description, std::string_view
 /// Never fails: a line that cannot be written is dropped.
 void LogError(const QString &message);
 
+/// Number, description and line of the error that is being handled (call only inside a catch block).
+struct ErrorInfo {
+    int number;
+    QString description;
+    int line;
+};
+ErrorInfo CurrentErrorInfo(int fallbackLine = 0);
+
 /// Logs the error that is being handled (call only inside a catch block).
 void LogCurrentException(std::string_view procedure, std::string_view closingPiece, int fallbackLine);
 

@@ -3,7 +3,10 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <cstdint>
+#include <optional>
 
 namespace folvane::modGeneral {
 
@@ -22,6 +25,14 @@ bool IsFolderExist(QString path);
 /// Carries out a shell verb ("open", "Open", "Explore", "Print") on a file or folder.
 void ExecuteFile(const QString &verb, const QString &file, const QString &parameters = QString(),
                  const QString &workingFolder = QString(), std::int32_t showCommand = 1);
+
+/// Splits a saved list at sep. An empty text is a list of no entries, not of one empty entry.
+QStringList SplitList(const QString &text, QChar sep = QLatin1Char(','));
+/// The number a stored text spells: spaces around an optional sign, digits with an optional
+/// fraction and exponent ("12", " 1.5e3 "). Empty for anything else, infinities included.
+std::optional<double> TextToNumber(const QString &text);
+/// Rounds to the nearest whole number, halves to the even neighbour.
+double RoundHalfEven(double value);
 
 /// Re-orders the program's column model after ColumnReOrder and applies LastGridColWidth.
 void LoadGridColumns();

@@ -11,6 +11,9 @@
 
 #include <memory>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace folvane::test {
 
 namespace {
@@ -106,6 +109,44 @@ ShellRecorder::ShellRecorder()
 ShellRecorder::~ShellRecorder()
 {
     Shell::SetInterceptor([](const Shell::Request &) { return true; });
+}
+
+ScopedEnv::ScopedEnv(const char *name, const std::optional<QString> &value) : name_(name)
+{
+    if (qEnvironmentVariableIsSet(name))
+        saved_ = qgetenv(name);
+    if (value)
+        qputenv(name, value->toUtf8());
+    else
+        qunsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (saved_)
+        qputenv(name_.constData(), *saved_);
+    else
+        qunsetenv(name_.constData());
+}
+
+DiskFullAfter::DiskFullAfter(long long bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    savedLimit_ = limit.rlim_cur;
+    // Past the limit write() fails with EFBIG instead of the process being killed.
+    savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+DiskFullAfter::~DiskFullAfter()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(savedLimit_);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, savedHandler_);
 }
 
 }  // namespace folvane::test

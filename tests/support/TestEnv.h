@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace folvane::test {
@@ -67,6 +68,33 @@ public:
 
 private:
     std::vector<Shell::Request> requests_;
+};
+
+/// Sets (or, with nullopt, unsets) an environment variable for the object's lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::optional<QString> &value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    QByteArray name_;
+    std::optional<QByteArray> saved_;
+};
+
+/// Makes every write that would take a file past `bytes` fail, as on a full disk (also for root,
+/// whom folder permissions do not stop). Undone when the object goes.
+class DiskFullAfter {
+public:
+    explicit DiskFullAfter(long long bytes);
+    ~DiskFullAfter();
+    DiskFullAfter(const DiskFullAfter &) = delete;
+    DiskFullAfter &operator=(const DiskFullAfter &) = delete;
+
+private:
+    unsigned long long savedLimit_;
+    void (*savedHandler_)(int);
 };
 
 }  // namespace folvane::test
