@@ -1,0 +1,52 @@
+#include "platform/FolderTree.h"
+
+#include <QDir>
+#include <QFileIconProvider>
+#include <QFileSystemModel>
+#include <QHeaderView>
+
+namespace folvane {
+
+FolderTree::FolderTree(QWidget *parent) : QTreeView(parent), model_(new QFileSystemModel(this))
+{
+    // Qt 6 shows no icons without a provider.
+    model_->setIconProvider(new QFileIconProvider);
+    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::Drives);
+    model_->setReadOnly(true);
+    model_->setRootPath(QDir::rootPath());
+    setModel(model_);
+    for (int c = 1; c < model_->columnCount(); ++c)
+        hideColumn(c);
+    header()->hide();
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setAnimated(false);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current, const QModelIndex &) { onCurrentChanged(current); });
+}
+
+void FolderTree::setSelectedPath(const QString &path)
+{
+    selectedPath_ = path;
+    const QModelIndex index = model_->index(QDir::cleanPath(path));
+    const bool changes = index.isValid() && index != currentIndex();
+    if (index.isValid()) {
+        settingPath_ = true;
+        setCurrentIndex(index);
+        settingPath_ = false;
+        expand(index);
+        scrollTo(index);
+    }
+    // Choosing the folder that is already selected, or one the tree cannot show, still counts as a
+    // selection: the program relies on the event to start its search.
+    if (!changes)
+        emit FolderSelected();
+}
+
+void FolderTree::onCurrentChanged(const QModelIndex &current)
+{
+    if (!settingPath_)
+        selectedPath_ = model_->filePath(current);
+    emit FolderSelected();
+}
+
+}  // namespace folvane
