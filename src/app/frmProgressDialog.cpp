@@ -49,6 +49,12 @@ void frmProgressDialog::Unload()
     done(QDialog::Accepted);
 }
 
+void frmProgressDialog::UnloadWhenFull()
+{
+    if (BarFull())
+        Unload();
+}
+
 void frmProgressDialog::Timer1_Timer()
 {
     Guarded("Timer1_Timer", Unit::frmProgressDialog, [&] {
@@ -61,29 +67,10 @@ void frmProgressDialog::Timer1_Timer()
     });
 }
 
-void frmProgressDialog::Form_MouseDown()
-{
-    if (BarFull())
-        Unload();
-}
-
-void frmProgressDialog::Form_MouseMove()
-{
-    if (BarFull())
-        Unload();
-}
-
-void frmProgressDialog::Label1_MouseDown()
-{
-    if (BarFull())
-        Unload();
-}
-
-void frmProgressDialog::ProgressBar1_MouseEvent()
-{
-    if (BarFull())
-        Unload();
-}
+void frmProgressDialog::Form_MouseDown() { UnloadWhenFull(); }
+void frmProgressDialog::Form_MouseMove() { UnloadWhenFull(); }
+void frmProgressDialog::Label1_MouseDown() { UnloadWhenFull(); }
+void frmProgressDialog::ProgressBar1_MouseEvent() { UnloadWhenFull(); }
 
 void frmProgressDialog::mousePressEvent(QMouseEvent *event)
 {

@@ -36,6 +36,7 @@ protected:
 private:
     bool BarFull() const;
     void Unload();
+    void UnloadWhenFull();
 };
 
 }  // namespace folvane
