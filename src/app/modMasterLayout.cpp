@@ -1,22 +1,176 @@
 #include "app/modMasterLayout.h"
 
+#include "app/ErrorLog.h"
+#include "app/FrmVistaErrDlg.h"
+#include "app/GridColumns.h"
+#include "app/MainWindowFactory.h"
 #include "app/ProgramState.h"
+#include "app/Settings.h"
+#include "app/frmProgressDialog.h"
+#include "app/modGeneral.h"
+#include "platform/MsgBox.h"
+#include "platform/PageCounters.h"
+#include "platform/PropertyBag.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
 
+#include <cmath>
+#include <limits>
+
 namespace folvane::modMasterLayout {
+
+namespace {
+
+/// The folder part of a path as text: "/docs/a.pdf" gives "/docs", "/a.pdf" gives "/", and a bare
+/// name gives "". A trailing separator does not count.
+QString ParentFolderName(const QString &path)
+{
+    qsizetype end = path.size();
+    while (end > 1 && path[end - 1] == QLatin1Char('/'))
+        --end;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'), end - 1);
+    if (slash < 0)
+        return QString();
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+/// The saved widths by position, when there is one for every column. A piece that is not a number
+/// would end the start-up at every run: it keeps its built-in width and leaves a line in the log.
+void ApplySavedWidths()
+{
+    ProgramState &st = State();
+    st.ColumnWidths = modGeneral::SplitList(st.objSettings->LastGridColWidth());
+    GridColumns &model = *st.objGridColumns;
+    if (st.ColumnWidths.size() != model.Count())
+        return;
+    for (int i = 1; i <= model.Count(); ++i) {
+        Guarded("Main", Unit::modMasterLayout, [&] {
+            const std::optional<double> width = modGeneral::TextToNumber(st.ColumnWidths[i - 1]);
+            Require(width.has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+            Require(std::abs(*width) <= std::numeric_limits<float>::max(), ErrNo::Overflow, QStringLiteral("Overflow"));
+            model.Item(i)->ColumnWidth = static_cast<float>(*width);
+        });
+    }
+}
+
+}  // namespace
 
 QString CommandLineText(const QStringList &arguments) { return arguments.join(QLatin1Char('|')); }
 
 int RunProgram(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(ProgramTitle());
-    window.resize(900, 600);
-    window.show();
+    if (!Main(CommandLineText(QCoreApplication::arguments().mid(1))))
+        return 0;
     return app.exec();
+}
+
+bool Main(const QString &commandLine)
+{
+    bool shown = false;
+    Guarded("Main", Unit::modMasterLayout, [&] {
+        ProgramState &st = State();
+        if (!commandLine.isEmpty())
+            ValidateCmdLine(commandLine);
+        if (!InitStorageFolder())
+            return;
+        st.StorageFolder = modGeneral::ValidateDir(st.StorageFolderPath);
+
+        if (IsWindowsVista() && !TestWriteAccess(st.StorageFolder + QStringLiteral("Testtemp.sys"))) {
+            FrmVistaErrDlg dialog;
+            dialog.exec();
+            return;
+        }
+
+        st.objSettings = std::make_unique<Settings>();
+        if (!st.objSettings->LoadSettings()) {
+            {
+                frmProgressDialog firstRun;
+                firstRun.exec();
+            }
+            st.objSettings->LoadDefaultSettings();
+        }
+
+        st.objGridColumns = std::make_unique<GridColumns>();
+        AddDefaultResultColumns(*st.objGridColumns);
+        ApplySavedWidths();
+
+        st.FilterPatterns[0] = QStringLiteral("*.pdf");
+
+        st.PdfCounter = std::make_unique<PdfPageCounter>();
+        st.TiffCounter = std::make_unique<TiffPageCounter>();
+
+        CreateMainWindow()->show();
+        shown = true;
+    });
+    return shown;
+}
+
+bool ValidateCmdLine(const QString &cmd)
+{
+    bool result = false;
+    Guarded("ValidateCmdLine", Unit::modMasterLayout, [&] {
+        // The pieces are taken as they stand; the main window matches them against its rows.
+        const QStringList pieces = cmd.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+        const QString folder = ParentFolderName(pieces.first());
+        if (modGeneral::IsFolderExist(folder)) {
+            State().CmdLineFolder = folder;
+            State().CmdLineFiles = pieces;
+            result = true;
+        }
+    });
+    return result;
+}
+
+bool InitStorageFolder()
+{
+    const QString appData = modGetSpecialFolder::GetSpecialfolder(modGetSpecialFolder::CSIDL_APPDATA);
+    // Without a data folder the path would fall back to a folder under "/", which is not the user's
+    // to write: that counts as a path that cannot be built.
+    if (appData.isEmpty()) {
+        MsgBox(QStringLiteral("Unable to get file storage folder path"), MsgButtons::OK, MsgIcon::Critical,
+               ProgramTitle());
+        return false;
+    }
+    State().StorageFolderPath = QDir::cleanPath(appData + QLatin1Char('/') + CompanyName() + QLatin1Char('/') + ProgramTitle());
+    return CreateFolderPath(State().StorageFolderPath);
+}
+
+bool TestWriteAccess(const QString &probePath)
+{
+    // Only a regular file (or none) is opened: a pipe of that name would block the start-up.
+    const QFileInfo existing(probePath);
+    if ((existing.exists() || existing.isSymLink()) && !existing.isFile())
+        return false;
+    PropertyBag bag;
+    bag.WriteProperty(QStringLiteral("ID"), QStringLiteral("test"));
+    const QByteArray block = bag.Contents();
+
+    QFile probe(probePath);
+    if (!probe.open(QIODevice::WriteOnly))
+        return false;
+    const bool written = probe.write(block) == block.size() && probe.flush();
+    probe.close();
+    const bool deleted = QFile::remove(probePath);
+    return written && deleted;
+}
+
+bool IsWindowsVista()
+{
+    // The write check is worth its cost on every system this port runs on.
+    return true;
+}
+
+bool CreateFolderPath(const QString &folder) { return MakeFolderPath(folder); }
+
+bool MakeFolderPath(const QString &folder)
+{
+    // An existing folder counts as made.
+    return QDir().mkpath(modGeneral::ValidateDir(folder));
 }
 
 }  // namespace folvane::modMasterLayout

@@ -1,0 +1,432 @@
+#include "app/modMasterLayout.h"
+
+#include "app/FrmVistaErrDlg.h"
+#include "app/GridColumns.h"
+#include "app/ProgramState.h"
+#include "app/Settings.h"
+#include "app/frmProgressDialog.h"
+#include "platform/PageCounters.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMainWindow>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace folvane;
+using namespace folvane::modMasterLayout;
+
+namespace {
+
+/// Watches the modal windows that start-up opens: records each one and closes the access-rights
+/// window with its button, as a user would. The first-run box closes itself.
+class ModalWatcher {
+public:
+    struct Seen {
+        QString className;
+        QString title;
+        QString label;
+    };
+    ModalWatcher()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget *w = QApplication::activeModalWidget();
+            if (!w || w == last_)
+                return;
+            last_ = w;
+            if (auto *vista = qobject_cast<FrmVistaErrDlg *>(w)) {
+                seen_.push_back({"FrmVistaErrDlg", w->windowTitle(), vista->Label1->text()});
+                vista->OKButton->click();
+            } else if (auto *box = qobject_cast<frmProgressDialog *>(w)) {
+                seen_.push_back({"frmProgressDialog", w->windowTitle(), box->Label1->text()});
+            } else {
+                seen_.push_back({w->metaObject()->className(), w->windowTitle(), {}});
+            }
+        });
+        timer_.start(2);
+    }
+    const std::vector<Seen> &seen() const { return seen_; }
+
+private:
+    QTimer timer_;
+    QWidget *last_ = nullptr;
+    std::vector<Seen> seen_;
+};
+
+QMainWindow *MainWindow()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *m = qobject_cast<QMainWindow *>(w); m && m->isVisible())
+            return m;
+    return nullptr;
+}
+
+const QList<float> kBuiltInWidths{1800, 250, 700, 1800, 1000, 1400, 1400, 1400};
+
+class StartupTest : public ::testing::Test {
+protected:
+    StartupTest() : dataHome("XDG_DATA_HOME", data.path()) {}
+
+    void SetUp() override
+    {
+        savedPath = State().StorageFolderPath;
+        savedFolder = State().StorageFolder;
+        ResetState();
+    }
+    void TearDown() override
+    {
+        CloseMainWindows();
+        ResetState();
+        State().StorageFolderPath = savedPath;
+        State().StorageFolder = savedFolder;
+    }
+    static void CloseMainWindows()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<QMainWindow *>(w))
+                delete w;
+    }
+    static void ResetState()
+    {
+        ProgramState &st = State();
+        st.objSettings.reset();
+        st.objGridColumns.reset();
+        st.PdfCounter.reset();
+        st.TiffCounter.reset();
+        st.CmdLineFolder.clear();
+        st.CmdLineFiles.clear();
+        st.ColumnWidths.clear();
+        st.FilterPatterns[0].clear();
+    }
+
+    QString Storage() const { return data.path() + "/Quorrel Technologies/Folvane 1.1"; }
+    QString SettingsFile() const { return Storage() + "/Settings/settings.ini"; }
+    /// A settings file as an earlier run left it: the defaults with some changes.
+    void SaveEarlierRun(const std::function<void(Settings &)> &change)
+    {
+        QDir().mkpath(Storage());
+        State().StorageFolderPath = Storage();
+        Settings earlier;
+        earlier.LoadDefaultSettings();
+        change(earlier);
+    }
+    static QList<float> Widths()
+    {
+        QList<float> widths;
+        for (const GridColumns::Ptr &c : *State().objGridColumns)
+            widths << c->ColumnWidth;
+        return widths;
+    }
+    /// Start-up ended without a main window and without having written settings.
+    void ExpectEndedEarly()
+    {
+        EXPECT_EQ(MainWindow(), nullptr);
+        EXPECT_FALSE(State().objSettings);
+        EXPECT_FALSE(QFile::exists(SettingsFile()));
+    }
+
+    test::TempDir data;
+    test::ScopedEnv dataHome;
+    QString savedPath, savedFolder;
+};
+
+TEST_F(StartupTest, FirstRunShowsTheBoxWritesTheDefaultsAndOpensTheMainWindow)
+{
+    ModalWatcher watcher;
+    test::ScriptedMsgBox boxes;
+    ASSERT_TRUE(Main(""));
+
+    ASSERT_EQ(watcher.seen().size(), 1u);
+    EXPECT_EQ(watcher.seen()[0].className, "frmProgressDialog");
+    EXPECT_EQ(watcher.seen()[0].title, "Folvane 1.1");
+    EXPECT_TRUE(boxes.calls().empty());
+
+    const ProgramState &st = State();
+    EXPECT_EQ(st.StorageFolderPath, Storage());
+    EXPECT_EQ(st.StorageFolder, Storage() + "/");
+    EXPECT_TRUE(st.CmdLineFolder.isEmpty());
+    EXPECT_TRUE(st.CmdLineFiles.isEmpty());
+    Settings written;
+    ASSERT_TRUE(written.LoadSettings());
+    EXPECT_EQ(written.StartupFolder(), QDir::homePath());
+    EXPECT_EQ(st.objSettings->LastGridColWidth(), written.LastGridColWidth());
+    // The default width list has eight pieces, so it replaces the built-in widths.
+    EXPECT_EQ(Widths(), (QList<float>{1800, 250, 700, 1800, 1000, 1400, 2000, 2000}));
+    EXPECT_EQ(st.ColumnWidths.size(), 8);
+    EXPECT_EQ(st.FilterPatterns[0], "*.pdf");
+    EXPECT_TRUE(st.PdfCounter);
+    EXPECT_TRUE(st.TiffCounter);
+    ASSERT_NE(MainWindow(), nullptr);
+    EXPECT_EQ(MainWindow()->windowTitle(), "Folvane 1.1");
+    // Start-up wrote only the settings: the probe file is gone and nothing was logged.
+    EXPECT_EQ(QDir(Storage()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"Settings"});
+}
+
+TEST_F(StartupTest, WithSettingsTheyAreLoadedWithoutTheFirstRunBox)
+{
+    SaveEarlierRun([](Settings &s) {
+        s.setStartupFolder("/srv/docs");
+        s.setLastGridColWidth("10,20,30,40,50,60,70,80");
+    });
+    ModalWatcher watcher;
+    ASSERT_TRUE(Main(""));
+    EXPECT_TRUE(watcher.seen().empty());
+    EXPECT_EQ(State().objSettings->StartupFolder(), "/srv/docs");
+    EXPECT_EQ(Widths(), (QList<float>{10, 20, 30, 40, 50, 60, 70, 80}));
+    EXPECT_NE(MainWindow(), nullptr);
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
+TEST_F(StartupTest, DamagedSettingsAreLoggedAndReplacedByTheDefaults)
+{
+    QDir().mkpath(Storage() + "/Settings");
+    QFile f(SettingsFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\x11\x20\x01\x00\xff\xff\xff\x7f\x00\x00\x00\x00 damaged", 20);
+    f.close();
+
+    ModalWatcher watcher;
+    ASSERT_TRUE(Main(""));
+    ASSERT_EQ(watcher.seen().size(), 1u);
+    EXPECT_EQ(watcher.seen()[0].className, "frmProgressDialog");
+    Settings written;
+    ASSERT_TRUE(written.LoadSettings());
+    EXPECT_EQ(written.ColumnVisibility(), "1,1,1,1,1,1,1,1");
+    const QStringList lines = test::ErrorLogLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains("in procedure LoadSettings at Line No. "));
+    EXPECT_NE(MainWindow(), nullptr);
+}
+
+TEST_F(StartupTest, SavedWidthsApplyByPositionOnlyWhenEveryColumnHasOne)
+{
+    struct Case {
+        const char *widths;
+        QList<float> expected;
+        int logLines;
+    } cases[] = {
+        {"1,2,3,4,5,6,7", kBuiltInWidths, 0},
+        {"1,2,3,4,5,6,7,8,9", kBuiltInWidths, 0},
+        {"", kBuiltInWidths, 0},
+        {" 1.5 ,2,3,4,5,6,7,8", {1.5, 2, 3, 4, 5, 6, 7, 8}, 0},
+        // A piece that is not a number keeps its built-in width; start-up goes on.
+        {"1,2,abc,4,5,,7,8", {1, 2, 700, 4, 5, 1400, 7, 8}, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.widths);
+        CloseMainWindows();
+        ResetState();
+        QDir(Storage()).removeRecursively();
+        SaveEarlierRun([&](Settings &s) { s.setLastGridColWidth(c.widths); });
+        ASSERT_TRUE(Main(""));
+        EXPECT_EQ(Widths(), c.expected);
+        const QStringList lines = test::ErrorLogLines();
+        ASSERT_EQ(lines.size(), c.logLines);
+        for (const QString &line : lines) {
+            EXPECT_TRUE(line.startsWith("Error 13 (Type mismatch) in procedure Main at Line No. "));
+            EXPECT_TRUE(line.contains(" of Module modMasterLayout at time- "));
+        }
+        EXPECT_NE(MainWindow(), nullptr);
+    }
+}
+
+TEST_F(StartupTest, AStorageFolderThatCannotBeWrittenShowsTheAccessRightsWindowAndEnds)
+{
+    struct Case {
+        const char *what;
+        std::function<std::shared_ptr<void>()> arrange; // undone when the result goes
+    } cases[] = {
+        {"disk full", [] { return std::make_shared<test::DiskFullAfter>(0); }},
+        {"probe name taken by a folder",
+         [this] {
+             QDir().mkpath(Storage() + "/Testtemp.sys");
+             return std::shared_ptr<void>();
+         }},
+        {"read-only folder",
+         [this]() -> std::shared_ptr<void> {
+             QDir().mkpath(Storage());
+             chmod(Storage().toUtf8().constData(), 0555);
+             return std::shared_ptr<void>(nullptr, [this](void *) { chmod(Storage().toUtf8().constData(), 0755); });
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (geteuid() == 0 && std::string_view(c.what) == "read-only folder")
+            continue; // folder permissions do not stop root
+        QDir(Storage()).removeRecursively();
+        ModalWatcher watcher;
+        bool shown = true;
+        {
+            const auto arranged = c.arrange();
+            shown = Main("");
+        }
+        EXPECT_FALSE(shown);
+        ASSERT_EQ(watcher.seen().size(), 1u);
+        EXPECT_EQ(watcher.seen()[0].className, "FrmVistaErrDlg");
+        EXPECT_EQ(watcher.seen()[0].title, "Folvane 1.1");
+        EXPECT_EQ(watcher.seen()[0].label,
+                  "Needed Admin Permission :Cann't run without adminstrator rights in Vista\"");
+        ExpectEndedEarly();
+        EXPECT_FALSE(QFileInfo(Storage() + "/Testtemp.sys").isFile());
+    }
+}
+
+TEST_F(StartupTest, AStorageFolderThatCannotBeCreatedEndsSilently)
+{
+    const QString file = data.createFile("not-a-folder", "x");
+    test::ScopedEnv blocked("XDG_DATA_HOME", file);
+    test::ScriptedMsgBox boxes;
+    ModalWatcher watcher;
+    EXPECT_FALSE(Main(""));
+    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_TRUE(watcher.seen().empty());
+    EXPECT_EQ(MainWindow(), nullptr);
+    EXPECT_FALSE(State().objSettings);
+}
+
+TEST_F(StartupTest, WithoutADataFolderThePathCannotBeBuilt)
+{
+    test::ScopedEnv noData("XDG_DATA_HOME", std::nullopt);
+    test::ScopedEnv noHome("HOME", std::nullopt);
+    test::ScriptedMsgBox boxes;
+    EXPECT_FALSE(Main(""));
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].text, "Unable to get file storage folder path");
+    EXPECT_EQ(boxes.calls()[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(boxes.calls()[0].buttons, MsgButtons::OK);
+    EXPECT_EQ(boxes.calls()[0].title, "Folvane 1.1");
+    EXPECT_EQ(MainWindow(), nullptr);
+    EXPECT_FALSE(State().objSettings);
+}
+
+TEST_F(StartupTest, ARunTimeErrorInMainIsLoggedAndEndsWithoutAWindow)
+{
+    // A file where the "Settings" folder belongs: the settings load cannot make its folder.
+    QDir().mkpath(Storage());
+    data.createFile("Quorrel Technologies/Folvane 1.1/Settings", "x");
+    ModalWatcher watcher;
+    EXPECT_FALSE(Main(""));
+    EXPECT_TRUE(watcher.seen().empty());
+    EXPECT_EQ(MainWindow(), nullptr);
+    const QStringList lines = test::ErrorLogLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith("Error 76 (Path not found: ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(") in procedure Main at Line No. "));
+    EXPECT_TRUE(lines[0].contains(" of Module modMasterLayout at time- "));
+}
+
+TEST_F(StartupTest, TheCommandLineNamesTheStartFolderAndTheFiles)
+{
+    const QString docs = data.createFolder("docs");
+    ASSERT_TRUE(Main(docs + "/a.pdf|" + docs + "/b c.pdf"));
+    EXPECT_EQ(State().CmdLineFolder, docs);
+    EXPECT_EQ(State().CmdLineFiles, (QStringList{docs + "/a.pdf", docs + "/b c.pdf"}));
+}
+
+TEST_F(StartupTest, ValidateCmdLineTakesTheFirstPathsFolder)
+{
+    const QString docs = data.createFolder("docs");
+    struct Case {
+        QString cmd;
+        bool result;
+        QString folder;
+        QStringList files;
+    } cases[] = {
+        {docs + "/a.pdf|" + docs + "/b.pdf", true, docs, {docs + "/a.pdf", docs + "/b.pdf"}},
+        {docs + "/a b.pdf", true, docs, {docs + "/a b.pdf"}},
+        {docs + "/a.pdf||", true, docs, {docs + "/a.pdf", "", ""}},
+        {docs + "/sub/", true, docs, {docs + "/sub/"}},
+        {"/a.pdf", true, "/", {"/a.pdf"}},
+        {"\"" + docs + "/a.pdf\"", false, "", {}},
+        {"a.pdf|" + docs + "/b.pdf", false, "", {}},
+        {docs + "/missing/a.pdf", false, "", {}},
+        {"|" + docs + "/a.pdf", false, "", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.cmd.toStdString());
+        ResetState();
+        EXPECT_EQ(ValidateCmdLine(c.cmd), c.result);
+        EXPECT_EQ(State().CmdLineFolder, c.folder);
+        EXPECT_EQ(State().CmdLineFiles, c.files);
+    }
+    EXPECT_EQ(CommandLineText({"/d/a.pdf", "/d/b c.pdf"}), "/d/a.pdf|/d/b c.pdf");
+    EXPECT_EQ(CommandLineText({"/d/a.pdf|/d/b.pdf"}), "/d/a.pdf|/d/b.pdf");
+    EXPECT_EQ(CommandLineText({}), "");
+}
+
+TEST_F(StartupTest, WriteCheckAndFolderCreation)
+{
+    EXPECT_TRUE(IsWindowsVista());
+    const QString probe = data.filePath("Testtemp.sys");
+    EXPECT_TRUE(TestWriteAccess(probe));
+    EXPECT_FALSE(QFile::exists(probe));
+    data.createFile("Testtemp.sys", QByteArray(5000, 'o')); // a left-over probe is replaced and removed
+    EXPECT_TRUE(TestWriteAccess(probe));
+    EXPECT_FALSE(QFile::exists(probe));
+    // A pipe of that name is never opened, so the check cannot block.
+    ASSERT_EQ(mkfifo(probe.toUtf8().constData(), 0644), 0);
+    EXPECT_FALSE(TestWriteAccess(probe));
+    EXPECT_FALSE(TestWriteAccess(data.filePath("no/such/folder/Testtemp.sys")));
+
+    EXPECT_TRUE(CreateFolderPath(data.filePath("a/b/c")));
+    EXPECT_TRUE(QDir(data.filePath("a/b/c")).exists());
+    EXPECT_TRUE(CreateFolderPath(data.filePath("a/b/c/")));
+    data.createFile("file", "x");
+    EXPECT_FALSE(CreateFolderPath(data.filePath("file/sub")));
+}
+
+// The real program, as a user starts it.
+class ProgramTest : public ::testing::Test {
+protected:
+    QProcessEnvironment Environment(const QString &dataHome) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", dataHome);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        return env;
+    }
+};
+
+TEST_F(ProgramTest, FirstRunWritesTheSettingsAndKeepsRunningWithItsWindow)
+{
+    test::TempDir data;
+    QProcess program;
+    program.setProcessEnvironment(Environment(data.path()));
+    program.start(FOLVANE_EXE, {data.path() + "/a.pdf"});
+    ASSERT_TRUE(program.waitForStarted());
+    const QString settings = data.path() + "/Quorrel Technologies/Folvane 1.1/Settings/settings.ini";
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(settings) && clock.elapsed() < 30000)
+        program.waitForFinished(50);
+    EXPECT_TRUE(QFile::exists(settings));
+    // The event loop goes on while the main window lives.
+    EXPECT_FALSE(program.waitForFinished(500));
+    EXPECT_EQ(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
+}
+
+TEST_F(ProgramTest, WithoutAStorageFolderTheProgramEndsAtOnce)
+{
+    test::TempDir data;
+    const QString file = data.createFile("blocked", "x");
+    QProcess program;
+    program.setProcessEnvironment(Environment(file));
+    program.start(FOLVANE_EXE, {});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+}  // namespace
