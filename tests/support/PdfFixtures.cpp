@@ -7,6 +7,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
 
 namespace folvane::test {
 
@@ -32,8 +33,13 @@ QString MakePdf(const QString &path, const PdfSpec &spec)
     if (!spec.version.isEmpty())
         w.forcePDFVersion(spec.version.toStdString());
     if (!spec.userPassword.isEmpty() || !spec.ownerPassword.isEmpty()) {
-        const std::string user = spec.userPassword.toStdString();
-        const std::string owner = spec.ownerPassword.toStdString();
+        std::string user = spec.userPassword.toStdString();
+        std::string owner = spec.ownerPassword.toStdString();
+        if (spec.rc4) {
+            // RC4 files take their passwords in PDFDocEncoding, as other writers store them.
+            user = QUtil::utf8_to_pdf_doc(user);
+            owner = QUtil::utf8_to_pdf_doc(owner);
+        }
         if (spec.rc4)
             w.setR4EncryptionParametersInsecure(user.c_str(), owner.c_str(), true, true, true, true, true, true,
                                                 qpdf_r3p_full, true, false);
