@@ -25,9 +25,10 @@ public:
     std::int32_t FileProccessed = 0;
 
     /// Merges colOrderedData into FileNameToSave, each document with its Range ("0" or empty: all
-    /// pages). False when there is no output name, when the merge could not be opened, a document
-    /// could not be added or the file was not written (an empty list included), or when the run was
-    /// cancelled; every failure but the first and the last is logged with the engine's reason.
+    /// pages), reporting progress and yielding once after each document. True only when the file was
+    /// written. False, with nothing logged, when there is no output name or the run was cancelled;
+    /// False, with the engine's reason logged, when the merge could not be opened, a document could
+    /// not be added or the file was not written (an empty list included).
     bool CombineOrderPdf();
 
     /// Writes SrcFilename, then AppendFilename, into the new file SrcTarFilename. Range (empty for all

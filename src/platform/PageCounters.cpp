@@ -4,8 +4,6 @@
 
 #include <QFile>
 
-#include <qpdf/QPDFObjectHandle.hh>
-
 #include <tiffio.h>
 
 #include <cstdarg>
@@ -23,19 +21,8 @@ std::int32_t PdfPageCounter::PageCount(const QString &path) const
         const qpdfopen::Opened opened = qpdfopen::OpenPdf(path, owner_, user_);
         if (!opened)
             return -1;
-        QPDF &pdf = *opened.pdf;
-        // The page-tree root's /Count saves walking every page. It is trusted only when it is a
-        // count a file of this size could hold; anything else is settled by walking the tree.
-        QPDFObjectHandle count = pdf.getRoot().getKey("/Pages").getKey("/Count");
-        if (count.isInteger()) {
-            const long long n = count.getIntValue();
-            if (n >= 1 && n <= std::numeric_limits<std::int32_t>::max() && n <= opened.fileSize)
-                return static_cast<std::int32_t>(n);
-        }
-        const auto pages = pdf.getAllPages().size();
-        return pages <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
-                   ? static_cast<std::int32_t>(pages)
-                   : -1;
+        const std::int64_t pages = qpdfopen::PageCount(opened);
+        return pages <= std::numeric_limits<std::int32_t>::max() ? static_cast<std::int32_t>(pages) : -1;
     } catch (...) {
         return -1;
     }

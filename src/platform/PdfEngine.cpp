@@ -185,7 +185,8 @@ std::optional<Input> PrepareInput(const QString &path, const QString &rangeText,
             reason = opened.reason;
             return std::nullopt;
         }
-        pageCount = static_cast<std::int64_t>(opened.pdf->getAllPages().size());
+        // qpdf checks the range against the full page walk again when it writes the merge.
+        pageCount = qpdfopen::PageCount(opened);
         input.password = opened.password;
     } catch (const std::exception &e) {
         reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
@@ -286,7 +287,7 @@ std::int32_t OpenSplit(const QString &sourcePath, const Passwords &passwords)
         const qpdfopen::Opened opened = qpdfopen::OpenPdf(sourcePath, passwords.owner, passwords.user);
         if (!opened)
             return Fail(QStringLiteral("%1: %2").arg(sourcePath, opened.reason));
-        session->sourcePages = static_cast<std::int64_t>(opened.pdf->getAllPages().size());
+        session->sourcePages = static_cast<std::int64_t>(opened.pdf->getAllPages().size());  // exact: it names files
     } catch (const std::exception &e) {
         return Fail(QStringLiteral("%1: damaged: %2").arg(sourcePath, QString::fromStdString(e.what())));
     }

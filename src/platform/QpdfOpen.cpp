@@ -2,13 +2,19 @@
 
 #include <QFile>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/FileInputSource.hh>
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QUtil.hh>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <stdexcept>
 #include <vector>
 
 #include <fcntl.h>
@@ -21,28 +27,52 @@ namespace {
 
 /// Opens only regular files: O_NONBLOCK keeps a FIFO from blocking the open, and fstat on the open
 /// descriptor leaves no window in which the path could be swapped for something else.
-FILE *OpenRegularFile(const std::string &path, std::int64_t &size, QString &reason)
+int OpenRegularFile(const std::string &path, std::int64_t &size, QString &reason)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         reason = QStringLiteral("cannot open the file: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return nullptr;
+        return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         reason = QStringLiteral("not a regular file");
-        return nullptr;
+        return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size = static_cast<std::int64_t>(st.st_size);
+    return fd;
+}
+
+// qpdf reads a file in many small seeks and reads; a small file is cheaper read at once.
+constexpr std::int64_t ReadWholeLimit = 4 * 1024 * 1024;
+
+/// The input for qpdf: the file's bytes when it is small, else the open file. Takes the descriptor.
+std::shared_ptr<InputSource> MakeSource(int fd, std::int64_t size, const std::string &name)
+{
+    if (size <= ReadWholeLimit) {
+        auto buffer = std::make_unique<Buffer>(static_cast<std::size_t>(size));
+        std::size_t done = 0;
+        while (done < static_cast<std::size_t>(size)) {
+            const ssize_t n = ::read(fd, buffer->getBuffer() + done, static_cast<std::size_t>(size) - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        if (done != static_cast<std::size_t>(size))
+            throw std::runtime_error("the file could not be read");
+        return std::make_shared<BufferInputSource>(name, buffer.release(), true);
+    }
     FILE *file = ::fdopen(fd, "rb");
     if (!file) {
         ::close(fd);
-        reason = QStringLiteral("cannot open the file");
-        return nullptr;
+        throw std::runtime_error("the file could not be read");
     }
-    size = static_cast<std::int64_t>(st.st_size);
-    return file;
+    return std::make_shared<FileInputSource>(name.c_str(), file, true);
 }
 
 void AddCandidate(std::vector<std::string> &candidates, const QString &password)
@@ -88,14 +118,15 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
         candidates.emplace_back();
 
     for (const std::string &password : candidates) {
-        FILE *file = OpenRegularFile(name, out.fileSize, out.reason);
-        if (!file)
+        const int fd = OpenRegularFile(name, out.fileSize, out.reason);
+        if (fd < 0)
             return out;
         try {
+            auto source = MakeSource(fd, out.fileSize, name);
             auto pdf = std::make_unique<QPDF>();
             pdf->setLogger(QuietLogger());
             pdf->setSuppressWarnings(true);
-            pdf->processFile(name.c_str(), file, true, password.empty() ? nullptr : password.c_str());
+            pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
             out.pdf = std::move(pdf);
             out.password = password;
             out.reason.clear();
@@ -115,6 +146,19 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
         }
     }
     return out;
+}
+
+std::int64_t PageCount(const Opened &opened)
+{
+    // The root's /Count saves walking every page; it is trusted only when it is a count a file of
+    // this size could hold, and anything else is settled by walking the tree.
+    QPDFObjectHandle count = opened.pdf->getRoot().getKey("/Pages").getKey("/Count");
+    if (count.isInteger()) {
+        const long long n = count.getIntValue();
+        if (n >= 1 && n <= std::numeric_limits<std::int32_t>::max() && n <= opened.fileSize)
+            return n;
+    }
+    return static_cast<std::int64_t>(opened.pdf->getAllPages().size());
 }
 
 }  // namespace folvane::qpdfopen

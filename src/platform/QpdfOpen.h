@@ -31,4 +31,8 @@ struct Opened {
 /// also in PDFDocEncoding when that differs), then no password. Never throws.
 Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword);
 
+/// Pages of an opened PDF: the page-tree root's /Count when a file of this size could hold that many
+/// pages, else the number a full walk of the tree finds. May throw on a damaged tree.
+std::int64_t PageCount(const Opened &opened);
+
 }  // namespace folvane::qpdfopen
