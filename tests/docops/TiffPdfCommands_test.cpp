@@ -15,26 +15,12 @@
 #include <functional>
 
 using namespace folvane;
+using folvane::test::MakeTaggedPdf;
+using folvane::test::Markers;
 using folvane::test::PageMarkers;
 using folvane::test::PdfSpec;
 
 namespace {
-
-QStringList Markers(const QString &tag, std::initializer_list<int> pages)
-{
-    QStringList out;
-    for (int p : pages)
-        out << QStringLiteral("%1 p%2").arg(tag).arg(p);
-    return out;
-}
-
-QString MakeTagged(const test::TempDir &dir, const QString &tag, int pages)
-{
-    PdfSpec spec;
-    spec.pages = pages;
-    spec.tag = tag;
-    return test::MakePdf(dir.filePath(tag + ".pdf"), spec);
-}
 
 clsColSetOrderGrid Record(const QString &path, const QString &range, bool trailingSlash = false)
 {
@@ -78,7 +64,7 @@ protected:
 
 TEST_F(TiffPdfCommandsTest, CombineMergesRecordsInOrderWithProgressAfterEachDocument)
 {
-    const QString a = MakeTagged(dir, "a", 3), b = MakeTagged(dir, "b", 4), c = MakeTagged(dir, "c", 2);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 3), b = MakeTaggedPdf(dir.path(), "b", 4), c = MakeTaggedPdf(dir.path(), "c", 2);
     TiffPdfCommands cmd;
     cmd.colOrderedData = {Record(a, ""), Record(b, "2;4", true), Record(c, "0"), Record(b, "1-2")};
     cmd.FileNameToSave = dir.filePath("out.pdf");
@@ -100,7 +86,7 @@ TEST_F(TiffPdfCommandsTest, CombineMergesRecordsInOrderWithProgressAfterEachDocu
 
 TEST_F(TiffPdfCommandsTest, CombineWithoutOutputNameDoesNothing)
 {
-    const QString a = MakeTagged(dir, "a", 1);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 1);
     TiffPdfCommands cmd;
     cmd.colOrderedData = {Record(a, "")};
     cmd.FileProccessed = 7;
@@ -114,7 +100,7 @@ TEST_F(TiffPdfCommandsTest, CombineWithoutOutputNameDoesNothing)
 
 TEST_F(TiffPdfCommandsTest, CombineAnswersFalseAndLogsWhenNothingIsWritten)
 {
-    const QString a = MakeTagged(dir, "a", 2);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2);
     const QString damaged = dir.createFile("damaged.pdf", "%PDF-1.4\ngarbage");
     struct Case {
         const char *name;
@@ -151,7 +137,7 @@ TEST_F(TiffPdfCommandsTest, CombineAnswersFalseAndLogsWhenNothingIsWritten)
 
 TEST_F(TiffPdfCommandsTest, ClosingTheDialogDuringARunEndsItWithoutOutput)
 {
-    const QString a = MakeTagged(dir, "a", 1), b = MakeTagged(dir, "b", 1), c = MakeTagged(dir, "c", 1);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 1), b = MakeTaggedPdf(dir.path(), "b", 1), c = MakeTaggedPdf(dir.path(), "c", 1);
     TiffPdfCommands cmd;
     cmd.colOrderedData = {Record(a, ""), Record(b, ""), Record(c, "")};
     cmd.FileNameToSave = dir.filePath("out.pdf");
@@ -174,7 +160,7 @@ TEST_F(TiffPdfCommandsTest, ClosingTheDialogDuringARunEndsItWithoutOutput)
 
 TEST_F(TiffPdfCommandsTest, AppendPutsTheRangeOnTheDocumentNamed)
 {
-    const QString src = MakeTagged(dir, "src", 2), app = MakeTagged(dir, "app", 5);
+    const QString src = MakeTaggedPdf(dir.path(), "src", 2), app = MakeTaggedPdf(dir.path(), "app", 5);
     const QString out = dir.filePath("out.pdf");
     using R = TiffPdfCommands::RangeGoesTo;
     struct Case {
@@ -201,7 +187,7 @@ TEST_F(TiffPdfCommandsTest, AppendPutsTheRangeOnTheDocumentNamed)
 
 TEST_F(TiffPdfCommandsTest, AppendFailsCleanlyAndMayWriteOverItsSource)
 {
-    const QString src = MakeTagged(dir, "src", 2), app = MakeTagged(dir, "app", 1);
+    const QString src = MakeTaggedPdf(dir.path(), "src", 2), app = MakeTaggedPdf(dir.path(), "app", 1);
     PdfSpec locked;
     locked.tag = "locked";
     locked.userPassword = "secret";

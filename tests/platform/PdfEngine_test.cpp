@@ -22,27 +22,12 @@
 using namespace folvane;
 using namespace folvane::PdfEngine;
 using folvane::test::MakePdf;
+using folvane::test::MakeTaggedPdf;
+using folvane::test::Markers;
 using folvane::test::PageMarkers;
 using folvane::test::PdfSpec;
 
 namespace {
-
-QStringList Markers(const QString &tag, std::initializer_list<int> pages)
-{
-    QStringList out;
-    for (int p : pages)
-        out << QStringLiteral("%1 p%2").arg(tag).arg(p);
-    return out;
-}
-
-QString MakeTagged(const test::TempDir &dir, const QString &tag, int pages, const QString &version = {})
-{
-    PdfSpec spec;
-    spec.pages = pages;
-    spec.tag = tag;
-    spec.version = version;
-    return MakePdf(dir.filePath(tag + ".pdf"), spec);
-}
 
 struct Doc {
     QString path;
@@ -77,7 +62,7 @@ int QpdfCheck(const QString &path)
 /// One page with a link and a filled-in text field.
 QString MakeFormPdf(const test::TempDir &dir, const QString &tag)
 {
-    const QString plain = MakeTagged(dir, tag + "-plain", 1);
+    const QString plain = MakeTaggedPdf(dir.path(), tag + "-plain", 1);
     QPDF pdf;
     pdf.processFile(plain.toLocal8Bit().constData());
     QPDFObjectHandle page = QPDFPageDocumentHelper(pdf).getAllPages().at(0).getObjectHandle();
@@ -127,7 +112,7 @@ FormInfo ReadForm(const QString &path)
 TEST(PdfEngine, PagesLandInTheOrderAddedWithTheirRanges)
 {
     test::TempDir dir;
-    const QString a = MakeTagged(dir, "a", 3), b = MakeTagged(dir, "b", 5), c = MakeTagged(dir, "c", 2);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 3), b = MakeTaggedPdf(dir.path(), "b", 5), c = MakeTaggedPdf(dir.path(), "c", 2);
     struct Case {
         const char *name;
         std::vector<Doc> docs;
@@ -152,7 +137,7 @@ TEST(PdfEngine, PagesLandInTheOrderAddedWithTheirRanges)
 TEST(PdfEngine, BadRangesAndInputsFailTheAddAndTheWholeMerge)
 {
     test::TempDir dir;
-    const QString b = MakeTagged(dir, "b", 5);
+    const QString b = MakeTaggedPdf(dir.path(), "b", 5);
     const QString fifo = dir.filePath("fifo.pdf");
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     struct Case {
@@ -228,8 +213,8 @@ TEST(PdfEngine, EncryptedInputsOpenWithThePreferencePasswords)
 TEST(PdfEngine, OutputPassesCheckAndTakesTheHighestInputVersion)
 {
     test::TempDir dir;
-    const QString v14 = MakeTagged(dir, "v14", 2, "1.4"), v17 = MakeTagged(dir, "v17", 1, "1.7");
-    const QString v15 = MakeTagged(dir, "v15", 1, "1.5");
+    const QString v14 = MakeTaggedPdf(dir.path(), "v14", 2, "1.4"), v17 = MakeTaggedPdf(dir.path(), "v17", 1, "1.7");
+    const QString v15 = MakeTaggedPdf(dir.path(), "v15", 1, "1.5");
     const QString out = dir.filePath("out.pdf");
     ASSERT_TRUE(MergeAll(out, {{v14, "0"}, {v17, "0"}, {v15, "1"}}));
     EXPECT_EQ(test::PdfHeaderVersion(out), "1.7");
@@ -242,7 +227,7 @@ TEST(PdfEngine, AnnotationsLinksAndFieldsAreKeptAsQpdfKeepsThem)
 {
     test::TempDir dir;
     const QString form = MakeFormPdf(dir, "form");
-    const QString plain = MakeTagged(dir, "plain", 1);
+    const QString plain = MakeTaggedPdf(dir.path(), "plain", 1);
     const QString out = dir.filePath("out.pdf"), ref = dir.filePath("ref.pdf");
     ASSERT_TRUE(MergeAll(out, {{form, "0"}, {plain, "0"}, {form, "0"}}));
     QProcess qpdf;
@@ -262,7 +247,7 @@ TEST(PdfEngine, AnnotationsLinksAndFieldsAreKeptAsQpdfKeepsThem)
 TEST(PdfEngine, NothingIsLostWhenAMergeFailsOrHasNoDocuments)
 {
     test::TempDir dir;
-    const QString a = MakeTagged(dir, "a", 2);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2);
     const QString out = dir.createFile("out.pdf", "OLD");
     const QStringList before = FilesIn(dir.path());
 
@@ -284,7 +269,7 @@ TEST(PdfEngine, NothingIsLostWhenAMergeFailsOrHasNoDocuments)
 TEST(PdfEngine, OutputMayReplaceOneOfItsInputs)
 {
     test::TempDir dir;
-    const QString a = MakeTagged(dir, "a", 2), b = MakeTagged(dir, "b", 3);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2), b = MakeTaggedPdf(dir.path(), "b", 3);
     ASSERT_TRUE(MergeAll(a, {{a, "0"}, {b, "3"}, {a, "1"}}));
     EXPECT_EQ(PageMarkers(a), Markers("a", {1, 2}) + Markers("b", {3}) + Markers("a", {1}));
     // A new file gets the permissions of any new file, not the temporary file's private ones.
@@ -329,7 +314,7 @@ TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)
     std::vector<Doc> docs;
     // Fewer inputs than qpdf's own keep-open threshold, more than the limit allows open at once.
     for (int i = 0; i < 150; ++i)
-        docs.push_back({MakeTagged(dir, QStringLiteral("d%1").arg(i), 1), "0"});
+        docs.push_back({MakeTaggedPdf(dir.path(), QStringLiteral("d%1").arg(i), 1), "0"});
     rlimit saved{};
     ::getrlimit(RLIMIT_NOFILE, &saved);
     rlimit low = saved;
@@ -348,7 +333,7 @@ TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)
 TEST(PdfEngine, FlatEntryPointsRefuseWhatTheHandleDoesNotOffer)
 {
     test::TempDir dir;
-    const QString a = MakeTagged(dir, "a", 2);
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2);
     const std::int32_t merge = apCreateMerge(dir.filePath("out.pdf"));
     ASSERT_GT(merge, 0);
     EXPECT_EQ(apSetFunction(merge, FnSplit, 1, 1, "", dir.filePath("x")), -1);
@@ -368,7 +353,7 @@ TEST(PdfEngine, FlatEntryPointsRefuseWhatTheHandleDoesNotOffer)
 TEST(PdfEngine, SplitWritesOneFilePerPageOrPerRangeItem)
 {
     test::TempDir dir;
-    const QString src = MakeTagged(dir, "s", 4);
+    const QString src = MakeTaggedPdf(dir.path(), "s", 4);
     const QString base = dir.createFolder("out") + "/part";
     PdfSplit split(src);
     ASSERT_TRUE(split.Opened());

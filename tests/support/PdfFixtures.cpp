@@ -51,6 +51,23 @@ QString MakePdf(const QString &path, const PdfSpec &spec)
     return path;
 }
 
+QString MakeTaggedPdf(const QString &folder, const QString &tag, int pages, const QString &version)
+{
+    PdfSpec spec;
+    spec.pages = pages;
+    spec.tag = tag;
+    spec.version = version;
+    return MakePdf(folder + QLatin1Char('/') + tag + QStringLiteral(".pdf"), spec);
+}
+
+QStringList Markers(const QString &tag, std::initializer_list<int> pages)
+{
+    QStringList out;
+    for (int p : pages)
+        out << QStringLiteral("%1 p%2").arg(tag).arg(p);
+    return out;
+}
+
 QStringList PageMarkers(const QString &path, const QString &password)
 {
     QStringList out;
