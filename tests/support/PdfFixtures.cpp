@@ -7,6 +7,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
 
 namespace folvane::test {
 
@@ -32,8 +33,13 @@ QString MakePdf(const QString &path, const PdfSpec &spec)
     if (!spec.version.isEmpty())
         w.forcePDFVersion(spec.version.toStdString());
     if (!spec.userPassword.isEmpty() || !spec.ownerPassword.isEmpty()) {
-        const std::string user = spec.userPassword.toStdString();
-        const std::string owner = spec.ownerPassword.toStdString();
+        std::string user = spec.userPassword.toStdString();
+        std::string owner = spec.ownerPassword.toStdString();
+        if (spec.rc4) {
+            // RC4 files take their passwords in PDFDocEncoding, as other writers store them.
+            user = QUtil::utf8_to_pdf_doc(user);
+            owner = QUtil::utf8_to_pdf_doc(owner);
+        }
         if (spec.rc4)
             w.setR4EncryptionParametersInsecure(user.c_str(), owner.c_str(), true, true, true, true, true, true,
                                                 qpdf_r3p_full, true, false);
@@ -43,6 +49,23 @@ QString MakePdf(const QString &path, const PdfSpec &spec)
     }
     w.write();
     return path;
+}
+
+QString MakeTaggedPdf(const QString &folder, const QString &tag, int pages, const QString &version)
+{
+    PdfSpec spec;
+    spec.pages = pages;
+    spec.tag = tag;
+    spec.version = version;
+    return MakePdf(folder + QLatin1Char('/') + tag + QStringLiteral(".pdf"), spec);
+}
+
+QStringList Markers(const QString &tag, std::initializer_list<int> pages)
+{
+    QStringList out;
+    for (int p : pages)
+        out << QStringLiteral("%1 p%2").arg(tag).arg(p);
+    return out;
 }
 
 QStringList PageMarkers(const QString &path, const QString &password)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 namespace folvane::test {
 
 struct PdfSpec {
@@ -24,6 +26,12 @@ inline QString MakePdf(const QString &path, int pages)
     s.pages = pages;
     return MakePdf(path, s);
 }
+
+/// "<folder>/<tag>.pdf" with pages marked "<tag> p<n>", in the given header version if any.
+QString MakeTaggedPdf(const QString &folder, const QString &tag, int pages, const QString &version = QString());
+
+/// The markers a file holds for those pages of tag, in that order: "a p2", "a p3", ...
+QStringList Markers(const QString &tag, std::initializer_list<int> pages);
 
 /// The page markers of the PDF in page order ("a p1", "a p2", ...); empty when it cannot be read.
 QStringList PageMarkers(const QString &path, const QString &password = QString());

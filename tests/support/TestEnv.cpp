@@ -13,6 +13,9 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace folvane::test {
 
@@ -50,6 +53,29 @@ QStringList ErrorLogLines()
 }
 
 void ClearErrorLog() { QFile::remove(State().StorageFolderPath + QStringLiteral("/Errors.Log")); }
+
+StderrCapture::StderrCapture() : path_(dir_.filePath(QStringLiteral("stderr.txt")))
+{
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::dup2(fd, 2);
+    ::close(fd);
+}
+
+StderrCapture::~StderrCapture()
+{
+    std::fflush(stderr);
+    ::dup2(saved_, 2);
+    ::close(saved_);
+}
+
+QByteArray StderrCapture::text() const
+{
+    std::fflush(stderr);
+    QFile f(path_);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 TempDir::TempDir() { EXPECT_TRUE(dir_.isValid()); }
 

@@ -41,6 +41,22 @@ private:
     QTemporaryDir dir_;
 };
 
+/// Catches everything written to the process's stderr (file descriptor 2) while it lives.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture &) = delete;
+    StderrCapture &operator=(const StderrCapture &) = delete;
+    /// What was written so far.
+    QByteArray text() const;
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+    int saved_ = -1;
+};
+
 /// Answers message boxes from a queue (OK when the queue is empty) and records every call.
 class ScriptedMsgBox {
 public:

@@ -1,0 +1,375 @@
+#include "platform/PdfEngine.h"
+
+#include "support/PdfFixtures.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace folvane;
+using namespace folvane::PdfEngine;
+using folvane::test::MakePdf;
+using folvane::test::MakeTaggedPdf;
+using folvane::test::Markers;
+using folvane::test::PageMarkers;
+using folvane::test::PdfSpec;
+
+namespace {
+
+struct Doc {
+    QString path;
+    QString range;
+};
+
+/// Merges docs into out; the result of the first failing step, or of the close.
+Result MergeAll(const QString &out, const std::vector<Doc> &docs, const Passwords &passwords = {})
+{
+    PdfMerge merge(out, passwords);
+    if (!merge.Opened())
+        return merge.Opened();
+    for (const Doc &d : docs)
+        if (Result r = merge.Add(d.path, d.range); !r)
+            return r;
+    return merge.Close();
+}
+
+QStringList FilesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+int QpdfCheck(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    p.waitForFinished(60000);
+    return p.exitCode();
+}
+
+/// One page with a link and a filled-in text field.
+QString MakeFormPdf(const test::TempDir &dir, const QString &tag)
+{
+    const QString plain = MakeTaggedPdf(dir.path(), tag + "-plain", 1);
+    QPDF pdf;
+    pdf.processFile(plain.toLocal8Bit().constData());
+    QPDFObjectHandle page = QPDFPageDocumentHelper(pdf).getAllPages().at(0).getObjectHandle();
+    QPDFObjectHandle link = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Annot /Subtype /Link /Rect [72 600 200 620] /Border [0 0 0]"
+        " /A << /S /URI /URI (https://example.org/) >> >>"));
+    QPDFObjectHandle field = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (value) /F 4 /Rect [72 500 300 520]"
+        " /DA (/Helv 12 Tf 0 g) >>"));
+    field.replaceKey("/P", page);
+    page.replaceKey("/Annots", QPDFObjectHandle::newArray({link, field}));
+    QPDFObjectHandle form = QPDFObjectHandle::parse(
+        "<< /DA (/Helv 12 Tf 0 g) /DR << /Font << /Helv << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >>");
+    form.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
+    pdf.getRoot().replaceKey("/AcroForm", pdf.makeIndirectObject(form));
+    const QString out = dir.filePath(tag + ".pdf");
+    QPDFWriter w(pdf, out.toLocal8Bit().constData());
+    w.write();
+    return out;
+}
+
+struct FormInfo {
+    std::vector<std::string> fieldNames;
+    std::vector<std::string> annotationTypes;  // per page, joined
+    bool operator==(const FormInfo &) const = default;
+};
+
+FormInfo ReadForm(const QString &path)
+{
+    FormInfo info;
+    QPDF pdf;
+    pdf.processFile(path.toLocal8Bit().constData());
+    QPDFAcroFormDocumentHelper afdh(pdf);
+    for (auto &f : afdh.getFormFields())
+        info.fieldNames.push_back(f.getFullyQualifiedName() + "=" + f.getValueAsString());
+    for (auto &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
+        std::string types;
+        for (auto &a : page.getAnnotations())
+            types += a.getSubtype() + " ";
+        info.annotationTypes.push_back(types);
+    }
+    return info;
+}
+
+}  // namespace
+
+TEST(PdfEngine, PagesLandInTheOrderAddedWithTheirRanges)
+{
+    test::TempDir dir;
+    const QString a = MakeTaggedPdf(dir.path(), "a", 3), b = MakeTaggedPdf(dir.path(), "b", 5), c = MakeTaggedPdf(dir.path(), "c", 2);
+    struct Case {
+        const char *name;
+        std::vector<Doc> docs;
+        QStringList expected;
+    } cases[] = {
+        {"all, range, all", {{a, "0"}, {b, "2-4"}, {c, "0"}},
+         Markers("a", {1, 2, 3}) + Markers("b", {2, 3, 4}) + Markers("c", {1, 2})},
+        {"empty items skipped", {{b, "1;;3"}}, Markers("b", {1, 3})},
+        {"list order kept", {{b, "5;1-2"}, {a, "2;"}}, Markers("b", {5, 1, 2}) + Markers("a", {2})},
+        {"single-page range and last page", {{b, "4-4;5"}, {c, " 1 "}}, Markers("b", {4, 5}) + Markers("c", {1})},
+        {"same document twice", {{a, "1"}, {c, "0"}, {a, "1"}}, Markers("a", {1}) + Markers("c", {1, 2}) + Markers("a", {1})},
+    };
+    for (const Case &c : cases) {
+        const QString out = dir.filePath("out.pdf");
+        const Result r = MergeAll(out, c.docs);
+        ASSERT_TRUE(r) << c.name << ": " << r.reason.toStdString();
+        EXPECT_EQ(PageMarkers(out), c.expected) << c.name;
+    }
+    EXPECT_EQ(QpdfCheck(dir.filePath("out.pdf")), 0);
+}
+
+TEST(PdfEngine, BadRangesAndInputsFailTheAddAndTheWholeMerge)
+{
+    test::TempDir dir;
+    const QString b = MakeTaggedPdf(dir.path(), "b", 5);
+    const QString fifo = dir.filePath("fifo.pdf");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    struct Case {
+        const char *name;
+        Doc doc;
+    } cases[] = {
+        {"backwards", {b, "3-2"}},
+        {"page 0 first in a list", {b, "0;2"}},
+        {"page 0 later in a list", {b, "2;0"}},
+        {"page 0 as a bound", {b, "0-2"}},
+        {"past the end", {b, "6"}},
+        {"range past the end", {b, "2-9"}},
+        {"huge number", {b, "99999999999999999999"}},
+        {"letters", {b, "abc"}},
+        {"comma list", {b, "1,2"}},
+        {"open range", {b, "-3"}},
+        {"two dashes", {b, "1-2-3"}},
+        {"no pages at all", {b, ";;"}},
+        {"empty text", {b, ""}},
+        {"damaged input", {dir.createFile("bad.pdf", "%PDF-1.4\nnot really\n"), "0"}},
+        {"missing input", {dir.filePath("missing.pdf"), "0"}},
+        {"folder input", {dir.createFolder("sub.pdf"), "0"}},
+        {"FIFO input", {fifo, "0"}},
+    };
+    test::StderrCapture err;
+    for (const Case &c : cases) {
+        const QString out = dir.filePath("out.pdf");
+        PdfMerge merge(out);
+        ASSERT_TRUE(merge.Opened()) << merge.Opened().reason.toStdString();
+        ASSERT_TRUE(merge.Add(b, "1")) << c.name;
+        const Result add = merge.Add(c.doc.path, c.doc.range);
+        EXPECT_FALSE(add) << c.name;
+        EXPECT_FALSE(add.reason.isEmpty()) << c.name;
+        const Result close = merge.Close();
+        EXPECT_FALSE(close) << c.name;
+        EXPECT_TRUE(close.reason.contains(add.reason)) << c.name << ": " << close.reason.toStdString();
+        EXPECT_FALSE(QFile::exists(out)) << c.name;
+    }
+    EXPECT_TRUE(err.text().isEmpty()) << err.text().toStdString();
+    EXPECT_FALSE(FilesIn(dir.path()).join(' ').contains(".part"));
+}
+
+TEST(PdfEngine, EncryptedInputsOpenWithThePreferencePasswords)
+{
+    test::TempDir dir;
+    PdfSpec aes;
+    aes.pages = 2;
+    aes.tag = "aes";
+    aes.userPassword = "user-pw";
+    aes.ownerPassword = "owner-pw";
+    const QString aesFile = MakePdf(dir.filePath("aes.pdf"), aes);
+    PdfSpec rc4;
+    rc4.pages = 1;
+    rc4.tag = "rc4";
+    rc4.userPassword = QStringLiteral("grüße");
+    rc4.ownerPassword = QStringLiteral("öwner");
+    rc4.rc4 = true;
+    const QString rc4File = MakePdf(dir.filePath("rc4.pdf"), rc4);
+    const QString out = dir.filePath("out.pdf");
+
+    const Result ok = MergeAll(out, {{aesFile, "0"}, {rc4File, "0"}}, {"owner-pw", QStringLiteral("grüße")});
+    ASSERT_TRUE(ok) << ok.reason.toStdString();
+    EXPECT_EQ(PageMarkers(out), Markers("aes", {1, 2}) + Markers("rc4", {1}));
+
+    QFile::remove(out);
+    const Result wrong = MergeAll(out, {{aesFile, "0"}}, {"nope", "nope either"});
+    EXPECT_FALSE(wrong);
+    EXPECT_TRUE(wrong.reason.contains("password")) << wrong.reason.toStdString();
+    EXPECT_FALSE(MergeAll(out, {{rc4File, "0"}}));
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+TEST(PdfEngine, OutputPassesCheckAndTakesTheHighestInputVersion)
+{
+    test::TempDir dir;
+    const QString v14 = MakeTaggedPdf(dir.path(), "v14", 2, "1.4"), v17 = MakeTaggedPdf(dir.path(), "v17", 1, "1.7");
+    const QString v15 = MakeTaggedPdf(dir.path(), "v15", 1, "1.5");
+    const QString out = dir.filePath("out.pdf");
+    ASSERT_TRUE(MergeAll(out, {{v14, "0"}, {v17, "0"}, {v15, "1"}}));
+    EXPECT_EQ(test::PdfHeaderVersion(out), "1.7");
+    EXPECT_EQ(QpdfCheck(out), 0);
+    ASSERT_TRUE(MergeAll(out, {{v14, "0"}}));
+    EXPECT_EQ(test::PdfHeaderVersion(out), "1.4");
+}
+
+TEST(PdfEngine, AnnotationsLinksAndFieldsAreKeptAsQpdfKeepsThem)
+{
+    test::TempDir dir;
+    const QString form = MakeFormPdf(dir, "form");
+    const QString plain = MakeTaggedPdf(dir.path(), "plain", 1);
+    const QString out = dir.filePath("out.pdf"), ref = dir.filePath("ref.pdf");
+    ASSERT_TRUE(MergeAll(out, {{form, "0"}, {plain, "0"}, {form, "0"}}));
+    QProcess qpdf;
+    qpdf.start("qpdf", {"--empty", "--pages", form, plain, form, "--", ref});
+    ASSERT_TRUE(qpdf.waitForFinished(60000));
+    ASSERT_EQ(qpdf.exitCode(), 0);
+
+    const FormInfo got = ReadForm(out);
+    EXPECT_EQ(got, ReadForm(ref));
+    // Two working fields (the second copy renamed), both links, nothing on the plain page.
+    ASSERT_EQ(got.fieldNames.size(), 2u);
+    EXPECT_EQ(got.fieldNames[0], "name=value");
+    EXPECT_EQ(got.annotationTypes, (std::vector<std::string>{"/Link /Widget ", "", "/Link /Widget "}));
+    EXPECT_EQ(QpdfCheck(out), 0);
+}
+
+TEST(PdfEngine, NothingIsLostWhenAMergeFailsOrHasNoDocuments)
+{
+    test::TempDir dir;
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2);
+    const QString out = dir.createFile("out.pdf", "OLD");
+    const QStringList before = FilesIn(dir.path());
+
+    EXPECT_FALSE(MergeAll(out, {{a, "0"}, {a, "7"}}));
+    {
+        PdfMerge abandoned(out);
+        ASSERT_TRUE(abandoned.Add(a, "0"));
+    }  // never closed: discarded
+    const Result empty = MergeAll(dir.filePath("empty.pdf"), {});
+    EXPECT_FALSE(empty);
+    EXPECT_TRUE(empty.reason.contains("no documents")) << empty.reason.toStdString();
+
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "OLD");
+    EXPECT_EQ(FilesIn(dir.path()), before);
+}
+
+TEST(PdfEngine, OutputMayReplaceOneOfItsInputs)
+{
+    test::TempDir dir;
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2), b = MakeTaggedPdf(dir.path(), "b", 3);
+    ASSERT_TRUE(MergeAll(a, {{a, "0"}, {b, "3"}, {a, "1"}}));
+    EXPECT_EQ(PageMarkers(a), Markers("a", {1, 2}) + Markers("b", {3}) + Markers("a", {1}));
+    // A new file gets the permissions of any new file, not the temporary file's private ones.
+    const mode_t mask = ::umask(022);
+    const QString fresh = dir.filePath("fresh.pdf");
+    ASSERT_TRUE(MergeAll(fresh, {{b, "0"}}));
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(fresh.toLocal8Bit().constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
+{
+    test::TempDir dir;
+    const QString file = dir.createFile("plain.txt", "x");
+    struct Case {
+        const char *name;
+        QString out;
+    } cases[] = {
+        {"missing folder", dir.filePath("no/such/out.pdf")},
+        {"folder is a file", file + "/out.pdf"},
+        {"output is a folder", dir.createFolder("out.pdf")},
+        {"empty path", QString()},
+    };
+    for (const Case &c : cases) {
+        const std::int32_t handle = apCreateMerge(c.out);
+        EXPECT_LE(handle, 0) << c.name;
+        EXPECT_FALSE(apLastError().isEmpty()) << c.name;
+    }
+    if (::geteuid() != 0) {  // root writes anywhere
+        const QString locked = dir.createFolder("locked");
+        ::chmod(locked.toLocal8Bit().constData(), 0555);
+        EXPECT_LE(apCreateMerge(locked + "/out.pdf"), 0);
+        ::chmod(locked.toLocal8Bit().constData(), 0755);
+    }
+}
+
+TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)
+{
+    test::TempDir dir;
+    std::vector<Doc> docs;
+    // Fewer inputs than qpdf's own keep-open threshold, more than the limit allows open at once.
+    for (int i = 0; i < 150; ++i)
+        docs.push_back({MakeTaggedPdf(dir.path(), QStringLiteral("d%1").arg(i), 1), "0"});
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const QString out = dir.filePath("out.pdf");
+    const Result r = MergeAll(out, docs);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(r) << r.reason.toStdString();
+    const QStringList markers = PageMarkers(out);
+    ASSERT_EQ(markers.size(), 150);
+    EXPECT_EQ(markers.front(), "d0 p1");
+    EXPECT_EQ(markers.back(), "d149 p1");
+}
+
+TEST(PdfEngine, FlatEntryPointsRefuseWhatTheHandleDoesNotOffer)
+{
+    test::TempDir dir;
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2);
+    const std::int32_t merge = apCreateMerge(dir.filePath("out.pdf"));
+    ASSERT_GT(merge, 0);
+    EXPECT_EQ(apSetFunction(merge, FnSplit, 1, 1, "", dir.filePath("x")), -1);
+    EXPECT_EQ(apSetFunction(merge, FnAddDocument, 0, 0, a, "2"), 0);
+    EXPECT_EQ(apClose(merge), 0);
+    EXPECT_EQ(apClose(merge), -1);
+    EXPECT_EQ(apSetFunction(merge, FnAddDocument, 0, 0, a, "0"), -1);
+    EXPECT_EQ(PageMarkers(dir.filePath("out.pdf")), Markers("a", {2}));
+
+    const std::int32_t split = apOpenSplit(a);
+    ASSERT_GT(split, 0);
+    EXPECT_EQ(apSetFunction(split, FnAddDocument, 0, 0, a, "0"), -1);
+    EXPECT_EQ(apClose(split), 0);
+    EXPECT_LE(apOpenSplit(dir.filePath("missing.pdf")), 0);
+}
+
+TEST(PdfEngine, SplitWritesOneFilePerPageOrPerRangeItem)
+{
+    test::TempDir dir;
+    const QString src = MakeTaggedPdf(dir.path(), "s", 4);
+    const QString base = dir.createFolder("out") + "/part";
+    PdfSplit split(src);
+    ASSERT_TRUE(split.Opened());
+
+    ASSERT_TRUE(split.Run("", base));
+    for (int p = 1; p <= 4; ++p)
+        EXPECT_EQ(PageMarkers(QStringLiteral("%1_%2.pdf").arg(base).arg(p)), Markers("s", {p}));
+
+    const QString base2 = dir.filePath("out/range");
+    ASSERT_TRUE(split.Run("3-4;;1", base2));
+    EXPECT_EQ(PageMarkers(base2 + "_1.pdf"), Markers("s", {3, 4}));
+    EXPECT_EQ(PageMarkers(base2 + "_2.pdf"), Markers("s", {1}));
+    EXPECT_FALSE(QFile::exists(base2 + "_3.pdf"));
+
+    // A bad item fails the split before anything is written.
+    const QString base3 = dir.filePath("out/bad");
+    EXPECT_FALSE(split.Run("1;5", base3));
+    EXPECT_FALSE(QFile::exists(base3 + "_1.pdf"));
+}
