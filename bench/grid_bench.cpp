@@ -1,15 +1,25 @@
 // Rows added per second, sorts of 100,000 rows per data type and check toggling on DataGrid, the way
 // the search and the result grid use it: Redraw off while rows are added, the grid shown around it.
+// Then the main window's status summary and check commands over as many rows.
 
+#include "app/GridColumns.h"
+#include "app/ProgramState.h"
+#include "app/Settings.h"
+#include "app/modGeneral.h"
 #include "platform/DataGrid.h"
+#include "platform/FolderTree.h"
+#include "search/frmMain.h"
 
 #include <QApplication>
+#include <QDockWidget>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QPixmap>
 #include <QRandomGenerator>
 
 #include <cstdio>
+#include <memory>
 
 using namespace folvane;
 
@@ -86,6 +96,64 @@ template <typename Fn> double Timed(Fn &&fn)
     fn();
     QApplication::processEvents();
     return timer.nsecsElapsed() / 1e6;
+}
+
+/// The result grid of a shown main window set up from the default column model, filled like a search.
+void BenchMainWindow(const std::vector<RowTexts> &texts, const QIcon &icon)
+{
+    QTemporaryDir storage;
+    ProgramState &st = State();
+    st.StorageFolderPath = storage.path();
+    st.objSettings = std::make_unique<Settings>();
+    st.objSettings->LoadDefaultSettings();
+    st.objGridColumns = std::make_unique<GridColumns>();
+    AddDefaultResultColumns(*st.objGridColumns);
+
+    frmMain window;
+    window.ftvFolder->blockSignals(true); // no search of the home folder
+    window.addDockWidget(Qt::RightDockWidgetArea, window.paneSearchList);
+    window.resize(1200, 800);
+    window.InitFiles();
+    window.show();
+    QApplication::processEvents();
+
+    DataGrid &results = *window.grdSearchList;
+    auto col = [](const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); };
+    results.setRedraw(false);
+    results.setRows(RowCount + 1);
+    for (int i = 0; i < RowCount; ++i) {
+        const RowTexts &t = texts[i];
+        results.setTextMatrix(i + 1, col("Name"), t.name);
+        results.setCell(flexcpPicture, i + 1, col("Name"), icon);
+        results.setTextMatrix(i + 1, col("Pages"), t.pages);
+        results.setTextMatrix(i + 1, col("Location"), t.location);
+        results.setTextMatrix(i + 1, col("Size (In KB)"), t.size);
+        results.setTextMatrix(i + 1, col("Type"), t.type);
+        results.setTextMatrix(i + 1, col("Created Date"), t.created);
+        results.setTextMatrix(i + 1, col("Modified Date"), t.modified);
+    }
+    results.setRedraw(true);
+    QApplication::processEvents();
+
+    std::printf("main window, %d result rows:\n", RowCount);
+    QString summary;
+    const double none = Timed([&] { summary = window.getSelectedFileinfo(); });
+    std::printf("  getSelectedFileinfo, nothing checked:  %8.1f ms\n", none);
+    const double selectAll = Timed([&] { window.mnuCtxSelectAll_Click(); });
+    std::printf("  Select All (with its summary):         %8.1f ms\n", selectAll);
+    const double all = Timed([&] { summary = window.getSelectedFileinfo(); });
+    std::printf("  getSelectedFileinfo, all checked:      %8.1f ms  (%s)\n", all, qPrintable(summary));
+    std::printf("  Select All / summary alone:            %8.2f\n", selectAll / all);
+    const double invert = Timed([&] { window.mnuCtxInvSelect_Click(); });
+    std::printf("  Invert Selection:                      %8.1f ms\n", invert);
+    const double deselect = Timed([&] { window.mnuCtxDeSelectAll_Click(); });
+    std::printf("  Deselect All:                          %8.1f ms\n", deselect);
+    results.Select(1, 0, RowCount, 0);
+    const double space = Timed([&] { window.grdSearchList_KeyDown(32, 0); });
+    std::printf("  Space on every row:                    %8.1f ms\n", space);
+
+    st.objGridColumns.reset();
+    st.objSettings.reset();
 }
 
 }  // namespace
@@ -200,5 +268,7 @@ int main(int argc, char **argv)
     std::printf("uncheck the damaged rows by FindRow:   %8.1f ms\n", find);
     const double clear = Timed([&] { grid.setRows(1); });
     std::printf("clear %d rows (Rows = 1):              %8.1f ms\n", RowCount, clear);
+
+    BenchMainWindow(texts, icon);
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "platform/CommonDialog.h"
 
 #include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QStringList>
 
 #include <utility>
@@ -13,7 +15,15 @@ SaveAnswerer &answerer()
     static SaveAnswerer a;
     return a;
 }
+
+PrinterAnswerer &printerAnswerer()
+{
+    static PrinterAnswerer a;
+    return a;
+}
 }  // namespace
+
+void SetPrinterAnswerer(PrinterAnswerer a) { printerAnswerer() = std::move(a); }
 
 void SetSaveAnswerer(SaveAnswerer a) { answerer() = std::move(a); }
 
@@ -50,6 +60,20 @@ QString ShowSave(const SaveRequest &request, QWidget *parent)
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
         return {};
     return box.selectedFiles().constFirst();
+}
+
+std::optional<QString> ShowPrinter(QWidget *parent)
+{
+    if (printerAnswerer())
+        return printerAnswerer()();
+
+    QPrinter printer;
+    QPrintDialog box(&printer, parent);
+    // Only a printer's name reaches the spooler, so printing to a file is not offered.
+    box.setOption(QAbstractPrintDialog::PrintToFile, false);
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return printer.printerName();
 }
 
 }  // namespace folvane::CommonDialog

@@ -1,9 +1,10 @@
 #pragma once
-// The save-file box, behind one seam that tests can answer.
+// The save-file box and the printer dialog, each behind a seam that tests can answer.
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -27,5 +28,13 @@ QString ToQtFilters(const QString &filter);
 /// Replaces the real box (for tests); an empty function restores it.
 using SaveAnswerer = std::function<QString(const SaveRequest &)>;
 void SetSaveAnswerer(SaveAnswerer answerer);
+
+/// Shows the printer dialog; the name of the printer chosen (empty for the system's default), or
+/// nothing when the user cancelled or the dialog failed.
+std::optional<QString> ShowPrinter(QWidget *parent = nullptr);
+
+/// Replaces the real printer dialog (for tests); an empty function restores it.
+using PrinterAnswerer = std::function<std::optional<QString>()>;
+void SetPrinterAnswerer(PrinterAnswerer answerer);
 
 }  // namespace folvane::CommonDialog

@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -180,6 +181,9 @@ public:
     void grdSearchList_MouseUp(std::int16_t Button, std::int16_t Shift, float X, float Y);
     QString getSelectedFileinfo();
     void ShowStatus(const QString &text);
+    /// Pops the menu up at a global position without waiting for a choice. Tests replace it to see
+    /// the request without a menu on screen.
+    std::function<void(QMenu *menu, const QPoint &globalPos)> PopupMenu;
 
     // ---- Check and file commands (frmMain_commands.cpp) ----
     void mnuCtxOpen_Click();
@@ -212,6 +216,10 @@ private:
 
     frmLoading *loading_ = nullptr;
     std::unique_ptr<cSizeMoveHelper> m_c;
+
+    // -- result grid and check commands --
+    /// Flips rows first to last: a checked row becomes unchecked, any other checked.
+    void ToggleCheckRows(int firstRow, int lastRow);
 };
 
 }  // namespace folvane

@@ -1,0 +1,405 @@
+#include "search/frmMain.h"
+
+#include "app/GridColumns.h"
+#include "app/ProgramState.h"
+#include "app/Settings.h"
+#include "app/modGeneral.h"
+#include "platform/DataGrid.h"
+#include "platform/FolderTree.h"
+#include "support/MainWindowFixture.h"
+#include "support/TestEnv.h"
+
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace folvane;
+using namespace folvane::test;
+
+namespace {
+
+const char *const DefaultOrder = "Name,Selection,Pages,Location,Size (In KB),Type,Created Date,Modified Date";
+
+int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
+
+class GridTest : public MainWindowFixture {
+protected:
+    Settings &settings() { return *State().objSettings; }
+    DataGrid &grid() { return *w.grdSearchList; }
+
+    QStringList headers()
+    {
+        QStringList texts;
+        for (int c = 0; c < grid().Cols(); ++c)
+            texts << grid().TextMatrix(0, c);
+        return texts;
+    }
+    std::vector<bool> hidden()
+    {
+        std::vector<bool> result;
+        for (int c = 0; c < grid().Cols(); ++c)
+            result.push_back(grid().ColHidden(c));
+        return result;
+    }
+    void setChecks(const std::vector<int> &states)
+    {
+        for (int r = 1; r < grid().Rows(); ++r)
+            grid().setCell(flexcpChecked, r, Col("Selection"), states[r - 1]);
+    }
+
+    frmMain w;
+};
+
+TEST_F(GridTest, SetUpFollowsTheReorderedModel)
+{
+    w.InitFiles();
+    AddResultRow(w, {"left over.pdf", "1"});
+    settings().setColumnReOrder("Pages,Name,Selection,Location,Size (In KB),Type,Created Date,Modified Date");
+    settings().setLastGridColWidth("900,1700,250,1800,1000,1400,2000,2000");
+    settings().setColumnVisibility("1,1,1,0,1,1,1,0");
+    w.InitFiles();
+
+    EXPECT_EQ(headers().join(','), settings().ColumnReOrder());
+    EXPECT_EQ(grid().Rows(), 1); // rows of an earlier list are gone
+    EXPECT_EQ(grid().FixedRows(), 1);
+    EXPECT_EQ(grid().FixedCols(), 0);
+    EXPECT_EQ(grid().Editable(), 0);
+    EXPECT_EQ(grid().ExplorerBar(), 2);
+    // The saved widths of the moved columns, the model's own for the others.
+    EXPECT_EQ(grid().ColWidth(0), 900);
+    EXPECT_EQ(grid().ColWidth(1), 1700);
+    EXPECT_EQ(grid().ColWidth(2), 250);
+    EXPECT_EQ(grid().ColWidth(3), 1800);
+
+    struct Expect {
+        const char *key;
+        int type;
+        int alignment;
+        const char *format;
+    } expected[] = {
+        {"Pages", GridDataType::Decimal, GridAlign::RightCenter, ""},
+        {"Name", GridDataType::String, GridAlign::LeftCenter, ""},
+        {"Selection", GridDataType::Boolean, GridAlign::LeftCenter, ""},
+        {"Size (In KB)", GridDataType::Decimal, GridAlign::RightCenter, ""},
+        {"Created Date", GridDataType::Date, GridAlign::LeftCenter, "dd/mm/yyyy hh:mm ampm"},
+        {"Modified Date", GridDataType::Date, GridAlign::LeftCenter, "dd/mm/yyyy hh:mm ampm"},
+    };
+    for (const Expect &e : expected) {
+        SCOPED_TRACE(e.key);
+        EXPECT_EQ(grid().ColDataType(Col(e.key)), e.type);
+        EXPECT_EQ(grid().ColAlignment(Col(e.key)), e.alignment);
+        EXPECT_EQ(grid().ColFormat(Col(e.key)), QString::fromLatin1(e.format));
+    }
+    EXPECT_EQ(hidden(), std::vector<bool>({false, false, false, true, false, false, false, true}));
+}
+
+TEST_F(GridTest, RefreshGridKeepsTheRowsAndAppliesChangedPreferences)
+{
+    w.InitFiles();
+    AddResultRow(w, {"a.pdf", "3", GridCheck::Checked});
+    AddResultRow(w, {"b.pdf", "Secured or Corrupted", GridCheck::Unchecked});
+
+    settings().setColumnReOrder("Name,Pages,Selection,Location,Size (In KB),Type,Created Date,Modified Date");
+    settings().setLastGridColWidth("2000,700,250,1800,1000,1400,2100,2200");
+    settings().setColumnVisibility("1,0,1,1,1,1,0,1");
+    w.RefreshGrid();
+
+    EXPECT_EQ(headers().join(','), settings().ColumnReOrder());
+    ASSERT_EQ(grid().Rows(), 3);
+    // The cells moved with their columns.
+    EXPECT_EQ(grid().TextMatrix(1, 1), "3");
+    EXPECT_EQ(grid().TextMatrix(2, 1), "Secured or Corrupted");
+    EXPECT_EQ(grid().Cell(flexcpChecked, 1, 2).toInt(), GridCheck::Checked);
+    EXPECT_EQ(grid().ColDataType(1), GridDataType::Decimal);
+    EXPECT_EQ(grid().ColAlignment(1), GridAlign::RightCenter);
+    EXPECT_EQ(grid().ColWidth(0), 2000);
+    EXPECT_EQ(grid().ColWidth(6), 2100);
+    EXPECT_EQ(grid().ColWidth(7), 2200);
+    EXPECT_EQ(hidden(), std::vector<bool>({false, true, false, false, false, false, true, false}));
+
+    // A shorter list leaves the columns past its end as they were.
+    settings().setColumnVisibility("0");
+    w.RefreshGrid();
+    EXPECT_EQ(hidden(), std::vector<bool>({true, true, false, false, false, false, true, false}));
+    settings().setColumnVisibility("1,1,1,1,1,1,1,1");
+    w.RefreshGrid();
+    EXPECT_EQ(hidden(), std::vector<bool>(8, false));
+    EXPECT_TRUE(ErrorLogLines().isEmpty());
+}
+
+TEST_F(GridTest, AMovedColumnIsStoredWithItsWidthAndVisibility)
+{
+    struct Case {
+        int from, to;
+        const char *order, *widths, *visibility;
+    } cases[] = {
+        {2, 0, "Pages,Name,Selection,Location,Size (In KB),Type,Created Date,Modified Date", "3,1,2,4,5,6,7,8",
+         "1,1,0,1,1,1,1,0"},
+        {0, 2, "Selection,Pages,Name,Location,Size (In KB),Type,Created Date,Modified Date", "2,3,1,4,5,6,7,8",
+         "0,1,1,1,1,1,1,0"},
+        {7, 3, "Name,Selection,Pages,Modified Date,Location,Size (In KB),Type,Created Date", "1,2,3,8,4,5,6,7",
+         "1,0,1,0,1,1,1,1"},
+    };
+    const char *keys[] = {"Name", "Selection", "Pages", "Location", "Size (In KB)", "Type", "Created Date",
+                          "Modified Date"};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.order);
+        settings().setColumnReOrder(DefaultOrder);
+        settings().setLastGridColWidth("1,2,3,4,5,6,7,8");
+        settings().setColumnVisibility("1,0,1,1,1,1,1,0");
+        w.InitFiles();
+        // The grid has moved the column itself before it reports the move.
+        grid().setColPosition(c.from, c.to);
+        emit grid().AfterMoveColumn(c.from, c.to);
+
+        EXPECT_EQ(settings().ColumnReOrder(), QString::fromLatin1(c.order));
+        EXPECT_EQ(settings().LastGridColWidth(), QString::fromLatin1(c.widths));
+        EXPECT_EQ(settings().ColumnVisibility(), QString::fromLatin1(c.visibility));
+        EXPECT_EQ(State().ColumnWidths.join(','), QString::fromLatin1(c.widths));
+        EXPECT_EQ(State().ColumnVisible.join(','), QString::fromLatin1(c.visibility));
+        // The model follows: every key at its new place, every width still its own.
+        for (int i = 0; i < 8; ++i) {
+            const GridColumns::Ptr column = State().objGridColumns->Item(QString::fromLatin1(keys[i]));
+            EXPECT_EQ(column->ColumnIndex, QString::fromLatin1(c.order).split(',').indexOf(keys[i])) << keys[i];
+            if (column->ColumnKey != "Selection") {
+                EXPECT_EQ(column->ColumnWidth, i + 1) << keys[i];
+            }
+        }
+    }
+    EXPECT_TRUE(ErrorLogLines().isEmpty());
+}
+
+TEST_F(GridTest, AColumnDroppedOnItsOwnPlaceStoresNothing)
+{
+    w.InitFiles();
+    settings().setColumnReOrder("as it was");
+    std::int32_t position = 3;
+    w.grdSearchList_AfterMoveColumn(3, position);
+    EXPECT_EQ(settings().ColumnReOrder(), "as it was");
+    EXPECT_EQ(settings().LastGridColWidth(), "1800,250,700,1800,1000,1400,2000,2000");
+}
+
+TEST_F(GridTest, AFailedMoveKeepsTheNewOrderWithTheOldWidthsAndVisibility)
+{
+    w.InitFiles();
+    settings().setLastGridColWidth("1,2,3");
+    grid().setColPosition(0, 5);
+    std::int32_t position = 5;
+    w.grdSearchList_AfterMoveColumn(0, position);
+    EXPECT_EQ(settings().ColumnReOrder(), headers().join(','));
+    EXPECT_EQ(settings().LastGridColWidth(), "1,2,3");
+    EXPECT_EQ(settings().ColumnVisibility(), "1,1,1,1,1,1,1,1");
+    const QStringList log = ErrorLogLines();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].contains(") in procedure grdSearchList_AfterMoveColumn at Line No. ")) << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(" of Form frmMain at time")) << log[0].toStdString();
+}
+
+TEST_F(GridTest, SortRulesByKeyAndSortbyNumeric)
+{
+    // Columns away from their default places: the rules go by key, not by position.
+    settings().setColumnReOrder("Pages,Size (In KB),Location,Name,Selection,Type,Created Date,Modified Date");
+    w.InitFiles();
+    struct Case {
+        const char *key;
+        int sortByNumeric;
+        int order, expected;
+    } cases[] = {
+        {"Name", 1, 1, 3}, {"Name", 1, 2, 3}, {"Name", 1, 3, 3}, {"Name", 1, 4, 4},
+        {"Name", 0, 1, 1}, {"Name", 0, 2, 2}, {"Name", 0, 3, 1}, {"Name", 0, 4, 1},
+        {"Pages", 0, 1, 3}, {"Pages", 0, 2, 3}, {"Pages", 0, 4, 4}, {"Pages", 1, 1, 3},
+        {"Size (In KB)", 0, 2, 3}, {"Size (In KB)", 1, 4, 4},
+        {"Location", 1, 1, 1}, {"Location", 0, 3, 3}, {"Created Date", 1, 2, 2}, {"Selection", 0, 4, 4},
+    };
+    for (const Case &c : cases) {
+        settings().setSortbyNumeric(static_cast<std::int16_t>(c.sortByNumeric));
+        // Through the grid's event, as a header click raises it.
+        int order = c.order;
+        emit grid().BeforeSort(Col(c.key), order);
+        EXPECT_EQ(order, c.expected) << c.key << " SortbyNumeric " << c.sortByNumeric << " order " << c.order;
+    }
+}
+
+TEST_F(GridTest, SpaceTogglesEveryRowOfTheSelectedBlock)
+{
+    struct Case {
+        std::vector<int> before;
+        int row1, row2;
+        std::vector<int> after;
+    } cases[] = {
+        {{1, 2, 1, 1}, 1, 3, {2, 1, 2, 1}},
+        {{0, 1, 2, 0}, 1, 4, {1, 2, 1, 1}}, // an unset box counts as unchecked
+        {{1, 1, 2, 2}, 3, 3, {1, 1, 1, 2}},
+    };
+    for (const Case &c : cases) {
+        w.InitFiles();
+        for (int i = 0; i < 4; ++i)
+            AddResultRow(w, {QStringLiteral("f%1.pdf").arg(i), "1", c.before[i]});
+        w.ShowStatus("before");
+        // The block's columns do not matter.
+        grid().Select(c.row1, Col("Name"), c.row2, Col("Pages"));
+        w.grdSearchList_KeyDown(32, 1);
+        EXPECT_EQ(CheckStates(w), c.after) << c.row1 << "-" << c.row2;
+        EXPECT_EQ(w.sbPanelStatus->text(), "before"); // Space does not refresh the summary
+        w.grdSearchList_KeyDown(65, 0);
+        EXPECT_EQ(CheckStates(w), c.after);
+    }
+}
+
+TEST_F(GridTest, SpaceWithoutASelectionChangesNothing)
+{
+    w.InitFiles();
+    AddResultRow(w, {"a.pdf", "1", GridCheck::Checked});
+    AddResultRow(w, {"b.pdf", "1"});
+    ASSERT_EQ(grid().GetSelection().row1, -1);
+    w.grdSearchList_KeyDown(32, 0);
+    EXPECT_EQ(CheckStates(w), std::vector<int>({1, 0}));
+}
+
+TEST_F(GridTest, SpaceKeyIsConsumedAfterTheToggle)
+{
+    w.InitFiles();
+    for (int i = 0; i < 3; ++i)
+        AddResultRow(w, {QStringLiteral("f%1.pdf").arg(i), "1", GridCheck::Unchecked});
+    // Editable by mouse, with the cursor on a check box: the table would flip it a second time.
+    grid().setEditable(2);
+    grid().Select(1, Col("Selection"), 3, Col("Selection"));
+    QTest::keyClick(grid().view(), Qt::Key_Space);
+    EXPECT_EQ(CheckStates(w), std::vector<int>({1, 1, 1}));
+    int keyCode = 32;
+    emit grid().KeyDown(keyCode, 0);
+    EXPECT_EQ(keyCode, 0);
+    EXPECT_EQ(CheckStates(w), std::vector<int>({2, 2, 2}));
+    keyCode = 40;
+    emit grid().KeyDown(keyCode, 0);
+    EXPECT_EQ(keyCode, 40); // other keys go on to the table
+}
+
+TEST_F(GridTest, StatusSummaryOfTheCheckedRows)
+{
+    const QString prefix = QStringLiteral(" file selected; Total Page count of PDF Files: ");
+    struct Case {
+        const char *what;
+        std::vector<ResultRow> rows;
+        QString expected;
+    } cases[] = {
+        {"nothing checked", {{"a.pdf", "4", 2}, {"b.pdf", "5", 0}}, "0" + prefix + "0"},
+        {"three files", {{"a.pdf", "10", 1}, {"b.pdf", "20", 1}, {"x.pdf", "99", 2}, {"c.pdf", "12", 1}},
+         "3" + prefix + "42"},
+        {"damaged and empty pages", {{"a.pdf", "Secured or Corrupted", 1}, {"b.pdf", "", 1}, {"c.pdf", "5", 1}},
+         "3" + prefix + "5"},
+        {"other types count as files only", {{"notes.txt", "7", 1}, {"scan.tif", "3", 1}, {"A.PDF", "4", 1}},
+         "3" + prefix + "4"},
+        {"a name without extension", {{"README", "6", 1}, {"my.pdf.bak", "2", 1}}, "2" + prefix + "0"},
+        {"a page count too large fails", {{"a.pdf", "1", 1}, {"b.pdf", "1e12", 1}}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearErrorLog();
+        w.InitFiles();
+        for (const ResultRow &row : c.rows)
+            AddResultRow(w, row);
+        EXPECT_EQ(w.getSelectedFileinfo(), c.expected);
+        EXPECT_EQ(ErrorLogLines().size(), c.expected.isEmpty() ? 1 : 0);
+        // A mouse release over the grid shows it; an empty summary reads "Status".
+        w.sbPanelStatus->setText("old");
+        w.grdSearchList_MouseUp(1, 0, 5, 5);
+        EXPECT_EQ(w.sbPanelStatus->text(), c.expected.isEmpty() ? "Status" : c.expected);
+    }
+    w.ShowStatus("");
+    EXPECT_EQ(w.sbPanelStatus->text(), "Status");
+    w.ShowStatus("x");
+    EXPECT_EQ(w.sbPanelStatus->text(), "x");
+}
+
+/// The window on screen, so the mouse reaches the grid.
+class GridMouseTest : public GridTest {
+protected:
+    void SetUp() override
+    {
+        GridTest::SetUp();
+        // The folder tree would start a search when shown; that is not what these tests are about.
+        w.ftvFolder->blockSignals(true);
+        w.addDockWidget(Qt::RightDockWidgetArea, w.paneSearchList);
+        w.resize(1000, 600);
+        w.InitFiles();
+        AddResultRow(w, {"a.pdf", "3", GridCheck::Unchecked});
+        AddResultRow(w, {"b.pdf", "4", GridCheck::Unchecked});
+        w.PopupMenu = [this](QMenu *menu, const QPoint &at) { popups.emplace_back(menu, at); };
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    }
+    QTableView *view() { return grid().view(); }
+    QHeaderView *header() { return view()->horizontalHeader(); }
+    QPoint cellCenter(int row, int col) { return view()->visualRect(view()->model()->index(row - 1, col)).center(); }
+    QPoint headerCenter(int col)
+    {
+        return QPoint(header()->sectionViewportPosition(col) + header()->sectionSize(col) / 2, header()->height() / 2);
+    }
+
+    std::vector<std::pair<QMenu *, QPoint>> popups;
+};
+
+TEST_F(GridMouseTest, RightClickOpensTheMenuOverResultCellsOnly)
+{
+    QTest::mouseClick(header()->viewport(), Qt::RightButton, {}, headerCenter(Col("Pages")));
+    EXPECT_TRUE(popups.empty());
+    QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, QPoint(5, view()->viewport()->height() - 3));
+    EXPECT_TRUE(popups.empty());
+
+    const QPoint at = cellCenter(2, Col("Location"));
+    QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, at);
+    ASSERT_EQ(popups.size(), 1u);
+    EXPECT_EQ(popups[0].first, w.mnuCtxMenu);
+    EXPECT_EQ(popups[0].second, view()->viewport()->mapToGlobal(at));
+    EXPECT_EQ(grid().Row(), 2); // the file commands then act on the clicked row
+    EXPECT_EQ(grid().Editable(), 0);
+}
+
+TEST_F(GridMouseTest, OnlyTheCheckBoxesChangeUnderTheMouse)
+{
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(2, Col("Selection")));
+    EXPECT_EQ(grid().Editable(), 2);
+    EXPECT_EQ(CheckStates(w), std::vector<int>({2, 1}));
+    // The release shows the summary with the click counted.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.sbPanelStatus->text(), "1 file selected; Total Page count of PDF Files: 4");
+
+    QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, cellCenter(1, Col("Selection")));
+    EXPECT_EQ(grid().Editable(), 0);
+    EXPECT_EQ(CheckStates(w), std::vector<int>({2, 1}));
+
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, Col("Name")));
+    EXPECT_EQ(grid().Editable(), 0);
+    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, Col("Name")));
+    for (const QLineEdit *editor : view()->viewport()->findChildren<QLineEdit *>())
+        EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(grid().TextMatrix(1, Col("Name")), "a.pdf");
+}
+
+TEST_F(GridMouseTest, AHeaderClickOnSizeSortsByTheNumber)
+{
+    w.InitFiles();
+    const char *sizes[] = {"1,500 KB", "900 KB", "20 KB"};
+    for (const char *size : sizes) {
+        const int r = AddResultRow(w, {QString::fromLatin1(size), "1"});
+        grid().setTextMatrix(r, Col("Size (In KB)"), QString::fromLatin1(size));
+    }
+    grid().setExplorerBar(3); // as a search leaves it
+    settings().setSortbyNumeric(0);
+    QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(Col("Size (In KB)")));
+    QStringList column;
+    for (int r = 1; r < grid().Rows(); ++r)
+        column << grid().TextMatrix(r, Col("Size (In KB)"));
+    EXPECT_EQ(column, QStringList({"20 KB", "900 KB", "1,500 KB"}));
+}
+
+}  // namespace

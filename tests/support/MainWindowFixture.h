@@ -1,0 +1,39 @@
+#pragma once
+// The program-wide state a main window needs, built the way start-up builds it, and rows written
+// into the result grid by hand.
+
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace folvane {
+class frmMain;
+}
+
+namespace folvane::test {
+
+/// Gives State() a settings store with every default and the default column model after
+/// LoadGridColumns, and an empty error log; TearDown takes them away again.
+class MainWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+/// One result row as the search would write it, addressed by column key.
+struct ResultRow {
+    QString name;
+    QString pages;
+    int check = 0; ///< GridCheck: 0 unset, 1 checked, 2 unchecked
+    QString location = QStringLiteral("/docs");
+};
+
+/// Appends the row to the window's result grid (set up by InitFiles first); returns its grid row.
+int AddResultRow(frmMain &window, const ResultRow &row);
+
+/// The check state of every result row, from row 1 down.
+std::vector<int> CheckStates(const frmMain &window);
+
+}  // namespace folvane::test
