@@ -212,6 +212,10 @@ private:
 
     frmLoading *loading_ = nullptr;
     std::unique_ptr<cSizeMoveHelper> m_c;
+
+    // -- export internals --
+    /// Writes the grid's checked rows to the file the export dialog names; false when nothing was written.
+    bool ExportGrid(DataGrid &grid);
 };
 
 }  // namespace folvane
