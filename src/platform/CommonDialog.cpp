@@ -1,5 +1,6 @@
 #include "platform/CommonDialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -11,6 +12,12 @@ namespace {
 SaveAnswerer &answerer()
 {
     static SaveAnswerer a;
+    return a;
+}
+
+FolderAnswerer &folderAnswerer()
+{
+    static FolderAnswerer a;
     return a;
 }
 }  // namespace
@@ -50,6 +57,19 @@ QString ShowSave(const SaveRequest &request, QWidget *parent)
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
         return {};
     return box.selectedFiles().constFirst();
+}
+
+void SetFolderAnswerer(FolderAnswerer a) { folderAnswerer() = std::move(a); }
+
+std::optional<QString> BrowseForFolder(const FolderRequest &request, QWidget *parent)
+{
+    if (folderAnswerer())
+        return folderAnswerer()(request);
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, request.title, request.startFolder.isEmpty() ? QDir::homePath() : request.startFolder);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
 }
 
 }  // namespace folvane::CommonDialog

@@ -1,9 +1,10 @@
 #pragma once
-// The save-file box, behind one seam that tests can answer.
+// The save-file box and the folder browser, each behind a seam that tests can answer.
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -27,5 +28,17 @@ QString ToQtFilters(const QString &filter);
 /// Replaces the real box (for tests); an empty function restores it.
 using SaveAnswerer = std::function<QString(const SaveRequest &)>;
 void SetSaveAnswerer(SaveAnswerer answerer);
+
+struct FolderRequest {
+    QString title;
+    QString startFolder; ///< where the browser opens; empty for the home folder
+};
+
+/// Shows the folder browser; the chosen folder, or nothing when the user cancelled.
+std::optional<QString> BrowseForFolder(const FolderRequest &request, QWidget *parent = nullptr);
+
+/// Replaces the real browser (for tests); an empty function restores it.
+using FolderAnswerer = std::function<std::optional<QString>(const FolderRequest &)>;
+void SetFolderAnswerer(FolderAnswerer answerer);
 
 }  // namespace folvane::CommonDialog
