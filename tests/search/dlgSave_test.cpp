@@ -28,6 +28,16 @@ namespace {
 
 class DlgSaveTest : public test::MainWindowFixture {
 protected:
+    /// Fills the dialog as a user would, in the temporary folder, and presses Save.
+    void saveAs(dlgSave &d, int type, const QString &name, const QString &separator)
+    {
+        d.ftvFolder->setSelectedPath(dir.path());
+        d.cboFileType->setCurrentIndex(type);
+        d.txtFileName->setText(name);
+        d.txtColSaperator->setText(separator);
+        d.cmdSave_Click();
+    }
+
     TempDir dir;
 };
 
@@ -111,11 +121,7 @@ TEST_F(DlgSaveTest, SaveBuildsThePathFromFolderNameAndType)
     };
     for (const Case &c : cases) {
         dlgSave d;
-        d.ftvFolder->setSelectedPath(dir.path());
-        d.cboFileType->setCurrentIndex(c.type);
-        d.txtFileName->setText(c.name);
-        d.txtColSaperator->setText(c.separator);
-        d.cmdSave_Click();
+        saveAs(d, c.type, c.name, c.separator);
         EXPECT_EQ(d.filename, dir.filePath(c.file)) << c.name.toStdString();
         EXPECT_EQ(d.ColumnSaperator, c.columnSeparator) << c.name.toStdString();
     }
@@ -149,11 +155,7 @@ TEST_F(DlgSaveTest, ValidateKeepsTheDialogOpenWithItsMessage)
     for (const Case &c : cases) {
         ScriptedMsgBox box;
         dlgSave d;
-        d.ftvFolder->setSelectedPath(dir.path());
-        d.cboFileType->setCurrentIndex(c.type);
-        d.txtFileName->setText(c.name);
-        d.txtColSaperator->setText(c.separator);
-        d.cmdSave_Click();
+        saveAs(d, c.type, c.name, c.separator);
         EXPECT_EQ(box.texts(), c.messages);
         EXPECT_EQ(d.filename.isEmpty(), !c.messages.isEmpty());
         for (const auto &call : box.calls()) {
