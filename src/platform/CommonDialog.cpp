@@ -1,5 +1,6 @@
 #include "platform/CommonDialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -19,6 +20,10 @@ SaveAnswerer &answerer()
 PrinterAnswerer &printerAnswerer()
 {
     static PrinterAnswerer a;
+
+FolderAnswerer &folderAnswerer()
+{
+    static FolderAnswerer a;
     return a;
 }
 }  // namespace
@@ -74,6 +79,18 @@ std::optional<QString> ShowPrinter(QWidget *parent)
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
     return printer.printerName();
+
+void SetFolderAnswerer(FolderAnswerer a) { folderAnswerer() = std::move(a); }
+
+std::optional<QString> BrowseForFolder(const FolderRequest &request, QWidget *parent)
+{
+    if (folderAnswerer())
+        return folderAnswerer()(request);
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, request.title, request.startFolder.isEmpty() ? QDir::homePath() : request.startFolder);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
 }
 
 }  // namespace folvane::CommonDialog

@@ -1,5 +1,5 @@
 #pragma once
-// The save-file box and the printer dialog, each behind a seam that tests can answer.
+// The save-file box, the printer dialog and the folder browser, each behind a seam tests can answer.
 
 #include <QString>
 
@@ -36,5 +36,17 @@ std::optional<QString> ShowPrinter(QWidget *parent = nullptr);
 /// Replaces the real printer dialog (for tests); an empty function restores it.
 using PrinterAnswerer = std::function<std::optional<QString>()>;
 void SetPrinterAnswerer(PrinterAnswerer answerer);
+
+struct FolderRequest {
+    QString title;
+    QString startFolder; ///< where the browser opens; empty for the home folder
+};
+
+/// Shows the folder browser; the chosen folder, or nothing when the user cancelled.
+std::optional<QString> BrowseForFolder(const FolderRequest &request, QWidget *parent = nullptr);
+
+/// Replaces the real browser (for tests); an empty function restores it.
+using FolderAnswerer = std::function<std::optional<QString>(const FolderRequest &)>;
+void SetFolderAnswerer(FolderAnswerer answerer);
 
 }  // namespace folvane::CommonDialog

@@ -13,15 +13,19 @@ std::function<bool(const Request &)> &interceptor()
     static std::function<bool(const Request &)> f;
     return f;
 }
+}  // namespace
 
-QUrl toUrl(const QString &target)
+QUrl ToUrl(const QString &target)
 {
-    const QUrl url(target, QUrl::StrictMode);
-    if (url.isValid() && !url.scheme().isEmpty() && url.scheme().size() > 1)
-        return url;
+    // An address may hold characters a strict parse refuses, such as the blank of a mail subject;
+    // the tolerant parse encodes them. Only a text without a scheme is a local path.
+    for (const QUrl::ParsingMode mode : {QUrl::StrictMode, QUrl::TolerantMode}) {
+        const QUrl url(target, mode);
+        if (url.isValid() && url.scheme().size() > 1)
+            return url;
+    }
     return QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
 }
-}  // namespace
 
 void SetInterceptor(std::function<bool(const Request &)> f) { interceptor() = std::move(f); }
 
@@ -29,7 +33,7 @@ bool Open(const QString &target)
 {
     if (interceptor())
         return interceptor()({Verb::Open, target, {}});
-    return QDesktopServices::openUrl(toUrl(target));
+    return QDesktopServices::openUrl(ToUrl(target));
 }
 
 bool Explore(const QString &folder)

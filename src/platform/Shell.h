@@ -2,6 +2,7 @@
 // The desktop's opener and the print spooler, behind one seam that tests can watch.
 
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 
@@ -21,6 +22,10 @@ bool Open(const QString &target);
 bool Explore(const QString &folder);
 /// Prints the file with `lp`, to the printer named (the default one when empty).
 bool Print(const QString &file, const QString &printer = QString());
+
+/// What Open hands the desktop: a web or mail address as it stands (characters an address may not
+/// hold, such as blanks, encoded), anything without a scheme as a local file.
+QUrl ToUrl(const QString &target);
 
 /// Replaces the real actions (for tests); an empty function restores them.
 void SetInterceptor(std::function<bool(const Request &)> interceptor);

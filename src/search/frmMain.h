@@ -220,6 +220,10 @@ private:
     // -- result grid and check commands --
     /// Flips rows first to last: a checked row becomes unchecked, any other checked.
     void ToggleCheckRows(int firstRow, int lastRow);
+
+    // -- export internals --
+    /// Writes the grid's checked rows to the file the export dialog names; false when nothing was written.
+    bool ExportGrid(DataGrid &grid);
 };
 
 }  // namespace folvane

@@ -60,7 +60,6 @@ void frmMain::GetPageCount() { pending("GetPageCount"); }
 void frmMain::ShowSetOrderform(std::int32_t &) { pending("ShowSetOrderform"); }
 
 // ==== Export (frmMain_export.cpp) ====
-void frmMain::cmdExport_Click() { pending("cmdExport_Click"); }
 
 // ==== Grid event wiring (frmMain_grid.cpp) ====
 

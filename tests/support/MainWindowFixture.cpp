@@ -22,6 +22,8 @@ void MainWindowFixture::SetUp()
     st.objGridColumns = std::make_unique<GridColumns>();
     AddDefaultResultColumns(*st.objGridColumns);
     modGeneral::LoadGridColumns();
+    st.ColumnWidths = modGeneral::SplitList(st.objSettings->LastGridColWidth());
+    st.ColumnVisible = modGeneral::SplitList(st.objSettings->ColumnVisibility());
     st.ColumnPositions = ColumnPositionCache{};
     ClearErrorLog();
 }

@@ -37,6 +37,7 @@ void InstallTestEnvironment()
     Shell::SetInterceptor([](const Shell::Request &) { return true; });
     // Nor on a real file box: unanswered, it counts as Cancel.
     CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
+    CommonDialog::SetFolderAnswerer([](const CommonDialog::FolderRequest &) { return std::optional<QString>(); });
 }
 
 QString StorageFolder() { return State().StorageFolderPath; }

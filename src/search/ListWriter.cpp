@@ -1,0 +1,73 @@
+#include "search/ListWriter.h"
+
+#include "app/ErrorLog.h"
+#include "platform/DataGrid.h"
+
+#include <QSaveFile>
+
+namespace folvane::ListWriter {
+
+QList<QStringList> CheckedList(const DataGrid &grid, int checkCol)
+{
+    QList<int> columns;
+    for (int c = 0; c < grid.Cols(); ++c) {
+        if (!grid.ColHidden(c) && grid.TextMatrix(0, c) != QLatin1String("Selection"))
+            columns << c;
+    }
+    const auto line = [&](int row) {
+        QStringList cells;
+        cells.reserve(columns.size());
+        for (const int c : columns)
+            cells << grid.TextMatrix(row, c);
+        return cells;
+    };
+
+    QList<QStringList> lines{line(0)};
+    for (int r = 1; r < grid.Rows(); ++r) {
+        // A row the search wrote and nobody checked is unset, which counts as unchecked too.
+        if (grid.Cell(flexcpChecked, r, checkCol).toInt() == GridCheck::Checked)
+            lines << line(r);
+    }
+    return lines;
+}
+
+QByteArray Format(const QList<QStringList> &lines, QChar sep)
+{
+    const QChar quote = QLatin1Char('"');
+    QString text;
+    for (const QStringList &cells : lines) {
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            if (i > 0)
+                text += sep;
+            const QString &cell = cells[i];
+            if (cell.contains(sep) || cell.contains(quote) || cell.contains(QLatin1Char('\r')) ||
+                cell.contains(QLatin1Char('\n'))) {
+                QString quoted = cell;
+                quoted.replace(quote, QStringLiteral("\"\""));
+                text += quote + quoted + quote;
+            } else {
+                text += cell;
+            }
+        }
+        text += QLatin1Char('\r');
+    }
+    return text.toUtf8();
+}
+
+void Save(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    // Unbuffered: a buffered write that the disk cuts short is still committed as if complete.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw AppError(ErrNo::PathFileAccessError, file.errorString() + QStringLiteral(": ") + path);
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            throw AppError(ErrNo::DeviceIoError, file.errorString() + QStringLiteral(": ") + path);
+        done += n;
+    }
+    if (!file.commit())
+        throw AppError(ErrNo::DeviceIoError, file.errorString() + QStringLiteral(": ") + path);
+}
+
+}  // namespace folvane::ListWriter
