@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -212,6 +214,10 @@ private:
 
     frmLoading *loading_ = nullptr;
     std::unique_ptr<cSizeMoveHelper> m_c;
+
+    // -- search internals --
+    /// Device and inode of each folder on the current walk path; a link back to one is not entered.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> walkPath_;
 };
 
 }  // namespace folvane
