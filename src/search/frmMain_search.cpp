@@ -34,6 +34,7 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <string>
@@ -218,6 +219,12 @@ QIcon TypeIcon(QHash<QString, QIcon> &cache, const QString &type, const QMimeTyp
     const QIcon cached(small);
     cache.insert(type, cached);
     return cached;
+}
+
+void SetEnabled(bool enabled, std::initializer_list<QWidget *> controls)
+{
+    for (QWidget *control : controls)
+        control->setEnabled(enabled);
 }
 
 void FillList(QComboBox *list, const QStringList &entries)
@@ -528,20 +535,14 @@ void frmMain::FillComboBoxes()
 void frmMain::chkSearchByDate_Click()
 {
     Guarded("chkSearchByDate_Click", Unit::frmMain, [&] {
-        const bool enabled = chkSearchByDate->isChecked();
-        fraDate->setEnabled(enabled);
-        optInPeriod->setEnabled(enabled);
-        optBtnPeriod->setEnabled(enabled);
+        SetEnabled(chkSearchByDate->isChecked(), {fraDate, optInPeriod, optBtnPeriod});
     });
 }
 
 void frmMain::chkSearchBySize_Click()
 {
     Guarded("chkSearchBySize_Click", Unit::frmMain, [&] {
-        const bool enabled = chkSearchBySize->isChecked();
-        fraSize->setEnabled(enabled);
-        optSizeAt->setEnabled(enabled);
-        optSizeBtn->setEnabled(enabled);
+        SetEnabled(chkSearchBySize->isChecked(), {fraSize, optSizeAt, optSizeBtn});
     });
 }
 

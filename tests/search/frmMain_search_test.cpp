@@ -246,42 +246,25 @@ TEST_F(SearchTest, PatternEntriesSplitAndMatchWithoutRegardToCase)
     tmp.createFile(QStringLiteral("README"));
     struct Case {
         const char *entry;
-        QStringList expect;
+        QStringList patterns;
+        QStringList listed;
     };
     const Case cases[] = {
-        {"*.pdf", {"a.PDF"}},
-        {"*.PDF;*.TIF", {"a.PDF", "b.tif"}},
-        {"*.pdf,*.txt", {"a.PDF", "c.txt"}},
-        {"*.pdf,*.txt;*.tif", {"b.tif"}},  // ";" wins: "*.pdf,*.txt" is one pattern
-        {"*.pdf; *.txt", {"a.PDF"}},       // pieces are not trimmed
-        {" *.* ", {"README", "a.PDF", "b.tif", "c.txt"}},
-        {"?.txt", {"c.txt"}},
+        {"*.pdf", {"*.pdf"}, {"a.PDF"}},
+        {"*.PDF;*.TIF", {"*.PDF", "*.TIF"}, {"a.PDF", "b.tif"}},
+        {"*.pdf,*.txt", {"*.pdf", "*.txt"}, {"a.PDF", "c.txt"}},
+        {"*.pdf,*.txt;*.tif", {"*.pdf,*.txt", "*.tif"}, {"b.tif"}},  // ";" wins over ","
+        {"*.pdf; *.txt", {"*.pdf", " *.txt"}, {"a.PDF"}},            // pieces are not trimmed
+        {";?.txt;", {"", "?.txt", ""}, {"c.txt"}},
+        {"", {""}, {}},
+        {" *.* ", {"*"}, {"README", "a.PDF", "b.tif", "c.txt"}},
     };
     for (const Case &c : cases) {
+        QStringList patterns{QStringLiteral("stale")};
+        w->GenerateFilterPatternArray(QString::fromLatin1(c.entry), patterns);
+        EXPECT_EQ(patterns, c.patterns) << c.entry;
         usePattern(QString::fromLatin1(c.entry));
-        EXPECT_EQ(search(tmp.path()), c.expect) << c.entry;
-    }
-}
-
-TEST_F(SearchTest, PatternListBuilding)
-{
-    struct Case {
-        const char *entry;
-        QStringList expect;
-    };
-    const Case cases[] = {
-        {"*.pdf", {"*.pdf"}},
-        {"*.pdf;*.tif", {"*.pdf", "*.tif"}},
-        {"a,b;c", {"a,b", "c"}},
-        {"a,b", {"a", "b"}},
-        {";x;", {"", "x", ""}},
-        {"", {""}},
-        {"*.*", {"*"}},
-    };
-    for (const Case &c : cases) {
-        QStringList list{QStringLiteral("stale")};
-        w->GenerateFilterPatternArray(QString::fromLatin1(c.entry), list);
-        EXPECT_EQ(list, c.expect) << c.entry;
+        EXPECT_EQ(search(tmp.path()), c.listed) << c.entry;
     }
     EXPECT_FALSE(w->IsFileMatchWithFilterPattern(QStringLiteral("a.pdf"), {}));
 }
