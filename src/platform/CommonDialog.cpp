@@ -20,6 +20,8 @@ SaveAnswerer &answerer()
 PrinterAnswerer &printerAnswerer()
 {
     static PrinterAnswerer a;
+    return a;
+}
 
 FolderAnswerer &folderAnswerer()
 {
@@ -79,6 +81,7 @@ std::optional<QString> ShowPrinter(QWidget *parent)
     if (box.exec() != QDialog::Accepted)
         return std::nullopt;
     return printer.printerName();
+}
 
 void SetFolderAnswerer(FolderAnswerer a) { folderAnswerer() = std::move(a); }
 

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -224,6 +226,10 @@ private:
     // -- export internals --
     /// Writes the grid's checked rows to the file the export dialog names; false when nothing was written.
     bool ExportGrid(DataGrid &grid);
+
+    // -- search internals --
+    /// Device and inode of each folder on the current walk path; a link back to one is not entered.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> walkPath_;
 };
 
 }  // namespace folvane

@@ -244,7 +244,11 @@ void frmMain::buildControls()
 void frmMain::wireControls()
 {
     connect(cmdSearch, &QPushButton::clicked, this, [this] { cmdSearch_Click(); });
-    connect(cboFilterPattern, qOverload<int>(&QComboBox::activated), this, [this] { cboFilterPattern_Click(); });
+    // The list is never shown: its click is the program selecting an entry, so it follows the index.
+    connect(cboFilterPattern, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            cboFilterPattern_Click();
+    });
     connect(ftvFolder, &FolderTree::FolderSelected, this, [this] { ftvFolder_FolderSelected(); });
     connect(chkSearchByDate, &QCheckBox::clicked, this, [this] { chkSearchByDate_Click(); });
     connect(chkSearchBySize, &QCheckBox::clicked, this, [this] { chkSearchBySize_Click(); });

@@ -32,22 +32,6 @@ void frmMain::mnuShowHelp_Click() { pending("mnuShowHelp_Click"); }
 void frmMain::mnuAbout_Click() { pending("mnuAbout_Click"); }
 
 // ==== Search (frmMain_search.cpp) ====
-void frmMain::MainLoadFiles(QString &, bool) { pending("MainLoadFiles"); }
-void frmMain::EnableSearchControls(bool) { pending("EnableSearchControls"); }
-void frmMain::LoadFiles(const QString &, bool) { pending("LoadFiles"); }
-void frmMain::GenerateFilterPatternArray(const QString &, QStringList &) { pending("GenerateFilterPatternArray"); }
-bool frmMain::IsFileMatchWithFilterPattern(const QString &, const QStringList &) { pending("IsFileMatchWithFilterPattern"); }
-bool frmMain::IsFileMatchWithAdvOptions(const QFileInfo &) { pending("IsFileMatchWithAdvOptions"); }
-bool frmMain::GetFileFindData(const QString &, QFileInfo &) { pending("GetFileFindData"); }
-void frmMain::AddFileItem(const QString &, const QFileInfo &) { pending("AddFileItem"); }
-std::int32_t frmMain::RoundUp(double) { pending("RoundUp"); }
-QString frmMain::GetExtension(const QString &) { pending("GetExtension"); }
-void frmMain::FillComboBoxes() { pending("FillComboBoxes"); }
-void frmMain::chkSearchByDate_Click() { pending("chkSearchByDate_Click"); }
-void frmMain::chkSearchBySize_Click() { pending("chkSearchBySize_Click"); }
-void frmMain::cmdSearch_Click() { pending("cmdSearch_Click"); }
-void frmMain::cboFilterPattern_Click() { pending("cboFilterPattern_Click"); }
-void frmMain::ftvFolder_FolderSelected() { pending("ftvFolder_FolderSelected"); }
 
 // ==== Result grid (frmMain_grid.cpp) ====
 

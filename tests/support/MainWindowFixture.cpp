@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "app/modGeneral.h"
 #include "platform/DataGrid.h"
+#include "platform/PageCounters.h"
 #include "search/frmMain.h"
 
 #include <memory>
@@ -14,7 +15,7 @@
 
 namespace folvane::test {
 
-void MainWindowFixture::SetUp()
+void InstallDefaultProgramState()
 {
     ProgramState &st = State();
     st.objSettings = std::make_unique<Settings>();
@@ -25,6 +26,26 @@ void MainWindowFixture::SetUp()
     st.ColumnWidths = modGeneral::SplitList(st.objSettings->LastGridColWidth());
     st.ColumnVisible = modGeneral::SplitList(st.objSettings->ColumnVisibility());
     st.ColumnPositions = ColumnPositionCache{};
+    st.PdfCounter = std::make_unique<PdfPageCounter>();
+    st.TiffCounter = std::make_unique<TiffPageCounter>();
+}
+
+void PrepareResultGrid(frmMain &w)
+{
+    DataGrid &grid = *w.grdSearchList;
+    const GridColumns &model = *State().objGridColumns;
+    grid.setRows(1);
+    grid.setCols(model.Count());
+    grid.setFixedRows(1);
+    for (const GridColumns::Ptr &column : model) {
+        grid.setTextMatrix(0, column->ColumnIndex, column->ColumnName);
+        grid.setColDataType(column->ColumnIndex, column->ColumnDatatype);
+    }
+}
+
+void MainWindowFixture::SetUp()
+{
+    InstallDefaultProgramState();
     ClearErrorLog();
 }
 

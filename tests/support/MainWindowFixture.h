@@ -1,6 +1,6 @@
 #pragma once
-// The program-wide state a main window needs, built the way start-up builds it, and rows written
-// into the result grid by hand.
+// The program-wide state a main window needs, built the way start-up builds it, the result grid as
+// the window's set-up leaves it, and rows written into the grid by hand.
 
 #include <QString>
 
@@ -14,8 +14,14 @@ class frmMain;
 
 namespace folvane::test {
 
-/// Gives State() a settings store with every default and the default column model after
-/// LoadGridColumns, and an empty error log; TearDown takes them away again.
+/// Default settings (saved to the test's storage folder), the default column model in its saved
+/// order, the split column lists and both page counters.
+void InstallDefaultProgramState();
+
+/// One grid column per model column at its display position and a header row with the column names.
+void PrepareResultGrid(frmMain &w);
+
+/// InstallDefaultProgramState and an empty error log; TearDown takes the state away again.
 class MainWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override;
