@@ -37,6 +37,8 @@ void InstallTestEnvironment()
     Shell::SetInterceptor([](const Shell::Request &) { return true; });
     // Nor on a real file box: unanswered, it counts as Cancel.
     CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
+    CommonDialog::SetOpenAnswerer([](const CommonDialog::OpenRequest &) { return QString(); });
+    CommonDialog::SetSetFolderAnswerer([] { return QString(); });
 }
 
 QString StorageFolder() { return State().StorageFolderPath; }
