@@ -17,6 +17,18 @@ SaveAnswerer &answerer()
     return a;
 }
 
+OpenAnswerer &openAnswerer()
+{
+    static OpenAnswerer a;
+    return a;
+}
+
+SetFolderAnswerer &setFolderAnswerer()
+{
+    static SetFolderAnswerer a;
+    return a;
+}
+
 PrinterAnswerer &printerAnswerer()
 {
     static PrinterAnswerer a;
@@ -27,6 +39,19 @@ FolderAnswerer &folderAnswerer()
 {
     static FolderAnswerer a;
     return a;
+}
+
+/// Shows the box with the filter list; the chosen path, or "" when cancelled.
+QString RunFileBox(QFileDialog &box, const QString &filter, int filterIndex)
+{
+    const QString filters = ToQtFilters(filter);
+    box.setNameFilter(filters);
+    const QStringList list = filters.split(QStringLiteral(";;"));
+    if (filterIndex >= 1 && filterIndex <= list.size())
+        box.selectNameFilter(list[filterIndex - 1]);
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+        return {};
+    return box.selectedFiles().constFirst();
 }
 }  // namespace
 
@@ -59,14 +84,29 @@ QString ShowSave(const SaveRequest &request, QWidget *parent)
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
     box.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
-    const QString filters = ToQtFilters(request.filter);
-    box.setNameFilter(filters);
-    const QStringList list = filters.split(QStringLiteral(";;"));
-    if (request.filterIndex >= 1 && request.filterIndex <= list.size())
-        box.selectNameFilter(list[request.filterIndex - 1]);
-    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
-        return {};
-    return box.selectedFiles().constFirst();
+    return RunFileBox(box, request.filter, request.filterIndex);
+}
+
+void SetOpenAnswerer(OpenAnswerer a) { openAnswerer() = std::move(a); }
+
+QString ShowOpen(const OpenRequest &request, QWidget *parent)
+{
+    if (openAnswerer())
+        return openAnswerer()(request);
+
+    QFileDialog box(parent, request.title);
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(QFileDialog::ExistingFile);
+    return RunFileBox(box, request.filter, request.filterIndex);
+}
+
+void SetSetFolderAnswerer(SetFolderAnswerer a) { setFolderAnswerer() = std::move(a); }
+
+QString ShowSetFolder(QWidget *parent)
+{
+    if (setFolderAnswerer())
+        return setFolderAnswerer()();
+    return BrowseForFolder({QStringLiteral("Set Folder"), QString()}, parent).value_or(QString());
 }
 
 std::optional<QString> ShowPrinter(QWidget *parent)

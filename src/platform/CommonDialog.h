@@ -1,5 +1,6 @@
 #pragma once
-// The save-file box, the printer dialog and the folder browser, each behind a seam tests can answer.
+// The open-file and save-file boxes, the folder browser and the printer dialog, each behind a seam
+// that tests can answer.
 
 #include <QString>
 
@@ -28,6 +29,26 @@ QString ToQtFilters(const QString &filter);
 /// Replaces the real box (for tests); an empty function restores it.
 using SaveAnswerer = std::function<QString(const SaveRequest &)>;
 void SetSaveAnswerer(SaveAnswerer answerer);
+
+struct OpenRequest {
+    QString title;
+    QString filter;      ///< "description|pattern|description|pattern..."
+    int filterIndex = 1; ///< 1-based
+};
+
+/// Shows the open-file box for an existing file; the chosen path, or "" when the user cancelled.
+QString ShowOpen(const OpenRequest &request, QWidget *parent = nullptr);
+
+/// Replaces the real open-file box (for tests); an empty function restores it.
+using OpenAnswerer = std::function<QString(const OpenRequest &)>;
+void SetOpenAnswerer(OpenAnswerer answerer);
+
+/// Shows the folder browser titled "Set Folder"; the chosen folder, or "" when the user cancelled.
+QString ShowSetFolder(QWidget *parent = nullptr);
+
+/// Replaces the real folder browser (for tests); an empty function restores it.
+using SetFolderAnswerer = std::function<QString()>;
+void SetSetFolderAnswerer(SetFolderAnswerer answerer);
 
 /// Shows the printer dialog; the name of the printer chosen (empty for the system's default), or
 /// nothing when the user cancelled or the dialog failed.

@@ -38,6 +38,8 @@ void InstallTestEnvironment()
     // Nor on a real file box: unanswered, it counts as Cancel.
     CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
     CommonDialog::SetFolderAnswerer([](const CommonDialog::FolderRequest &) { return std::optional<QString>(); });
+    CommonDialog::SetOpenAnswerer([](const CommonDialog::OpenRequest &) { return QString(); });
+    CommonDialog::SetSetFolderAnswerer([] { return QString(); });
 }
 
 QString StorageFolder() { return State().StorageFolderPath; }
