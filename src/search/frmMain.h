@@ -212,6 +212,24 @@ private:
 
     frmLoading *loading_ = nullptr;
     std::unique_ptr<cSizeMoveHelper> m_c;
+
+    // -- window frame internals (frmMain.cpp) --
+    friend struct frmMainFrameAccess; // lets the tests run single load steps
+    void initFrame();                 // from the constructor: status clock, key preview, pane events
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void UpdateStatusClock();
+    void AttachSizeMove();
+    void PlaceFromRegistry();
+    void CreatePanes();
+    void SelectStartFolder();
+    void CheckCmdLineFiles();
+    void SetWindowState();
+    void RememberWindow();
+    void ApplyOptionsPaneTrackingSize();
+    void DockingPaneManager_Action(int Action, int paneId);
 };
 
 }  // namespace folvane

