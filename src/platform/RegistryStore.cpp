@@ -28,8 +28,9 @@ QString GetSetting(const QString &section, const QString &key, const QString &de
 
 QByteArray PaneLayout()
 {
-    const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(
-        GetSetting(QStringLiteral("Layout"), QStringLiteral("State")).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray text = GetSetting(QStringLiteral("Layout"), QStringLiteral("State")).toLatin1();
+    const QByteArray::FromBase64Result decoded =
+        QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     return decoded ? *decoded : QByteArray();
 }
 

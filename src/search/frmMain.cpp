@@ -37,6 +37,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 // TEMPORARY: the preferences and About dialogs are being built beside this file; the menu items open
 // them once they are in, and these guards go then.
@@ -321,8 +322,9 @@ void frmMain::ApplyOptionsPaneTrackingSize()
     const int height = Twips::ToPixels(OptionsPaneTrackHeight * TwipsPerTrackUnit, logicalDpiY());
     // Docked, the pane spans its side of the window: only its depth is fixed.
     const Qt::DockWidgetArea area = dockWidgetArea(paneOptions);
-    const bool fixWidth = paneOptions->isFloating() || area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
-    const bool fixHeight = paneOptions->isFloating() || area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
+    const bool floating = paneOptions->isFloating();
+    const bool fixWidth = floating || area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
+    const bool fixHeight = floating || area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
     paneOptions->setMinimumSize(fixWidth ? width : 0, fixHeight ? height : 0);
     paneOptions->setMaximumSize(fixWidth ? width : QWIDGETSIZE_MAX, fixHeight ? height : QWIDGETSIZE_MAX);
 }
@@ -388,7 +390,7 @@ void frmMain::closeEvent(QCloseEvent *e)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *e)
 {
-    if (e->type() == QEvent::KeyPress && watched == windowHandle() && windowHandle()) {
+    if (e->type() == QEvent::KeyPress && windowHandle() && watched == windowHandle()) {
         const auto *key = static_cast<QKeyEvent *>(e);
         const int code = KeyCodes::KeyCode(key->key());
         const int shift = KeyCodes::ShiftState(key->modifiers());
@@ -397,16 +399,13 @@ bool frmMain::eventFilter(QObject *watched, QEvent *e)
         return IsWindowShortcut(code, shift);
     }
     if (e->type() == QEvent::MouseButtonPress) {
-        const int ids[] = {1, 2, 3, 4};
-        QDockWidget *const panes[] = {paneFolders, paneOptions, paneSearchList, paneAdvSearch};
-        for (int i = 0; i < 4; ++i) {
-            QDockWidget *pane = panes[i];
-            if (watched != pane)
-                continue;
+        const std::pair<QDockWidget *, int> panes[] = {
+            {paneFolders, 1}, {paneOptions, 2}, {paneSearchList, 3}, {paneAdvSearch, 4}};
+        for (const auto &[pane, id] : panes) {
             // A press on the title bar activates the pane; presses inside belong to its contents.
             const QPoint at = static_cast<QMouseEvent *>(e)->position().toPoint();
-            if (!pane->widget() || !pane->widget()->geometry().contains(at))
-                DockingPaneManager_Action(PaneActionActivated, ids[i]);
+            if (watched == pane && !(pane->widget() && pane->widget()->geometry().contains(at)))
+                DockingPaneManager_Action(PaneActionActivated, id);
         }
     }
     return QMainWindow::eventFilter(watched, e);
@@ -466,7 +465,8 @@ void frmMain::mnuWebsite_Click()
 
 void frmMain::mnuShowHelp_Click()
 {
-    const QString helpFile = modGeneral::ValidateDir(QCoreApplication::applicationDirPath()) + QStringLiteral("help.chm");
+    const QString helpFile =
+        modGeneral::ValidateDir(QCoreApplication::applicationDirPath()) + QStringLiteral("help.chm");
     if (modGeneral::IsFileExist(helpFile))
         modGeneral::ExecuteFile(QStringLiteral("open"), helpFile, QString(), QString(), 1);
     else

@@ -202,7 +202,9 @@ void frmMain::buildControls()
     sbStatusBar = new QStatusBar(this);
     sbPanelStatus = new QLabel(QStringLiteral("Status"), sbStatusBar);
     sbPanelDate = new QLabel(sbStatusBar);
+    sbPanelDate->setObjectName(QStringLiteral("sbPanelDate"));
     sbPanelTime = new QLabel(sbStatusBar);
+    sbPanelTime->setObjectName(QStringLiteral("sbPanelTime"));
     sbStatusBar->addWidget(sbPanelStatus, 1);
     sbStatusBar->addPermanentWidget(sbPanelDate);
     sbStatusBar->addPermanentWidget(sbPanelTime);

@@ -54,7 +54,8 @@ TEST(frmMainEndToEnd, DISABLED_CommandLineFilesAreCheckedAfterTheFirstSearch)
     EXPECT_EQ(names, (QStringList{QStringLiteral("Beta.pdf"), QStringLiteral("alpha.pdf")}));
 
     // Closing stored the window in the settings file.
-    EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("data/Quorrel Technologies/Folvane 1.1/Settings/settings.ini"))));
+    EXPECT_TRUE(QFile::exists(
+        home.filePath(QStringLiteral("data/Quorrel Technologies/Folvane 1.1/Settings/settings.ini"))));
 }
 
 }  // namespace

@@ -198,7 +198,10 @@ TEST_F(frmMainFrame, FirstPlacementComesFromTheRegistryStandIn)
     };
     const std::vector<Case> cases = {
         {"no values: 1000 twips from the corner, 700 x 403 pixels", {}, {67, 67}, {700, 403}},
-        {"stored twips", "[Settings]\nMainLeft=1500\nMainTop=750\nMainWidth=12000\nMainHeight=7500\n", {100, 50}, {800, 500}},
+        {"stored twips",
+         "[Settings]\nMainLeft=1500\nMainTop=750\nMainWidth=12000\nMainHeight=7500\n",
+         {100, 50},
+         {800, 500}},
         {"fractions and spaces", "[Settings]\nMainLeft=\" 1507.5 \"\nMainTop=750\n", {101, 50}, {700, 403}},
     };
     for (const Case &c : cases) {
