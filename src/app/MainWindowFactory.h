@@ -1,6 +1,6 @@
 #pragma once
-// Makes the main window that start-up shows. It deletes itself when closed; the program lives as
-// long as it does.
+// Makes, loads and shows the main window. It deletes itself when closed; the program lives as long
+// as it does.
 
 class QMainWindow;
 

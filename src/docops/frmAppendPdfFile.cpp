@@ -556,8 +556,8 @@ QString frmAppendPdfFile::ShowFolderSelectionDialog()
 {
     QString result;
     Guarded("ShowFolderSelectionDialog", Unit::frmAppendPdfFile, [&] {
-        const QString chosen = CommonDialog::ShowSetFolder(this);
-        result = chosen.isEmpty() ? txtOutputFolder->text() : chosen;
+        result = CommonDialog::BrowseForFolder({QStringLiteral("Set Folder"), txtOutputFolder->text()}, this)
+                     .value_or(txtOutputFolder->text());
     });
     return result;
 }

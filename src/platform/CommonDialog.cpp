@@ -23,12 +23,6 @@ OpenAnswerer &openAnswerer()
     return a;
 }
 
-SetFolderAnswerer &setFolderAnswerer()
-{
-    static SetFolderAnswerer a;
-    return a;
-}
-
 PrinterAnswerer &printerAnswerer()
 {
     static PrinterAnswerer a;
@@ -98,15 +92,6 @@ QString ShowOpen(const OpenRequest &request, QWidget *parent)
     box.setAcceptMode(QFileDialog::AcceptOpen);
     box.setFileMode(QFileDialog::ExistingFile);
     return RunFileBox(box, request.filter, request.filterIndex);
-}
-
-void SetSetFolderAnswerer(SetFolderAnswerer a) { setFolderAnswerer() = std::move(a); }
-
-QString ShowSetFolder(QWidget *parent)
-{
-    if (setFolderAnswerer())
-        return setFolderAnswerer()();
-    return BrowseForFolder({QStringLiteral("Set Folder"), QString()}, parent).value_or(QString());
 }
 
 std::optional<QString> ShowPrinter(QWidget *parent)

@@ -43,13 +43,6 @@ QString ShowOpen(const OpenRequest &request, QWidget *parent = nullptr);
 using OpenAnswerer = std::function<QString(const OpenRequest &)>;
 void SetOpenAnswerer(OpenAnswerer answerer);
 
-/// Shows the folder browser titled "Set Folder"; the chosen folder, or "" when the user cancelled.
-QString ShowSetFolder(QWidget *parent = nullptr);
-
-/// Replaces the real folder browser (for tests); an empty function restores it.
-using SetFolderAnswerer = std::function<QString()>;
-void SetSetFolderAnswerer(SetFolderAnswerer answerer);
-
 /// Shows the printer dialog; the name of the printer chosen (empty for the system's default), or
 /// nothing when the user cancelled or the dialog failed.
 std::optional<QString> ShowPrinter(QWidget *parent = nullptr);

@@ -1,6 +1,8 @@
 #include "platform/DataGrid.h"
 
 #include "app/ErrorLog.h"
+#include "platform/KeyCodes.h"
+#include "platform/Twips.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -18,54 +20,12 @@ namespace folvane {
 
 namespace {
 
-constexpr int TwipsPerInch = 1440;
-
-int ShiftState(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-           | (modifiers & Qt::AltModifier ? 4 : 0);
-}
-
 int ButtonCode(Qt::MouseButton button)
 {
     switch (button) {
     case Qt::LeftButton: return 1;
     case Qt::RightButton: return 2;
     case Qt::MiddleButton: return 4;
-    default: return 0;
-    }
-}
-
-/// The classic key code of a Qt key; 0 for keys that have none.
-int KeyCode(int key)
-{
-    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Space)
-        return key; // the same codes as ASCII
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 112 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Menu: return 93;
     default: return 0;
     }
 }
@@ -252,12 +212,12 @@ void DataGrid::checkBlock(int row1, int col1, int row2, int col2) const
 
 int DataGrid::twipsToPixels(int twips) const
 {
-    return static_cast<int>(std::lround(static_cast<double>(twips) * logicalDpiX() / TwipsPerInch));
+    return Twips::ToPixels(twips, logicalDpiX());
 }
 
 int DataGrid::pixelsToTwips(int pixels) const
 {
-    return static_cast<int>(std::lround(static_cast<double>(pixels) * TwipsPerInch / logicalDpiX()));
+    return static_cast<int>(std::lround(Twips::FromPixels(pixels, logicalDpiX())));
 }
 
 QModelIndex DataGrid::viewIndex(int row, int col) const
@@ -654,10 +614,10 @@ bool DataGrid::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == view_ && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        int code = KeyCode(key->key());
+        int code = KeyCodes::KeyCode(key->key());
         if (code == 0)
             return false;
-        emit KeyDown(code, ShiftState(key->modifiers()));
+        emit KeyDown(code, KeyCodes::ShiftState(key->modifiers()));
         return code == 0;
     }
     if (watched == view_->viewport())
@@ -671,7 +631,7 @@ void DataGrid::raiseMouse(QEvent *event)
 {
     auto *mouse = static_cast<QMouseEvent *>(event);
     const QPointF at = mapFromGlobal(mouse->globalPosition());
-    const int shift = ShiftState(mouse->modifiers());
+    const int shift = KeyCodes::ShiftState(mouse->modifiers());
     const auto x = static_cast<float>(at.x());
     const auto y = static_cast<float>(at.y());
     if (event->type() == QEvent::MouseButtonRelease)

@@ -42,8 +42,19 @@ void FolderTree::setSelectedPath(const QString &path)
         emit FolderSelected();
 }
 
+void FolderTree::focusInEvent(QFocusEvent *event)
+{
+    // Taking the focus without a current folder makes the view pick its first row as current; that
+    // is no choice of the user's and must not start a search of it.
+    focusing_ = true;
+    QTreeView::focusInEvent(event);
+    focusing_ = false;
+}
+
 void FolderTree::onCurrentChanged(const QModelIndex &current)
 {
+    if (focusing_)
+        return;
     if (!settingPath_)
         selectedPath_ = model_->filePath(current);
     emit FolderSelected();

@@ -22,12 +22,16 @@ signals:
     /// The selection changed, by the user or by setSelectedPath.
     void FolderSelected();
 
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+
 private:
     void onCurrentChanged(const QModelIndex &current);
 
     QFileSystemModel *model_;
     QString selectedPath_;
     bool settingPath_ = false;
+    bool focusing_ = false;
 };
 
 }  // namespace folvane

@@ -230,6 +230,24 @@ private:
     // -- search internals --
     /// Device and inode of each folder on the current walk path; a link back to one is not entered.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> walkPath_;
+
+    // -- window frame internals (frmMain.cpp) --
+    friend struct frmMainFrameAccess; // lets the tests run single load steps
+    void initFrame();                 // from the constructor: status clock, key preview, pane events
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void UpdateStatusClock();
+    void AttachSizeMove();
+    void PlaceFromRegistry();
+    void CreatePanes();
+    void SelectStartFolder();
+    void CheckCmdLineFiles();
+    void SetWindowState();
+    void RememberWindow();
+    void ApplyOptionsPaneTrackingSize();
+    void DockingPaneManager_Action(int Action, int paneId);
 };
 
 }  // namespace folvane

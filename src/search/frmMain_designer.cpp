@@ -60,6 +60,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     buildControls();
     wireControls();
+    initFrame();
 }
 
 frmMain::~frmMain() = default;
@@ -116,6 +117,7 @@ void frmMain::buildControls()
     auto *commandLayout = new QHBoxLayout(fraCommand);
     commandLayout->addWidget(cmdCombinePdf);
     commandLayout->addWidget(cmdAppendPDFFile);
+    commandLayout->setAlignment(Qt::AlignTop); // the frame fills the pane's height; its buttons stay on top
 
     auto *searchLayout = new QVBoxLayout(ctlPaneSearch);
     searchLayout->setContentsMargins(2, 2, 2, 2);
@@ -200,7 +202,9 @@ void frmMain::buildControls()
     sbStatusBar = new QStatusBar(this);
     sbPanelStatus = new QLabel(QStringLiteral("Status"), sbStatusBar);
     sbPanelDate = new QLabel(sbStatusBar);
+    sbPanelDate->setObjectName(QStringLiteral("sbPanelDate"));
     sbPanelTime = new QLabel(sbStatusBar);
+    sbPanelTime->setObjectName(QStringLiteral("sbPanelTime"));
     sbStatusBar->addWidget(sbPanelStatus, 1);
     sbStatusBar->addPermanentWidget(sbPanelDate);
     sbStatusBar->addPermanentWidget(sbPanelTime);

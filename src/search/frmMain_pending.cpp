@@ -17,19 +17,6 @@ namespace {
 }  // namespace
 
 // ==== Load sequence, window frame, menus, keyboard (frmMain.cpp) ====
-void frmMain::Form_Load() { pending("Form_Load"); }
-void frmMain::Form_Activate() { pending("Form_Activate"); }
-void frmMain::Form_Resize() { pending("Form_Resize"); }
-void frmMain::Form_Unload() { pending("Form_Unload"); }
-void frmMain::Form_KeyDown(int, int) { pending("Form_KeyDown"); }
-void frmMain::m_c_Sizing(std::int32_t &, std::int32_t &, std::int32_t &, std::int32_t &) { pending("m_c_Sizing"); }
-void frmMain::m_c_ExitSizeMove() { pending("m_c_ExitSizeMove"); }
-void frmMain::mnupreferances_Click() { pending("mnupreferances_Click"); }
-void frmMain::mnuExport_Click() { pending("mnuExport_Click"); }
-void frmMain::mnuexit_Click() { pending("mnuexit_Click"); }
-void frmMain::mnuWebsite_Click() { pending("mnuWebsite_Click"); }
-void frmMain::mnuShowHelp_Click() { pending("mnuShowHelp_Click"); }
-void frmMain::mnuAbout_Click() { pending("mnuAbout_Click"); }
 
 // ==== Search (frmMain_search.cpp) ====
 

@@ -512,10 +512,13 @@ TEST_F(AppendDialogTest, TheOutputFolderComesFromTheFolderBrowser)
 {
     auto dlg = Dialog({});
     dlg->txtOutputFolder->setText("/typed");
-    CommonDialog::SetSetFolderAnswerer([&] { return out; });
+    CommonDialog::SetFolderAnswerer([&](const CommonDialog::FolderRequest &r) {
+        EXPECT_EQ(r.title, "Set Folder");
+        return std::optional<QString>(out);
+    });
     dlg->cmdBrowseFolder_Click();
     EXPECT_EQ(dlg->txtOutputFolder->text(), out);
-    CommonDialog::SetSetFolderAnswerer([] { return QString(); });
+    CommonDialog::SetFolderAnswerer([](const CommonDialog::FolderRequest &) { return std::optional<QString>(); });
     dlg->cmdBrowseFolder_Click();
     EXPECT_EQ(dlg->txtOutputFolder->text(), out) << "a cancelled browser keeps the text";
 }

@@ -46,12 +46,16 @@ void PrepareResultGrid(frmMain &w)
 void MainWindowFixture::SetUp()
 {
     InstallDefaultProgramState();
+    State().CmdLineFolder.clear();
+    State().CmdLineFiles.clear();
     ClearErrorLog();
 }
 
 void MainWindowFixture::TearDown()
 {
     ProgramState &st = State();
+    st.CmdLineFolder.clear();
+    st.CmdLineFiles.clear();
     st.objGridColumns.reset();
     st.objSettings.reset();
     st.ColumnOrder.clear();

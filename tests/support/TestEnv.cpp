@@ -39,7 +39,6 @@ void InstallTestEnvironment()
     CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
     CommonDialog::SetFolderAnswerer([](const CommonDialog::FolderRequest &) { return std::optional<QString>(); });
     CommonDialog::SetOpenAnswerer([](const CommonDialog::OpenRequest &) { return QString(); });
-    CommonDialog::SetSetFolderAnswerer([] { return QString(); });
 }
 
 QString StorageFolder() { return State().StorageFolderPath; }
