@@ -76,4 +76,24 @@ std::optional<QString> ShowPrinter(QWidget *parent)
     return printer.printerName();
 }
 
+namespace {
+FolderAnswerer &folderAnswerer()
+{
+    static FolderAnswerer a;
+    return a;
+}
+}  // namespace
+
+void SetFolderAnswerer(FolderAnswerer a) { folderAnswerer() = std::move(a); }
+
+std::optional<QString> ShowFolder(const QString &title, QWidget *parent)
+{
+    if (folderAnswerer())
+        return folderAnswerer()(title);
+    const QString folder = QFileDialog::getExistingDirectory(parent, title);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
 }  // namespace folvane::CommonDialog

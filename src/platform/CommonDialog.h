@@ -1,5 +1,5 @@
 #pragma once
-// The save-file box and the printer dialog, each behind a seam that tests can answer.
+// The save-file box, the printer dialog and the folder browser, each behind a seam that tests can answer.
 
 #include <QString>
 
@@ -36,5 +36,12 @@ std::optional<QString> ShowPrinter(QWidget *parent = nullptr);
 /// Replaces the real printer dialog (for tests); an empty function restores it.
 using PrinterAnswerer = std::function<std::optional<QString>()>;
 void SetPrinterAnswerer(PrinterAnswerer answerer);
+
+/// Shows the folder browser with that title; the chosen folder, or nothing when the user cancelled.
+std::optional<QString> ShowFolder(const QString &title, QWidget *parent = nullptr);
+
+/// Replaces the real folder browser (for tests); an empty function restores it.
+using FolderAnswerer = std::function<std::optional<QString>(const QString &title)>;
+void SetFolderAnswerer(FolderAnswerer answerer);
 
 }  // namespace folvane::CommonDialog

@@ -24,6 +24,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QDialog;
 class QDockWidget;
 class QGroupBox;
 class QLabel;
@@ -220,6 +221,11 @@ private:
     // -- result grid and check commands --
     /// Flips rows first to last: a checked row becomes unchecked, any other checked.
     void ToggleCheckRows(int firstRow, int lastRow);
+
+    // -- hand-off to the document dialogs --
+    /// Shows a document dialog modal, with no owner window, and answers its result. Tests override it
+    /// to look at the dialog and its records instead of waiting for a user.
+    virtual int ExecDocumentDialog(QDialog &dialog);
 };
 
 }  // namespace folvane

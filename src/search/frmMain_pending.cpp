@@ -54,10 +54,6 @@ void frmMain::ftvFolder_FolderSelected() { pending("ftvFolder_FolderSelected"); 
 // ==== Check and file commands (frmMain_commands.cpp) ====
 
 // ==== Hand-off to the document dialogs (frmMain_handoff.cpp) ====
-void frmMain::cmdCombinePdf_Click() { pending("cmdCombinePdf_Click"); }
-void frmMain::cmdAppendPDFFile_Click() { pending("cmdAppendPDFFile_Click"); }
-void frmMain::GetPageCount() { pending("GetPageCount"); }
-void frmMain::ShowSetOrderform(std::int32_t &) { pending("ShowSetOrderform"); }
 
 // ==== Export (frmMain_export.cpp) ====
 void frmMain::cmdExport_Click() { pending("cmdExport_Click"); }
