@@ -144,6 +144,7 @@ void frmSetOrder_ComPdf::buildControls()
     txtOutputFolder = new QLineEdit(Frame1);
     Label2->setBuddy(txtOutputFolder);
     cmdbrowse = new QPushButton(QStringLiteral("..."), Frame1);
+    cmdbrowse->setMaximumWidth(cmdbrowse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
     ChkOpenFileAftCombPDF = new QCheckBox(QStringLiteral("&Open merged file after combining"), Frame1);
     ChkDefaultPathCombPDF = new QCheckBox(QStringLiteral("Set default output &folder name "), Frame1);
     auto *output = new QGridLayout(Frame1);
