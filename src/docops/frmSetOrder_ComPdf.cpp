@@ -496,21 +496,13 @@ void frmSetOrder_ComPdf::cmdOk_Click()
             return;
         {
             RunControls controls(*this);
-            const int name = ColumnOf("Name"), location = ColumnOf("Location"), size = ColumnOf("Size (In KB)"),
-                      type = ColumnOf("Type"), created = ColumnOf("Created Date"),
-                      modified = ColumnOf("Modified Date"), pages = ColumnOf("Pages"), range = RangeColumn();
+            const int pages = ColumnOf("Pages"), range = RangeColumn();
             // Each run hands over exactly the rows checked now, not those of an earlier attempt.
             commands_.colOrderedData.clear();
             for (int r = 1; r < grid.Rows(); ++r) {
                 if (!IsChecked(grid, r, selection))
                     continue;
-                clsColSetOrderGrid record;
-                record.filename = grid.TextMatrix(r, name);
-                record.FileLocation = grid.TextMatrix(r, location);
-                record.FileSize = grid.TextMatrix(r, size);
-                record.FileType = grid.TextMatrix(r, type);
-                record.FileCreDate = grid.TextMatrix(r, created);
-                record.FileModDate = grid.TextMatrix(r, modified);
+                clsColSetOrderGrid record = RecordOfRow(grid, r);
                 record.PageCount = ToLong(grid.TextMatrix(r, pages));
                 record.Range = grid.TextMatrix(r, range).replace(QLatin1Char(','), QLatin1Char(';'));
                 commands_.colOrderedData.push_back(record);

@@ -7,6 +7,7 @@
 #include "app/modGeneral.h"
 #include "docops/clsColSetOrderGrid.h"
 #include "docops/frmSetOrder_ComPdf.h"
+#include "docops/modDocOps.h"
 #include "platform/DataGrid.h"
 #include "platform/MsgBox.h"
 #include "platform/PageCounters.h"
@@ -47,19 +48,11 @@ std::int32_t PageCountOf(const QString &text)
 /// damaged row shows damagedMessage, drops every record made so far and answers false.
 bool CollectCheckedRows(const DataGrid &grid, SetOrderRecords &records, const QString &damagedMessage)
 {
-    const int selection = ColumnOf("Selection"), name = ColumnOf("Name"), location = ColumnOf("Location"),
-              size = ColumnOf("Size (In KB)"), type = ColumnOf("Type"), created = ColumnOf("Created Date"),
-              modified = ColumnOf("Modified Date"), pages = ColumnOf("Pages");
+    const int selection = ColumnOf("Selection"), pages = ColumnOf("Pages");
     for (int r = 1; r < grid.Rows(); ++r) {
         if (grid.Cell(flexcpChecked, r, selection).toInt() != GridCheck::Checked)
             continue;
-        clsColSetOrderGrid record;
-        record.filename = grid.TextMatrix(r, name);
-        record.FileLocation = grid.TextMatrix(r, location);
-        record.FileSize = grid.TextMatrix(r, size);
-        record.FileType = grid.TextMatrix(r, type);
-        record.FileCreDate = grid.TextMatrix(r, created);
-        record.FileModDate = grid.TextMatrix(r, modified);
+        clsColSetOrderGrid record = RecordOfRow(grid, r);
         record.PageCount = PageCountOf(grid.TextMatrix(r, pages));
         if (grid.TextMatrix(r, pages) == Damaged) {
             Tell(damagedMessage);

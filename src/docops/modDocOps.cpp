@@ -1,0 +1,23 @@
+#include "docops/modDocOps.h"
+
+#include "app/modGeneral.h"
+#include "platform/DataGrid.h"
+
+namespace folvane {
+
+clsColSetOrderGrid RecordOfRow(const DataGrid &grid, int row)
+{
+    auto text = [&](const char *key) {
+        return grid.TextMatrix(row, modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)));
+    };
+    clsColSetOrderGrid record;
+    record.filename = text("Name");
+    record.FileLocation = text("Location");
+    record.FileSize = text("Size (In KB)");
+    record.FileType = text("Type");
+    record.FileCreDate = text("Created Date");
+    record.FileModDate = text("Modified Date");
+    return record;
+}
+
+}  // namespace folvane
