@@ -1,9 +1,20 @@
 #pragma once
-// Helpers shared by the document dialogs.
+// Helpers shared by the main window's hand-off and the document dialogs.
+
+#include "docops/clsColSetOrderGrid.h"
+
+namespace folvane {
+class DataGrid;
+}
 
 namespace folvane::modDocOps {
 
 /// True for a typed character code of "0" to "9" (48 to 57) or backspace (8).
 bool IsDigitOrBackspace(int keyAscii);
+
+/// A record of a grid row's "Name", "Location", "Size (In KB)", "Type", "Created Date" and
+/// "Modified Date" texts, each column found by its key. PageCount and Range are the caller's, as
+/// each caller reads them by its own rule.
+clsColSetOrderGrid RecordOfRow(const DataGrid &grid, int row);
 
 }  // namespace folvane::modDocOps

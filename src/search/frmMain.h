@@ -26,6 +26,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QDialog;
 class QDockWidget;
 class QGroupBox;
 class QLabel;
@@ -248,6 +249,11 @@ private:
     void RememberWindow();
     void ApplyOptionsPaneTrackingSize();
     void DockingPaneManager_Action(int Action, int paneId);
+
+    // -- hand-off to the document dialogs --
+    /// Shows a document dialog modal, with no owner window, and answers its result. Tests override it
+    /// to look at the dialog and its records instead of waiting for a user.
+    virtual int ExecDocumentDialog(QDialog &dialog);
 };
 
 }  // namespace folvane

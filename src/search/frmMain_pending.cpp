@@ -25,10 +25,6 @@ namespace {
 // ==== Check and file commands (frmMain_commands.cpp) ====
 
 // ==== Hand-off to the document dialogs (frmMain_handoff.cpp) ====
-void frmMain::cmdCombinePdf_Click() { pending("cmdCombinePdf_Click"); }
-void frmMain::cmdAppendPDFFile_Click() { pending("cmdAppendPDFFile_Click"); }
-void frmMain::GetPageCount() { pending("GetPageCount"); }
-void frmMain::ShowSetOrderform(std::int32_t &) { pending("ShowSetOrderform"); }
 
 // ==== Export (frmMain_export.cpp) ====
 

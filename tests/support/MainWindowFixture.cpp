@@ -72,6 +72,10 @@ int AddResultRow(frmMain &window, const ResultRow &row)
     grid.setTextMatrix(r, col("Name"), row.name);
     grid.setTextMatrix(r, col("Pages"), row.pages);
     grid.setTextMatrix(r, col("Location"), row.location);
+    grid.setTextMatrix(r, col("Size (In KB)"), row.size);
+    grid.setTextMatrix(r, col("Type"), row.type);
+    grid.setTextMatrix(r, col("Created Date"), row.created);
+    grid.setTextMatrix(r, col("Modified Date"), row.modified);
     if (row.check != GridCheck::Unset)
         grid.setCell(flexcpChecked, r, col("Selection"), row.check);
     return r;

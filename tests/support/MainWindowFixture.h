@@ -34,6 +34,10 @@ struct ResultRow {
     QString pages;
     int check = 0; ///< GridCheck: 0 unset, 1 checked, 2 unchecked
     QString location = QStringLiteral("/docs");
+    QString size;     ///< "Size (In KB)"; the further cells are left empty unless given
+    QString type;
+    QString created;
+    QString modified;
 };
 
 /// Appends the row to the window's result grid (set up by InitFiles first); returns its grid row.
