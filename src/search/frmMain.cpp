@@ -39,16 +39,8 @@
 #include <limits>
 #include <utility>
 
-// TEMPORARY: the preferences and About dialogs are being built beside this file; the menu items open
-// them once they are in, and these guards go then.
-#if __has_include("search/frmPreferences.h")
 #include "search/frmPreferences.h"
-#define FOLVANE_HAVE_PREFERENCES 1
-#endif
-#if __has_include("search/frmAbout.h")
 #include "search/frmAbout.h"
-#define FOLVANE_HAVE_ABOUT 1
-#endif
 
 namespace folvane {
 
@@ -440,14 +432,12 @@ void frmMain::mnupreferances_Click()
 {
     Guarded("mnupreferances_Click", Unit::frmMain, [&] {
         modGeneral::LoadGridColumns();
-#ifdef FOLVANE_HAVE_PREFERENCES
         frmPreferences preferences(this);
         preferences.exec();
         if (preferences.IsPreferanceChange) {
             RefreshGrid();
             cmdSearch_Click();
         }
-#endif
     });
 }
 
@@ -476,10 +466,8 @@ void frmMain::mnuShowHelp_Click()
 void frmMain::mnuAbout_Click()
 {
     Guarded("mnuAbout_Click", Unit::frmMain_About, [&] {
-#ifdef FOLVANE_HAVE_ABOUT
         frmAbout about(this);
         about.exec();
-#endif
     });
 }
 

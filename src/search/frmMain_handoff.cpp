@@ -12,12 +12,7 @@
 #include "platform/MsgBox.h"
 #include "platform/PageCounters.h"
 
-#if __has_include("docops/frmAppendPdfFile.h")
 #include "docops/frmAppendPdfFile.h"
-#define FOLVANE_HAS_APPEND_DIALOG 1
-#else
-#define FOLVANE_HAS_APPEND_DIALOG 0
-#endif
 
 #include <limits>
 
@@ -148,12 +143,8 @@ void frmMain::cmdAppendPDFFile_Click()
             Tell(QStringLiteral("Please select files."));
             return;
         }
-#if FOLVANE_HAS_APPEND_DIALOG
         frmAppendPdfFile dialog;
         SetOrderRecords &records = dialog.colSelectedData;
-#else
-        SetOrderRecords records;
-#endif
         GetPageCount();
         if (!CollectCheckedRows(*grdSearchList, records,
                                 QStringLiteral("You have selected damaged or corrupted file(s). Please de-select file(s)")))
@@ -162,11 +153,7 @@ void frmMain::cmdAppendPDFFile_Click()
             Tell(QStringLiteral("Please Select File."));
             return;
         }
-#if FOLVANE_HAS_APPEND_DIALOG
         ExecDocumentDialog(dialog);
-#else
-        throw AppError(ErrNo::ObjectNotSet, QStringLiteral("append dialog not available"));
-#endif
     });
 }
 

@@ -31,8 +31,6 @@ using namespace folvane::modMasterLayout;
 
 namespace {
 
-// TEMPORARY: main-window handlers that are not merged yet log "... is not built yet" while the main
-// window loads; those lines are not start-up's. This goes when the placeholders go.
 QStringList StartupLogLines()
 {
     QStringList lines = test::ErrorLogLines();

@@ -15,9 +15,8 @@ using folvane::test::TempDir;
 
 namespace {
 
-// TEMPORARY: disabled until the search and grid handlers are in this build; the start-up path then
-// runs end to end.
-TEST(frmMainEndToEnd, DISABLED_CommandLineFilesAreCheckedAfterTheFirstSearch)
+// The start-up path end to end: the real program, its first search and the command-line files.
+TEST(frmMainEndToEnd, CommandLineFilesAreCheckedAfterTheFirstSearch)
 {
     // Window placement needs a real X server (CI runs the tests under xvfb-run).
     if (qEnvironmentVariable("DISPLAY").isEmpty())

@@ -10,12 +10,7 @@
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 
-#if __has_include("docops/frmAppendPdfFile.h")
 #include "docops/frmAppendPdfFile.h"
-#define HAS_APPEND_DIALOG 1
-#else
-#define HAS_APPEND_DIALOG 0
-#endif
 
 #include <QImage>
 
@@ -57,10 +52,8 @@ private:
             s.records = combine->colSelectedData;
             s.registered = State().objSetOrderForm == combine;
         }
-#if HAS_APPEND_DIALOG
         if (auto *append = dynamic_cast<frmAppendPdfFile *>(&dialog))
             s.records = append->colSelectedData;
-#endif
         shown.push_back(s);
         if (onShow)
             onShow(dialog);
@@ -316,7 +309,6 @@ TEST_F(HandoffTest, AppendOpensItsDialogWithASingleCheckedRow)
     w.cmdAppendPDFFile_Click();
     EXPECT_TRUE(box.calls().empty());
     EXPECT_EQ(State().objSetOrderForm, nullptr);
-#if HAS_APPEND_DIALOG
     ASSERT_EQ(w.shown.size(), 1u);
     EXPECT_FALSE(w.shown[0].isCombine);
     ASSERT_EQ(w.shown[0].records.size(), 1u);
@@ -325,13 +317,4 @@ TEST_F(HandoffTest, AppendOpensItsDialogWithASingleCheckedRow)
     EXPECT_EQ(b.FileSize, "9");
     EXPECT_EQ(b.FileCreDate, "c");
     EXPECT_EQ(b.PageCount, 4);
-#else
-    // Until the append dialog exists the click says so in the log and pretends nothing.
-    EXPECT_TRUE(w.shown.empty());
-    const QStringList log = ErrorLogLines();
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].contains("(append dialog not available) in procedure cmdAppendPDFFile_Click"))
-        << log[0].toStdString();
-    EXPECT_TRUE(log[0].contains(" of Form frmMain at time"));
-#endif
 }
