@@ -116,7 +116,7 @@ TEST(AniCursorFileTest, StepSequenceAndHeaderChecks)
 {
     struct Case {
         const char *name;
-        AconSpec spec;
+        AconSpec want;
         bool ok;
         std::vector<int> steps;
     } cases[] = {
@@ -134,7 +134,7 @@ TEST(AniCursorFileTest, StepSequenceAndHeaderChecks)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const AniCursorFile::ParseResult r = AniCursorFile::Parse(buildAcon(c.spec));
+        const AniCursorFile::ParseResult r = AniCursorFile::Parse(buildAcon(c.want));
         ASSERT_EQ(r.cursor.has_value(), c.ok) << r.reason.toStdString();
         if (c.ok)
             EXPECT_EQ(r.cursor->steps, c.steps);

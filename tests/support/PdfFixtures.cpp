@@ -11,15 +11,15 @@
 
 namespace folvane::test {
 
-QString MakePdf(const QString &path, const PdfSpec &spec)
+QString MakePdf(const QString &path, const PdfSpec &want)
 {
-    const QString tag = spec.tag.isEmpty() ? QFileInfo(path).completeBaseName() : spec.tag;
+    const QString tag = want.tag.isEmpty() ? QFileInfo(path).completeBaseName() : want.tag;
     QPDF pdf;
     pdf.emptyPDF();
     QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
     QPDFPageDocumentHelper pages(pdf);
-    for (int i = 1; i <= spec.pages; ++i) {
+    for (int i = 1; i <= want.pages; ++i) {
         QPDFObjectHandle page = QPDFObjectHandle::parse(
             "<< /Type /Page /MediaBox [0 0 612 792] /Resources << /Font << >> >> >>");
         page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
@@ -30,17 +30,17 @@ QString MakePdf(const QString &path, const PdfSpec &spec)
     }
     QPDFWriter w(pdf, path.toLocal8Bit().constData());
     w.setStaticID(true);
-    if (!spec.version.isEmpty())
-        w.forcePDFVersion(spec.version.toStdString());
-    if (!spec.userPassword.isEmpty() || !spec.ownerPassword.isEmpty()) {
-        std::string user = spec.userPassword.toStdString();
-        std::string owner = spec.ownerPassword.toStdString();
-        if (spec.rc4) {
+    if (!want.version.isEmpty())
+        w.forcePDFVersion(want.version.toStdString());
+    if (!want.userPassword.isEmpty() || !want.ownerPassword.isEmpty()) {
+        std::string user = want.userPassword.toStdString();
+        std::string owner = want.ownerPassword.toStdString();
+        if (want.rc4) {
             // RC4 files take their passwords in PDFDocEncoding, as other writers store them.
             user = QUtil::utf8_to_pdf_doc(user);
             owner = QUtil::utf8_to_pdf_doc(owner);
         }
-        if (spec.rc4)
+        if (want.rc4)
             w.setR4EncryptionParametersInsecure(user.c_str(), owner.c_str(), true, true, true, true, true, true,
                                                 qpdf_r3p_full, true, false);
         else
@@ -53,11 +53,11 @@ QString MakePdf(const QString &path, const PdfSpec &spec)
 
 QString MakeTaggedPdf(const QString &folder, const QString &tag, int pages, const QString &version)
 {
-    PdfSpec spec;
-    spec.pages = pages;
-    spec.tag = tag;
-    spec.version = version;
-    return MakePdf(folder + QLatin1Char('/') + tag + QStringLiteral(".pdf"), spec);
+    PdfSpec want;
+    want.pages = pages;
+    want.tag = tag;
+    want.version = version;
+    return MakePdf(folder + QLatin1Char('/') + tag + QStringLiteral(".pdf"), want);
 }
 
 QStringList Markers(const QString &tag, std::initializer_list<int> pages)
