@@ -19,7 +19,7 @@ struct PdfSpec {
 };
 
 /// Writes the PDF at path and returns path.
-QString MakePdf(const QString &path, const PdfSpec &spec = {});
+QString MakePdf(const QString &path, const PdfSpec &options = {});
 inline QString MakePdf(const QString &path, int pages)
 {
     PdfSpec s;
