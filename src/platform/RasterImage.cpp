@@ -9,6 +9,7 @@
 #include <QImageWriter>
 #include <QPainter>
 
+#include <cmath>
 #include <cstring>
 
 namespace folvane::RasterImage {
@@ -122,17 +123,24 @@ QByteArray PackedRows(const QImage &normalized)
     return out;
 }
 
-double DpiX(const QImage &image)
+namespace {
+
+/// QImage keeps whole dots per metre, so 144 dpi comes back as 143.99: a figure that close to a
+/// whole number of dots per inch is taken as that number.
+double DpiFromDotsPerMetre(int dpm)
 {
-    const double dpi = image.dotsPerMeterX() * 0.0254;
-    return dpi >= 1 ? dpi : 72.0;
+    const double dpi = dpm * 0.0254;
+    if (dpi < 1)
+        return 72.0;
+    const double whole = std::round(dpi);
+    return std::abs(dpi - whole) < 0.05 ? whole : dpi;
 }
 
-double DpiY(const QImage &image)
-{
-    const double dpi = image.dotsPerMeterY() * 0.0254;
-    return dpi >= 1 ? dpi : 72.0;
-}
+}  // namespace
+
+double DpiX(const QImage &image) { return DpiFromDotsPerMetre(image.dotsPerMeterX()); }
+
+double DpiY(const QImage &image) { return DpiFromDotsPerMetre(image.dotsPerMeterY()); }
 
 Outcome ForEachPage(const QString &path, const std::function<Outcome(const QImage &)> &onPage)
 {
@@ -147,9 +155,10 @@ Outcome ForEachPage(const QString &path, const std::function<Outcome(const QImag
         if (pages < 1)
             return Outcome::Failed(QStringLiteral("%1: damaged TIFF, or one without pages").arg(path));
     }
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
     for (int k = 0; k < pages; ++k) {
+        // A reader of its own for each page: Qt's TIFF reader does not move on after a read.
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
         if (k > 0 && !reader.jumpToImage(k))
             return Outcome::Failed(QStringLiteral("%1: page %2 cannot be read").arg(path).arg(k + 1));
         QImage image = reader.read();

@@ -126,6 +126,11 @@ QList<PdfPageImage> PageImages(const QString &path)
                 const auto raw = image.getRawStreamData();
                 facts.storedData = QByteArray(reinterpret_cast<const char *>(raw->getBuffer()),
                                               static_cast<qsizetype>(raw->getSize()));
+                if (facts.filter != QLatin1String("/DCTDecode")) {
+                    const auto decoded = image.getStreamData(qpdf_dl_generalized);
+                    facts.samples = QByteArray(reinterpret_cast<const char *>(decoded->getBuffer()),
+                                               static_cast<qsizetype>(decoded->getSize()));
+                }
                 break;
             }
             out << facts;

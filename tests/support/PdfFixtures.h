@@ -51,6 +51,7 @@ struct PdfPageImage {
     QString colourSpace;    ///< "/DeviceRGB", ...
     QString filter;         ///< "/FlateDecode", "/DCTDecode"; empty for none
     QByteArray storedData;  ///< the stream's bytes as stored (still encoded)
+    QByteArray samples;     ///< the samples, Flate undone (empty for a JPEG)
 };
 /// The first image of every page in page order; empty when the file cannot be read.
 QList<PdfPageImage> PageImages(const QString &path);

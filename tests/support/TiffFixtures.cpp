@@ -61,6 +61,13 @@ QString MakeTiff(const QString &path, const std::vector<TiffPage> &pages, const 
                 const std::uint16_t v = static_cast<std::uint16_t>(p.shade << 8);  // bytes differ: a swap shows
                 std::memcpy(&row[i], &v, 2);  // host order: libtiff swaps for a big-endian file
             }
+        } else if (spp == 3) {
+            // A colour that is not a grey: red shade, green its complement, blue half of it.
+            for (std::size_t i = 0; i + 2 < row.size(); i += 3) {
+                row[i] = static_cast<unsigned char>(p.shade);
+                row[i + 1] = static_cast<unsigned char>(255 - p.shade);
+                row[i + 2] = static_cast<unsigned char>(p.shade / 2);
+            }
         } else {
             std::fill(row.begin(), row.end(), static_cast<unsigned char>(p.shade));
         }

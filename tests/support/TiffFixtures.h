@@ -14,7 +14,8 @@ struct TiffPage {
     int width = 16;
     int height = 8;
     int bits = 8;       ///< 1 (black-and-white), 8 (grey), 16 (grey) or 24 (colour)
-    int shade = 200;    ///< sample value (0 or 1 for 1 bit; the high byte for 16 bits)
+    int shade = 200;    ///< sample value (0 or 1 for 1 bit; the high byte for 16 bits; for colour the
+                        ///< red, with green 255 - shade and blue shade / 2)
 };
 
 struct TiffSpec {
