@@ -87,9 +87,19 @@ std::int32_t DepthOf(QImage::Format format)
 
 ColourClass ClassOf(const QImage &image)
 {
-    if (IsMono(image.format()))
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
         return ColourClass::BlackWhite;
-    return image.allGray() ? ColourClass::Grey : ColourClass::Colour;
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16:
+    case QImage::Format_Alpha8:
+        return ColourClass::Grey;
+    case QImage::Format_Indexed8:
+        return image.allGray() ? ColourClass::Grey : ColourClass::Colour;  // a palette of greys only
+    default:
+        return ColourClass::Colour;
+    }
 }
 
 QImage Normalized(const QImage &image, ColourClass cls)

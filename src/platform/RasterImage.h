@@ -16,7 +16,8 @@ namespace folvane::RasterImage {
 
 enum class ColourClass { BlackWhite, Grey, Colour };
 
-/// 1-bit images are black-and-white, images whose colours are all grey are grey, the rest colour.
+/// By the image's format, so a page keeps its depth: 1-bit images are black-and-white, grey formats
+/// and palettes of greys only are grey, the rest colour (also a colour image that shows only greys).
 ColourClass ClassOf(const QImage &image);
 
 /// The image in the form a class is stored in: Format_Mono with black 0 and white 1 (other images
