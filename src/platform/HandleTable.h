@@ -1,7 +1,10 @@
 #pragma once
-// The open sessions of an engine by handle, as its flat entry points hand them out: handles count
-// from 1 and are never 0 or negative, so callers can read "greater than 0" as "open". One
-// user-interface thread calls the engines, as it called the libraries they replace.
+// The open sessions of an engine by handle, as its flat entry points hand them out, and the reason
+// of the engine's last failed call: handles count from 1 and are never 0 or negative, so callers
+// can read "greater than 0" as "open". One user-interface thread calls the engines, as it called
+// the libraries they replace.
+
+#include <QString>
 
 #include <cstdint>
 #include <limits>
@@ -38,9 +41,18 @@ public:
         return session;
     }
 
+    /// Keeps the reason and answers -1, the engines' "failed".
+    std::int32_t Fail(const QString &reason)
+    {
+        lastError_ = reason;
+        return -1;
+    }
+    const QString &LastError() const noexcept { return lastError_; }
+
 private:
     std::map<std::int32_t, std::unique_ptr<Session>> sessions_;
     std::int32_t next_ = 0;
+    QString lastError_;
 };
 
 }  // namespace folvane

@@ -24,17 +24,7 @@ HandleTable<Session> &Sessions()
     return table;
 }
 
-QString &LastError()
-{
-    static QString text;
-    return text;
-}
-
-std::int32_t Fail(const QString &reason)
-{
-    LastError() = reason;
-    return -1;
-}
+std::int32_t Fail(const QString &reason) { return Sessions().Fail(reason); }
 
 }  // namespace
 
@@ -113,6 +103,6 @@ std::int32_t ApClose(std::int32_t handle)
 
 void ApDiscard(std::int32_t handle) { Sessions().Take(handle); }
 
-QString ApLastError() { return LastError(); }
+QString ApLastError() { return Sessions().LastError(); }
 
 }  // namespace folvane::ImagePdfEngine

@@ -35,17 +35,7 @@ HandleTable<Session> &Sessions()
     return table;
 }
 
-QString &LastError()
-{
-    static QString text;
-    return text;
-}
-
-std::int32_t Fail(const QString &reason)
-{
-    LastError() = reason;
-    return -1;
-}
+std::int32_t Fail(const QString &reason) { return Sessions().Fail(reason); }
 
 RasterImage::ColourClass ClassFor(std::int32_t bitsPerPixel)
 {
@@ -165,6 +155,6 @@ std::int32_t apClose(std::int32_t handle)
     return 0;
 }
 
-QString apLastError() { return LastError(); }
+QString apLastError() { return Sessions().LastError(); }
 
 }  // namespace folvane::PdfRasterEngine

@@ -2,6 +2,7 @@
 
 #include "docops/CombineProgress.h"
 #include "support/PdfFixtures.h"
+#include "support/Records.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
@@ -16,28 +17,9 @@ using folvane::test::PageImages;
 
 namespace {
 
-clsColSetOrderGrid Record(const QString &path)
-{
-    const QFileInfo fi(path);
-    clsColSetOrderGrid r;
-    r.filename = fi.fileName();
-    r.FileLocation = fi.absolutePath();
-    return r;
-}
-
-QByteArray Bytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool Logged(const char *procedure, const QString &part)
 {
-    for (const QString &line : test::ErrorLogLines())
-        if (line.contains(QStringLiteral("in procedure %1 at Line No. ").arg(procedure))
-            && line.contains(" of Class Module ApImgToPdf at time") && line.contains(part))
-            return true;
-    return false;
+    return test::LoggedFor(procedure, " of Class Module ApImgToPdf at time", part);
 }
 
 class FakeDialog : public CombineProgress {
@@ -73,7 +55,7 @@ TEST_F(ApImgToPdfTest, MergeAddsEveryImageInOrderWithProgress)
     const QString jpeg = Image("a.jpg", QImage::Format_RGB32, qRgb(200, 10, 10));
     const QString png = Image("b.png", QImage::Format_Grayscale8, qRgb(50, 50, 50));
     const QString tiff = test::MakeTiff(dir.filePath("c.tif"), {{8, 4, 1, 1}, {8, 4, 24, 70}});
-    img.colOrderedData = {Record(jpeg), Record(png), Record(tiff)};
+    img.colOrderedData = {test::RecordOf(jpeg), test::RecordOf(png), test::RecordOf(tiff)};
     img.FileNameToSave = dir.filePath("out.pdf");
     FakeDialog dialog;
     img.SetProgress(&dialog);
@@ -92,7 +74,7 @@ TEST_F(ApImgToPdfTest, MergeWithoutANameDoesNothingAndAFailedImageWritesNothing)
 {
     const QString png = Image("b.png", QImage::Format_RGB32, qRgb(1, 2, 3));
     const QString junk = dir.createFile("junk.tif", "II*junk");
-    img.colOrderedData = {Record(png), Record(junk)};
+    img.colOrderedData = {test::RecordOf(png), test::RecordOf(junk)};
     FakeDialog dialog;
     img.SetProgress(&dialog);
     EXPECT_TRUE(img.MergeConvert_TiffToPdfx());
@@ -102,7 +84,7 @@ TEST_F(ApImgToPdfTest, MergeWithoutANameDoesNothingAndAFailedImageWritesNothing)
     img.FileNameToSave = dir.createFile("out.pdf", "OLD");
     EXPECT_FALSE(img.MergeConvert_TiffToPdfx());
     EXPECT_TRUE(Logged("MergeConvert_TiffToPdfx", "junk.tif"));
-    EXPECT_EQ(Bytes(img.FileNameToSave), "OLD");
+    EXPECT_EQ(test::FileBytes(img.FileNameToSave), "OLD");
     EXPECT_EQ(dialog.values, (std::vector<std::int32_t>{1}));
 }
 

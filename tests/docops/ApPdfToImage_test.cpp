@@ -15,18 +15,9 @@ using namespace folvane;
 
 namespace {
 
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 bool Logged(const QString &part)
 {
-    for (const QString &line : test::ErrorLogLines())
-        if (line.contains("in procedure ConvertPDFToImage at Line No. ")
-            && line.contains(" of Class Module ApPdfToImage at time") && line.contains(part))
-            return true;
-    return false;
+    return test::LoggedFor("ConvertPDFToImage", " of Class Module ApPdfToImage at time", part);
 }
 
 /// Records every update as "bar=<n>", "file=<name>" or "no=<text>", in order.
@@ -54,8 +45,8 @@ TEST_F(ApPdfToImageTest, PagesGoIntoAFolderNamedAfterTheSourceWithTheLastDot)
     FakeProgress progress;
     pdf2img.SetProgress(&progress);
     ASSERT_TRUE(pdf2img.ConvertPDFToImage(src, out, 8, "pg", 3)) << test::ErrorLogLines().join('\n').toStdString();
-    EXPECT_EQ(Entries(out), QStringList{"annual.final."});
-    EXPECT_EQ(Entries(out + "/annual.final.").size(), 8);
+    EXPECT_EQ(test::FolderEntries(out), QStringList{"annual.final."});
+    EXPECT_EQ(test::FolderEntries(out + "/annual.final.").size(), 8);
     EXPECT_FALSE(QImage(out + "/annual.final./pg8.png").isNull());
 
     QStringList expected;
@@ -70,7 +61,7 @@ TEST_F(ApPdfToImageTest, TypeSevenWritesOneTiffIntoTheOutputFolderItself)
 {
     const QString src = test::MakeTaggedPdf(dir.path(), "doc", 2);
     ASSERT_TRUE(pdf2img.ConvertPDFToImage(src, out, 2, "all", 7));
-    EXPECT_EQ(Entries(out), QStringList{"all.tif"});
+    EXPECT_EQ(test::FolderEntries(out), QStringList{"all.tif"});
     const auto pages = test::TiffPages(out + "/all.tif");
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(pages[0].samplesPerPixel, 3);
@@ -85,10 +76,10 @@ TEST_F(ApPdfToImageTest, NoPagesAskedConvertsNothingButResetsTheProgress)
     pdf2img.SetProgress(&progress);
     EXPECT_TRUE(pdf2img.ConvertPDFToImage(dir.filePath("nodot"), out, 0, "p", 2));
     EXPECT_EQ(progress.log, (QStringList{"bar=0", "file=", "no=0"}));
-    EXPECT_TRUE(Entries(out).isEmpty());
+    EXPECT_TRUE(test::FolderEntries(out).isEmpty());
     // A name without a dot: straight into the output folder.
     EXPECT_TRUE(pdf2img.ConvertPDFToImage(dir.filePath("nodot"), out, 1, "p", 2));
-    EXPECT_EQ(Entries(out), QStringList{"p1.jpg"});
+    EXPECT_EQ(test::FolderEntries(out), QStringList{"p1.jpg"});
 }
 
 TEST_F(ApPdfToImageTest, FilesThatDoNotOpenOrPagesThatFailAnswerFalse)

@@ -4,6 +4,7 @@
 #include "docops/CombineProgress.h"
 #include "platform/AutomationComponent.h"
 #include "support/PdfFixtures.h"
+#include "support/Records.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
@@ -24,33 +25,12 @@ using folvane::test::TiffPageWidths;
 
 namespace {
 
-clsColSetOrderGrid Record(const QString &path)
-{
-    const QFileInfo fi(path);
-    clsColSetOrderGrid r;
-    r.filename = fi.fileName();
-    r.FileLocation = fi.absolutePath();
-    return r;
-}
-
-QByteArray Bytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
+using test::FolderEntries;
+using test::RecordOf;
 
 bool LoggedFor(const char *procedure, const QString &part)
 {
-    for (const QString &line : test::ErrorLogLines())
-        if (line.contains(QStringLiteral("in procedure %1 at Line No. ").arg(procedure))
-            && line.contains(" of Class Module TiffPdfCommands at time") && line.contains(part))
-            return true;
-    return false;
+    return test::LoggedFor(procedure, " of Class Module TiffPdfCommands at time", part);
 }
 
 class FakeDialog : public CombineProgress {
@@ -272,7 +252,7 @@ TEST_F(TiffPdfCommandsFurtherTest, CombineOrderTiffAlternatesItsTwoTemporaryFile
     // The fake merge writes its output, so the command's deletions and final copy can be watched.
     QStringList seenAtCall;
     fake.rec.answer = [&](const ComponentRecorder::Call &c) {
-        seenAtCall << Entries(test::StorageFolder()).filter("test_merge").join(',');
+        seenAtCall << FolderEntries(test::StorageFolder()).filter("test_merge").join(',');
         QFile out(c.args[2].toString());
         out.open(QIODevice::WriteOnly);
         out.write((QFileInfo(c.args[0].toString()).fileName() + "+" + QFileInfo(c.args[1].toString()).fileName()).toUtf8());
@@ -295,7 +275,7 @@ TEST_F(TiffPdfCommandsFurtherTest, CombineOrderTiffAlternatesItsTwoTemporaryFile
         TiffPdfCommands combine;
         combine.FileNameToSave = dir.filePath(QStringLiteral("out%1.tif").arg(c.records));
         for (int i = 1; i <= c.records; ++i)
-            combine.colOrderedData.push_back(Record(QStringLiteral("/d/r%1.tif").arg(i)));
+            combine.colOrderedData.push_back(RecordOf(QStringLiteral("/d/r%1.tif").arg(i)));
         FakeDialog dialog;
         combine.SetProgress(&dialog);
         ASSERT_TRUE(combine.CombineOrderTiff()) << c.records;
@@ -305,7 +285,7 @@ TEST_F(TiffPdfCommandsFurtherTest, CombineOrderTiffAlternatesItsTwoTemporaryFile
         // Before each merge from the second on, only its input temporary file exists: the other was deleted.
         for (int i = 1; i < seenAtCall.size(); ++i)
             EXPECT_EQ(seenAtCall[i], QFileInfo(c.merges[i][0].toString()).fileName()) << c.records << " merge " << i;
-        EXPECT_EQ(Bytes(combine.FileNameToSave), c.output) << c.records;
+        EXPECT_EQ(test::FileBytes(combine.FileNameToSave), c.output) << c.records;
         EXPECT_EQ(QFile::exists(combine.FileNameToSave), !c.output.isEmpty()) << c.records;
         std::vector<std::int32_t> progress;
         for (int i = 1; i <= c.records; ++i)
@@ -322,7 +302,7 @@ TEST_F(TiffPdfCommandsFurtherTest, CombineOrderTiffMergesRealFilesOrWritesNothin
     const QString a = MakeTiffWidths(dir.filePath("a.tif"), {11, 12});
     const QString b = MakeTiffWidths(dir.filePath("b.tif"), {21});
     const QString c = MakeTiffWidths(dir.filePath("c.tif"), {31, 32});
-    cmd.colOrderedData = {Record(a), Record(b), Record(c)};
+    cmd.colOrderedData = {RecordOf(a), RecordOf(b), RecordOf(c)};
     cmd.FileNameToSave = dir.filePath("out.tif");
     ASSERT_TRUE(cmd.CombineOrderTiff()) << test::ErrorLogLines().join('\n').toStdString();
     EXPECT_EQ(TiffPageWidths(cmd.FileNameToSave), (QList<int>{11, 12, 21, 31, 32}));
@@ -332,24 +312,24 @@ TEST_F(TiffPdfCommandsFurtherTest, CombineOrderTiffMergesRealFilesOrWritesNothin
     const QString damaged = dir.createFile("damaged.tif", QByteArray("II*\0", 4) + "broken");
     const QString existing = dir.createFile("existing.tif", "OLD");
     TiffPdfCommands broken;
-    broken.colOrderedData = {Record(a), Record(b), Record(damaged)};
+    broken.colOrderedData = {RecordOf(a), RecordOf(b), RecordOf(damaged)};
     broken.FileNameToSave = existing;
     EXPECT_FALSE(broken.CombineOrderTiff());
     EXPECT_TRUE(LoggedFor("CombineOrderTiff", "damaged.tif"));
-    EXPECT_EQ(Bytes(existing), "OLD");
+    EXPECT_EQ(test::FileBytes(existing), "OLD");
     EXPECT_EQ(broken.FileProccessed, 2);
     EXPECT_FALSE(QFile::exists(TempMerge(1)) || QFile::exists(TempMerge(2)));
 
     // A temporary file left behind by something else never becomes the output of a one-record run.
     MakeTiffWidths(TempMerge(2), {99});
     TiffPdfCommands single;
-    single.colOrderedData = {Record(a)};
+    single.colOrderedData = {RecordOf(a)};
     single.FileNameToSave = dir.filePath("single.tif");
     EXPECT_TRUE(single.CombineOrderTiff());
     EXPECT_FALSE(QFile::exists(single.FileNameToSave));
 
     TiffPdfCommands unnamed;
-    unnamed.colOrderedData = {Record(a), Record(b)};
+    unnamed.colOrderedData = {RecordOf(a), RecordOf(b)};
     unnamed.FileProccessed = 4;
     EXPECT_FALSE(unnamed.CombineOrderTiff());
     EXPECT_EQ(unnamed.FileProccessed, 0);
@@ -376,7 +356,7 @@ TEST_F(TiffPdfCommandsFurtherTest, TiffCommandsWorkInAFolderNamedAfterTheSource)
 
     QDir().mkdir(out + "/x");
     EXPECT_TRUE(cmd.ExtractTIFFpagesbyRange(dotted, first, last, out + "/x"));
-    EXPECT_EQ(Entries(out + "/x/a.b."), (QStringList{"a.b_2.tif", "a.b_3.tif"}));
+    EXPECT_EQ(FolderEntries(out + "/x/a.b."), (QStringList{"a.b_2.tif", "a.b_3.tif"}));
     EXPECT_TRUE(cmd.ExtractAllTIFFpages(plain, out + "/x"));
     EXPECT_TRUE(QFile::exists(out + "/x/plain_3.tif"));
 
@@ -391,7 +371,7 @@ TEST_F(TiffPdfCommandsFurtherTest, SplitPdfFilesWritesIntoAFolderNamedAfterTheSo
     const QString out = dir.createFolder("out");
     const QString src = MakeTaggedPdf(dir.path(), "annual.final", 3);
     EXPECT_TRUE(cmd.SplitPDFFiles(src, "", out, "part"));
-    EXPECT_EQ(Entries(out + "/annual.final"), (QStringList{"part_1.pdf", "part_2.pdf", "part_3.pdf"}));
+    EXPECT_EQ(FolderEntries(out + "/annual.final"), (QStringList{"part_1.pdf", "part_2.pdf", "part_3.pdf"}));
     EXPECT_EQ(PageMarkers(out + "/annual.final/part_2.pdf"), Markers("annual.final", {2}));
 
     EXPECT_TRUE(cmd.SplitPDFFiles(src, "1-2;3", out, "r"));
@@ -412,7 +392,7 @@ TEST_F(TiffPdfCommandsFurtherTest, SplitPdfFilesWritesIntoAFolderNamedAfterTheSo
         EXPECT_FALSE(cmd.SplitPDFFiles(c.source, c.range, out, "z")) << c.name;
         EXPECT_TRUE(LoggedFor("SplitPDFFiles", c.reasonPart)) << c.name << ": " << test::ErrorLogLines().join('\n').toStdString();
     }
-    EXPECT_EQ(Entries(out + "/broken"), QStringList{});  // made, nothing in it
+    EXPECT_EQ(FolderEntries(out + "/broken"), QStringList{});  // made, nothing in it
     EXPECT_FALSE(QFile::exists(out + "/annual.final/z_1.pdf"));
 }
 
@@ -455,13 +435,13 @@ TEST_F(TiffPdfCommandsFurtherTest, EachTiffBecomesAPdfNamedUpToItsFirstDot)
     const QString a = MakeTiffWidths(dir.filePath("scan.2024.tif"), {11});
     const QString b = MakeTiffWidths(dir.filePath("b.tif"), {11, 12});
     const QString noDot = MakeTiffWidths(dir.filePath("nodot"), {11});
-    cmd.colOrderedData = {Record(a), Record(b)};
+    cmd.colOrderedData = {RecordOf(a), RecordOf(b)};
     ASSERT_TRUE(cmd.Convert_EachTiffToPDFx(out));
-    EXPECT_EQ(Entries(out), (QStringList{"b.Pdf", "scan.Pdf"}));
+    EXPECT_EQ(FolderEntries(out), (QStringList{"b.Pdf", "scan.Pdf"}));
     EXPECT_EQ(test::QpdfPageCount(out + "/b.Pdf"), 2);
     EXPECT_EQ(cmd.FileProccessed, 2);
 
-    cmd.colOrderedData.push_back(Record(noDot));
+    cmd.colOrderedData.push_back(RecordOf(noDot));
     EXPECT_FALSE(cmd.Convert_EachTiffToPDFx(out));
     EXPECT_EQ(cmd.FileProccessed, 2);
     EXPECT_TRUE(LoggedFor("Convert_EachTiffToPDFx", "nodot"));

@@ -17,12 +17,6 @@ using folvane::test::PageImages;
 
 namespace {
 
-QByteArray Bytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QImage Filled(QImage::Format format, QRgb colour, int w = 8, int h = 4)
 {
     QImage image(w, h, format);
@@ -54,9 +48,11 @@ protected:
         const QString out = dir.filePath(QStringLiteral("out%1.pdf").arg(++made));
         const std::int32_t h = engine::ApCreate(out);
         EXPECT_GT(h, 0);
-        for (int cls = 0; cls < compressions.size(); ++cls)
-            if (!compressions[cls].isEmpty())
+        for (int cls = 0; cls < compressions.size(); ++cls) {
+            if (!compressions[cls].isEmpty()) {
                 EXPECT_EQ(engine::ApSetFunction(h, engine::FnCompression, cls + 1, 0, compressions[cls], 0), 0);
+            }
+        }
         for (const QString &image : images)
             EXPECT_EQ(engine::ApAddImage(h, image), 0) << engine::ApLastError().toStdString();
         EXPECT_EQ(engine::ApClose(h), 0) << engine::ApLastError().toStdString();
@@ -80,10 +76,10 @@ TEST_F(ImagePdfEngineTest, JpegFilesGoInUnchangedAndOtherImagesLossless)
     const QList<test::PdfPageImage> pages = PageImages(Pdf({jpeg, greyJpeg, png, greyPng, mono, tiff}));
     ASSERT_EQ(pages.size(), 7);
     EXPECT_EQ(pages[0].filter, "/DCTDecode");
-    EXPECT_EQ(pages[0].storedData, Bytes(jpeg));
+    EXPECT_EQ(pages[0].storedData, test::FileBytes(jpeg));
     EXPECT_EQ(pages[0].colourSpace, "/DeviceRGB");
     EXPECT_DOUBLE_EQ(pages[0].pageWidth, 72.0);  // 144 pixels at 144 dpi
-    EXPECT_EQ(pages[1].storedData, Bytes(greyJpeg));
+    EXPECT_EQ(pages[1].storedData, test::FileBytes(greyJpeg));
     EXPECT_EQ(pages[1].colourSpace, "/DeviceGray");
     EXPECT_DOUBLE_EQ(pages[1].pageWidth, 6.0);  // 8 pixels at the 96 dpi Qt writes by default
 
@@ -168,12 +164,12 @@ TEST_F(ImagePdfEngineTest, NothingIsWrittenUnlessEveryImageWentIn)
     EXPECT_TRUE(engine::ApLastError().contains("junk.tif"));
     EXPECT_EQ(engine::ApAddImage(h, png), -1);
     EXPECT_EQ(engine::ApClose(h), -1);
-    EXPECT_EQ(Bytes(out), "OLD");
+    EXPECT_EQ(test::FileBytes(out), "OLD");
 
     h = engine::ApCreate(out);
     EXPECT_EQ(engine::ApClose(h), -1);  // no image
     EXPECT_EQ(engine::ApClose(h), -1);  // no longer open
     EXPECT_EQ(engine::ApAddImage(h, png), -1);
-    EXPECT_EQ(Bytes(out), "OLD");
+    EXPECT_EQ(test::FileBytes(out), "OLD");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }

@@ -15,11 +15,6 @@ namespace engine = folvane::PdfRasterEngine;
 
 namespace {
 
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 class PdfRasterEngineTest : public ::testing::Test {
 protected:
     /// An open handle on a fresh PDF of pages pages, writing into the folder out.
@@ -75,7 +70,7 @@ TEST_F(PdfRasterEngineTest, EachImageTypeWritesItsFiles)
         const std::int32_t h = Open(2, c.type);
         EXPECT_EQ(engine::apConvertPage(h, 2), 0) << c.type;
         EXPECT_EQ(engine::apClose(h), 0);
-        EXPECT_EQ(Entries(out), QStringList{c.second}) << c.type;
+        EXPECT_EQ(test::FolderEntries(out), QStringList{c.second}) << c.type;
         const QImage image(QDir(out).filePath(c.second));
         EXPECT_EQ(image.size(), QSize(1275, 1650)) << c.type;  // a letter page at 150 dpi
         QFile::remove(QDir(out).filePath(c.second));
@@ -103,7 +98,7 @@ TEST_F(PdfRasterEngineTest, AMultiPageTiffAppearsWhenTheHandleCloses)
     EXPECT_EQ(pages[0].compression, 1);
     EXPECT_EQ(pages[0].bitsPerSample, 8);
     EXPECT_EQ(pages[0].samplesPerPixel, 1);
-    EXPECT_EQ(Entries(out), QStringList{"all.tif"});
+    EXPECT_EQ(test::FolderEntries(out), QStringList{"all.tif"});
 
     // Without a prefix the file is named after the PDF.
     h = Open(1, engine::TypeMultiPageTiff, "");
@@ -129,5 +124,5 @@ TEST_F(PdfRasterEngineTest, BadRequestsAnswerMinusOneAndWriteNothing)
     EXPECT_EQ(engine::apClose(h), 0);
     EXPECT_EQ(engine::apClose(h), -1);
     EXPECT_EQ(engine::apConvertPage(h, 1), -1);
-    EXPECT_TRUE(Entries(out).isEmpty());
+    EXPECT_TRUE(test::FolderEntries(out).isEmpty());
 }

@@ -17,18 +17,6 @@ using folvane::test::TiffPageWidths;
 
 namespace {
 
-QByteArray Bytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-/// Every file name in the folder, hidden ones too (a leftover temporary file shows here).
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 class TiffPagesEditorTest : public ::testing::Test {
 protected:
     test::TempDir dir;
@@ -73,12 +61,12 @@ TEST_F(TiffPagesEditorTest, ExtractWritesOnePageAFileNamedAfterTheSource)
     const QString src = MakeTiffWidths(dir.filePath("scan.final.tif"), {11, 12, 13, 14});
     const QString out = dir.createFolder("out");
     ASSERT_TRUE(editor.ExtractPages(src, 2, 3, out).ok);
-    EXPECT_EQ(Entries(out), (QStringList{"scan.final_2.tif", "scan.final_3.tif"}));
+    EXPECT_EQ(test::FolderEntries(out), (QStringList{"scan.final_2.tif", "scan.final_3.tif"}));
     EXPECT_EQ(TiffPageWidths(out + "/scan.final_3.tif"), (QList<int>{13}));
 
     const QString all = dir.createFolder("all");
     ASSERT_TRUE(editor.ExtractAllTIFFpages(src, all).ok);
-    EXPECT_EQ(Entries(all).size(), 4);
+    EXPECT_EQ(test::FolderEntries(all).size(), 4);
     EXPECT_EQ(TiffPageWidths(all + "/scan.final_4.tif"), (QList<int>{14}));
 }
 
@@ -116,7 +104,7 @@ TEST_F(TiffPagesEditorTest, FailuresWriteNothingAndLeaveInputsAlone)
     const QString a = MakeTiffWidths(dir.filePath("a.tif"), {11, 12});
     const QString one = MakeTiffWidths(dir.filePath("one.tif"), {9});
     const QString damaged = dir.createFile("damaged.tif", QByteArray("II*\0", 4) + QByteArray(40, '\xff'));
-    QByteArray truncated = Bytes(a);
+    QByteArray truncated = test::FileBytes(a);
     truncated.truncate(truncated.size() / 2);
     const QString cut = dir.createFile("cut.tif", truncated);
     const QString out = dir.createFolder("out");
@@ -140,17 +128,17 @@ TEST_F(TiffPagesEditorTest, FailuresWriteNothingAndLeaveInputsAlone)
         {"merge a missing file", [&] { return editor.MergeTIFF(a, dir.filePath("gone.tif"), existing); }, "gone.tif"},
         {"merge into a missing folder", [&] { return editor.MergeTIFF(a, one, dir.filePath("no/m.tif")); }, "cannot write"},
     };
-    const QByteArray aBytes = Bytes(a), oneBytes = Bytes(one);
+    const QByteArray aBytes = test::FileBytes(a), oneBytes = test::FileBytes(one);
     for (const Case &c : cases) {
         const Outcome r = c.run();
         EXPECT_FALSE(r.ok) << c.name;
         EXPECT_TRUE(r.reason.contains(c.reasonPart)) << c.name << ": " << r.reason.toStdString();
-        EXPECT_TRUE(Entries(out).isEmpty()) << c.name;
-        EXPECT_EQ(Bytes(existing), "OLD") << c.name;
-        EXPECT_EQ(Bytes(a), aBytes) << c.name;
-        EXPECT_EQ(Bytes(one), oneBytes) << c.name;
+        EXPECT_TRUE(test::FolderEntries(out).isEmpty()) << c.name;
+        EXPECT_EQ(test::FileBytes(existing), "OLD") << c.name;
+        EXPECT_EQ(test::FileBytes(a), aBytes) << c.name;
+        EXPECT_EQ(test::FileBytes(one), oneBytes) << c.name;
     }
-    EXPECT_EQ(Entries(dir.path()), (QStringList{"a.tif", "cut.tif", "damaged.tif", "existing.tif", "one.tif"}));
+    EXPECT_EQ(test::FolderEntries(dir.path()), (QStringList{"a.tif", "cut.tif", "damaged.tif", "existing.tif", "one.tif", "out"}));
 }
 
 TEST_F(TiffPagesEditorTest, InvokeChecksNamesCountsAndNumbers)
