@@ -52,7 +52,7 @@ std::unique_ptr<AutomationComponent> Create(const char *progId,
 {
     std::unique_ptr<AutomationComponent> component = CreateComponent(QString::fromLatin1(progId));
     Require(component != nullptr, ErrNo::CannotCreateObject,
-            QStringLiteral("ActiveX component can't create object: %1").arg(QLatin1String(progId)), where);
+            QStringLiteral("Cannot create the component %1").arg(QLatin1String(progId)), where);
     return component;
 }
 

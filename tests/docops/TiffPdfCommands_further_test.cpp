@@ -228,7 +228,7 @@ TEST_F(TiffPdfCommandsFurtherTest, AComponentThatCannotBeCreatedOrFailsIsLogged)
     for (const Case &c : cases) {
         test::ClearErrorLog();
         EXPECT_EQ(c.run(), c.failure) << c.procedure;
-        EXPECT_TRUE(LoggedFor(c.procedure, "Error 429 (ActiveX component can't create object: "))
+        EXPECT_TRUE(LoggedFor(c.procedure, "Error 429 (Cannot create the component "))
             << c.procedure << ": " << test::ErrorLogLines().join('\n').toStdString();
     }
     fake.rec.refuseCreation = false;
