@@ -34,8 +34,12 @@ inline constexpr int PermissionDenied = 70;
 inline constexpr int PathFileAccessError = 75;
 inline constexpr int PathNotFound = 76;
 inline constexpr int ObjectNotSet = 91;
+inline constexpr int CannotCreateObject = 429; ///< no component has that programmatic identifier
+inline constexpr int MethodNotSupported = 438; ///< the component has no method of that name
+inline constexpr int WrongArgumentCount = 450;
 inline constexpr int KeyAlreadyExists = 457;
 inline constexpr int EngineFailure = 1001; ///< the PDF engine refused or failed
+inline constexpr int ComponentFailure = 1002; ///< a document component's method failed
 inline constexpr int Unknown = 440;        ///< an error from a library with no number of its own
 }  // namespace ErrNo
 

@@ -20,18 +20,6 @@ namespace folvane::modGeneral {
 
 namespace {
 
-/// Leading and trailing spaces removed (only spaces: a tab is part of the text).
-QString TrimSpaces(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && text[last - 1] == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
 bool IsBlank(const QString &path) { return TrimSpaces(path).isEmpty(); }
 
 /// The width a saved entry gives a moved column, or nothing when the entry should leave it alone:
@@ -51,6 +39,17 @@ std::optional<float> SavedWidth(const QStringList &widths, int i)
 }
 
 }  // namespace
+
+QString TrimSpaces(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && text[last - 1] == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
 
 QString ValidateDir(const QString &path)
 {

@@ -10,6 +10,8 @@
 
 namespace folvane::modGeneral {
 
+/// Leading and trailing spaces removed (only spaces: a tab is part of the text).
+QString TrimSpaces(const QString &text);
 /// The path with "/" appended unless it already ends with one.
 QString ValidateDir(const QString &path);
 /// Text after the last "." of the whole path; the whole path when it has none.

@@ -1,5 +1,6 @@
 #include "platform/PdfEngine.h"
 
+#include "platform/HandleTable.h"
 #include "platform/QpdfOpen.h"
 
 #include <QDir>
@@ -125,40 +126,17 @@ struct Session {
     std::int64_t sourcePages = 0;
 };
 
-// One user-interface thread calls the engine, as it called the library it replaces.
-std::map<std::int32_t, std::unique_ptr<Session>> &Sessions()
+HandleTable<Session> &Sessions()
 {
-    static std::map<std::int32_t, std::unique_ptr<Session>> sessions;
-    return sessions;
+    static HandleTable<Session> table;
+    return table;
 }
 
-QString &LastError()
-{
-    static QString text;
-    return text;
-}
+std::int32_t Fail(const QString &reason) { return Sessions().Fail(reason); }
 
-std::int32_t Fail(const QString &reason)
-{
-    LastError() = reason;
-    return -1;
-}
+std::int32_t Register(std::unique_ptr<Session> session) { return Sessions().Add(std::move(session)); }
 
-std::int32_t Register(std::unique_ptr<Session> session)
-{
-    static std::int32_t next = 0;
-    do
-        next = next == std::numeric_limits<std::int32_t>::max() ? 1 : next + 1;
-    while (Sessions().count(next));
-    Sessions().emplace(next, std::move(session));
-    return next;
-}
-
-Session *Find(std::int32_t handle)
-{
-    const auto it = Sessions().find(handle);
-    return it == Sessions().end() ? nullptr : it->second.get();
-}
+Session *Find(std::int32_t handle) { return Sessions().Find(handle); }
 
 /// Inputs qpdf may keep open at once: its own threshold of 200, lowered when the open-file limit
 /// is small, so thousands of inputs work under any limit (past it qpdf reopens files as needed).
@@ -364,17 +342,15 @@ std::int32_t apSetFunction(std::int32_t handle, std::int32_t function, std::int3
 
 std::int32_t apClose(std::int32_t handle)
 {
-    const auto it = Sessions().find(handle);
-    if (it == Sessions().end())
+    const std::unique_ptr<Session> session = Sessions().Take(handle);
+    if (!session)
         return Fail(QStringLiteral("engine handle %1 is not open").arg(handle));
-    const std::unique_ptr<Session> session = std::move(it->second);
-    Sessions().erase(it);
     return session->isSplit ? 0 : WriteMerge(*session);
 }
 
-void apDiscard(std::int32_t handle) { Sessions().erase(handle); }
+void apDiscard(std::int32_t handle) { Sessions().Take(handle); }
 
-QString apLastError() { return LastError(); }
+QString apLastError() { return Sessions().LastError(); }
 
 PdfMerge::PdfMerge(const QString &outputPath, const Passwords &passwords)
     : handle_(apCreateMerge(outputPath, passwords))

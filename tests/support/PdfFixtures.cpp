@@ -103,6 +103,44 @@ int QpdfPageCount(const QString &path, const QString &password)
     }
 }
 
+QList<PdfPageImage> PageImages(const QString &path)
+{
+    QList<PdfPageImage> out;
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(path.toLocal8Bit().constData());
+        for (auto &page : QPDFPageDocumentHelper(pdf).getAllPages()) {
+            PdfPageImage facts;
+            QPDFObjectHandle box = page.getObjectHandle().getKey("/MediaBox");
+            facts.pageWidth = box.getArrayItem(2).getNumericValue() - box.getArrayItem(0).getNumericValue();
+            facts.pageHeight = box.getArrayItem(3).getNumericValue() - box.getArrayItem(1).getNumericValue();
+            for (auto &[name, image] : page.getImages()) {
+                QPDFObjectHandle dict = image.getDict();
+                facts.width = static_cast<int>(dict.getKey("/Width").getIntValue());
+                facts.height = static_cast<int>(dict.getKey("/Height").getIntValue());
+                facts.bitsPerComponent = static_cast<int>(dict.getKey("/BitsPerComponent").getIntValue());
+                facts.colourSpace = QString::fromStdString(dict.getKey("/ColorSpace").unparse());
+                if (dict.getKey("/Filter").isName())
+                    facts.filter = QString::fromStdString(dict.getKey("/Filter").getName());
+                const auto raw = image.getRawStreamData();
+                facts.storedData = QByteArray(reinterpret_cast<const char *>(raw->getBuffer()),
+                                              static_cast<qsizetype>(raw->getSize()));
+                if (facts.filter != QLatin1String("/DCTDecode")) {
+                    const auto decoded = image.getStreamData(qpdf_dl_generalized);
+                    facts.samples = QByteArray(reinterpret_cast<const char *>(decoded->getBuffer()),
+                                               static_cast<qsizetype>(decoded->getSize()));
+                }
+                break;
+            }
+            out << facts;
+        }
+    } catch (...) {
+        return {};
+    }
+    return out;
+}
+
 QString PdfHeaderVersion(const QString &path)
 {
     try {

@@ -2,6 +2,8 @@
 // Small PDFs made by qpdf inside the tests. Every page carries a marker text "<tag> p<n>" in its
 // content stream, so a test can read back which pages a file holds and in which order.
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +40,21 @@ QStringList PageMarkers(const QString &path, const QString &password = QString()
 
 /// Number of pages as qpdf reads them; -1 when it cannot be read.
 int QpdfPageCount(const QString &path, const QString &password = QString());
+
+/// The image that fills one page of an image PDF, as stored.
+struct PdfPageImage {
+    double pageWidth = 0;   ///< points
+    double pageHeight = 0;
+    int width = 0;          ///< pixels
+    int height = 0;
+    int bitsPerComponent = 0;
+    QString colourSpace;    ///< "/DeviceRGB", ...
+    QString filter;         ///< "/FlateDecode", "/DCTDecode"; empty for none
+    QByteArray storedData;  ///< the stream's bytes as stored (still encoded)
+    QByteArray samples;     ///< the samples, Flate undone (empty for a JPEG)
+};
+/// The first image of every page in page order; empty when the file cannot be read.
+QList<PdfPageImage> PageImages(const QString &path);
 
 /// The file's header version ("1.4"), empty when unreadable.
 QString PdfHeaderVersion(const QString &path);

@@ -177,4 +177,24 @@ DiskFullAfter::~DiskFullAfter()
     std::signal(SIGXFSZ, savedHandler_);
 }
 
+bool LoggedFor(const QString &procedure, const QString &closingPiece, const QString &part)
+{
+    for (const QString &line : ErrorLogLines())
+        if (line.contains(QStringLiteral("in procedure %1 at Line No. ").arg(procedure)) && line.contains(closingPiece)
+            && line.contains(part))
+            return true;
+    return false;
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList FolderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 }  // namespace folvane::test

@@ -27,6 +27,15 @@ QString StorageFolder();
 QStringList ErrorLogLines();
 void ClearErrorLog();
 
+/// Whether Errors.Log holds a line of the procedure, with the unit's closing piece (" of Class
+/// Module X at time") and the text part.
+bool LoggedFor(const QString &procedure, const QString &closingPiece, const QString &part);
+
+/// The file's bytes; empty when it cannot be read.
+QByteArray FileBytes(const QString &path);
+/// The names in the folder, hidden ones and subfolders too (a leftover temporary file shows), sorted.
+QStringList FolderEntries(const QString &folder);
+
 /// A temporary folder; files are created relative to it.
 class TempDir {
 public:

@@ -2,13 +2,132 @@
 
 #include <QFile>
 
-#include <tiffio.h>
-
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <algorithm>
 #include <vector>
 
 namespace folvane::test {
+
+namespace {
+
+int Quiet(TIFF *, void *, const char *, const char *, va_list) { return 1; }
+
+TIFF *Open(const QString &path, const char *mode)
+{
+    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
+    TIFF *tif = TIFFOpenExt(QFile::encodeName(path).constData(), mode, options);
+    TIFFOpenOptionsFree(options);
+    return tif;
+}
+
+}  // namespace
+
+QString MakeTiff(const QString &path, const std::vector<TiffPage> &pages, const TiffOptions &options)
+{
+    TIFF *tif = Open(path, options.bigEndian ? "wb" : "wl");
+    if (!tif)
+        return path;
+    for (const TiffPage &p : pages) {
+        const int spp = p.bits == 24 ? 3 : 1;
+        const int bps = p.bits == 24 ? 8 : p.bits;
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, p.width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, p.height);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bps);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spp);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spp == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, options.compression);
+        if (options.compression == COMPRESSION_JPEG && spp == 3) {
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        }
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, options.compression == COMPRESSION_JPEG ? 16 : 4);
+        if (options.dpi > 0) {
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(options.dpi));
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(options.dpi));
+        }
+        const tmsize_t rowBytes = TIFFScanlineSize(tif);
+        std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes));
+        if (bps == 1) {
+            std::fill(row.begin(), row.end(), p.shade ? 0xFF : 0x00);
+        } else if (bps == 16) {
+            for (std::size_t i = 0; i + 1 < row.size(); i += 2) {
+                const std::uint16_t v = static_cast<std::uint16_t>(p.shade << 8);  // bytes differ: a swap shows
+                std::memcpy(&row[i], &v, 2);  // host order: libtiff swaps for a big-endian file
+            }
+        } else if (spp == 3) {
+            // A colour that is not a grey: red shade, green its complement, blue half of it.
+            for (std::size_t i = 0; i + 2 < row.size(); i += 3) {
+                row[i] = static_cast<unsigned char>(p.shade);
+                row[i + 1] = static_cast<unsigned char>(255 - p.shade);
+                row[i + 2] = static_cast<unsigned char>(p.shade / 2);
+            }
+        } else {
+            std::fill(row.begin(), row.end(), static_cast<unsigned char>(p.shade));
+        }
+        for (int y = 0; y < p.height; ++y)
+            TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return path;
+}
+
+QString MakeTiffWidths(const QString &path, std::initializer_list<int> widths)
+{
+    std::vector<TiffPage> pages;
+    for (int w : widths) {
+        TiffPage p;
+        p.width = w;
+        pages.push_back(p);
+    }
+    return MakeTiff(path, pages);
+}
+
+std::vector<TiffPageFacts> TiffPages(const QString &path)
+{
+    std::vector<TiffPageFacts> out;
+    TIFF *tif = Open(path, "r");
+    if (!tif)
+        return out;
+    do {
+        TiffPageFacts f;
+        std::uint32_t w = 0, h = 0;
+        std::uint16_t bps = 0, spp = 0, comp = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bps);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &comp);
+        f.width = static_cast<int>(w);
+        f.height = static_cast<int>(h);
+        f.bitsPerSample = bps;
+        f.samplesPerPixel = spp;
+        f.compression = comp;
+        std::vector<std::uint32_t> raster(static_cast<std::size_t>(w) * h);
+        if (!raster.empty() && TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0))
+            f.rgbaFirstPixel = raster[0];
+        out.push_back(f);
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return out;
+}
+
+QList<int> TiffPageWidths(const QString &path)
+{
+    QList<int> out;
+    for (const TiffPageFacts &f : TiffPages(path))
+        out << f.width;
+    return out;
+}
 
 QString MakeTiff(const QString &path, int pages)
 {
@@ -18,27 +137,7 @@ QString MakeTiff(const QString &path, int pages)
         f.write(QByteArray("II*\0\0\0\0\0", 8));
         return path;
     }
-    TIFF *tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    EXPECT_NE(tif, nullptr) << path.toStdString();
-    if (!tif)
-        return path;
-    std::vector<unsigned char> row(8, 128);
-    for (int p = 0; p < pages; ++p) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 8);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 8);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
-        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        TIFFSetField(tif, TIFFTAG_PAGENUMBER, p, pages);
-        for (int y = 0; y < 8; ++y)
-            TIFFWriteScanline(tif, row.data(), y, 0);
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-    return path;
+    return MakeTiff(path, std::vector<TiffPage>(static_cast<std::size_t>(pages), TiffPage{8, 8, 8, 128}));
 }
 
 }  // namespace folvane::test

@@ -1,0 +1,229 @@
+#include "platform/PdfImageBuilder.h"
+
+#include "platform/AtomicOutput.h"
+#include "platform/QpdfOpen.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <string>
+#include <vector>
+
+namespace folvane {
+
+namespace {
+
+// The largest page PDF readers agree on (200 inches); larger images are scaled down to it.
+constexpr double MaxPagePoints = 14400.0;
+constexpr int JpegQuality = 90;
+
+std::string Flated(const QByteArray &data)
+{
+    Pl_Buffer sink("flate");
+    Pl_Flate flate("flate", &sink, Pl_Flate::a_deflate);
+    flate.write(reinterpret_cast<const unsigned char *>(data.constData()), static_cast<std::size_t>(data.size()));
+    flate.finish();
+    std::unique_ptr<Buffer> buffer(sink.getBuffer());
+    return std::string(reinterpret_cast<const char *>(buffer->getBuffer()), buffer->getSize());
+}
+
+/// One image ready to become a page: its dictionary entries and stored bytes.
+struct PageImage {
+    int width = 0;
+    int height = 0;
+    std::string colourSpace;
+    int bitsPerComponent = 8;
+    std::string filter;  ///< empty: none
+    std::string decode;  ///< empty: the default
+    std::string data;
+    double dpiX = 72;
+    double dpiY = 72;
+};
+
+ImageCompression ChosenFor(RasterImage::ColourClass cls, const ImageCompressions &c)
+{
+    using RasterImage::ColourClass;
+    const std::optional<ImageCompression> &chosen =
+        cls == ColourClass::BlackWhite ? c.blackWhite : cls == ColourClass::Grey ? c.grey : c.colour;
+    return chosen.value_or(ImageCompression::Flate);
+}
+
+bool JpegKeptAsIs(const RasterImage::JpegInfo &info, const ImageCompressions &c)
+{
+    const std::optional<ImageCompression> &chosen = info.components == 1 ? c.grey : c.colour;
+    return !chosen || *chosen == ImageCompression::Jpeg;
+}
+
+PageImage FromJpeg(const QByteArray &bytes, const RasterImage::JpegInfo &info)
+{
+    PageImage p;
+    p.width = info.width;
+    p.height = info.height;
+    p.colourSpace = info.components == 1 ? "/DeviceGray" : info.components == 3 ? "/DeviceRGB" : "/DeviceCMYK";
+    p.filter = "/DCTDecode";
+    // Adobe's CMYK JPEGs store their samples inverted.
+    if (info.components == 4 && info.adobe)
+        p.decode = "[1 0 1 0 1 0 1 0]";
+    p.data = bytes.toStdString();
+    if (info.dpiX >= 1 && info.dpiY >= 1) {
+        p.dpiX = info.dpiX;
+        p.dpiY = info.dpiY;
+    }
+    return p;
+}
+
+Outcome FromImage(const QImage &source, ImageCompression compression, PageImage &p)
+{
+    using RasterImage::ColourClass;
+    ColourClass cls = RasterImage::ClassOf(source);
+    if (compression == ImageCompression::Jpeg && cls == ColourClass::BlackWhite)
+        cls = ColourClass::Grey;
+    const QImage image = RasterImage::Normalized(source, cls);
+    p.width = image.width();
+    p.height = image.height();
+    p.colourSpace = cls == ColourClass::Colour ? "/DeviceRGB" : "/DeviceGray";
+    p.bitsPerComponent = cls == ColourClass::BlackWhite ? 1 : 8;
+    p.dpiX = RasterImage::DpiX(image);
+    p.dpiY = RasterImage::DpiY(image);
+    switch (compression) {
+    case ImageCompression::Jpeg: {
+        QByteArray encoded;
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(JpegQuality);
+        if (!writer.write(image))
+            return Outcome::Failed(QStringLiteral("the image cannot be encoded as JPEG: %1").arg(writer.errorString()));
+        p.filter = "/DCTDecode";
+        p.data = encoded.toStdString();
+        break;
+    }
+    case ImageCompression::Flate:
+        p.filter = "/FlateDecode";
+        p.data = Flated(RasterImage::PackedRows(image));
+        break;
+    case ImageCompression::None:
+        p.data = RasterImage::PackedRows(image).toStdString();
+        break;
+    }
+    return Outcome::Done();
+}
+
+}  // namespace
+
+std::optional<ImageCompression> CompressionByName(const QString &name)
+{
+    if (name.compare(QLatin1String("Flate"), Qt::CaseInsensitive) == 0)
+        return ImageCompression::Flate;
+    if (name.compare(QLatin1String("JPEG"), Qt::CaseInsensitive) == 0)
+        return ImageCompression::Jpeg;
+    if (name.compare(QLatin1String("None"), Qt::CaseInsensitive) == 0)
+        return ImageCompression::None;
+    return std::nullopt;
+}
+
+struct PdfImageBuilder::Impl {
+    std::vector<PageImage> pages;
+};
+
+PdfImageBuilder::PdfImageBuilder() : d_(std::make_unique<Impl>()) {}
+
+PdfImageBuilder::~PdfImageBuilder() = default;
+
+int PdfImageBuilder::Pages() const noexcept { return static_cast<int>(d_->pages.size()); }
+
+Outcome PdfImageBuilder::AddImage(const QImage &image, ImageCompression compression)
+{
+    if (image.isNull())
+        return Outcome::Failed(QStringLiteral("no image"));
+    PageImage page;
+    if (Outcome made = FromImage(image, compression, page); !made)
+        return made;
+    d_->pages.push_back(std::move(page));
+    return Outcome::Done();
+}
+
+Outcome PdfImageBuilder::AddImageFile(const QString &path, const ImageCompressions &compressions)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Outcome::Failed(QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
+    const QByteArray head = file.peek(2);
+    if (head.size() == 2 && static_cast<unsigned char>(head[0]) == 0xFF && static_cast<unsigned char>(head[1]) == 0xD8) {
+        const QByteArray bytes = file.readAll();
+        const std::optional<RasterImage::JpegInfo> info = RasterImage::ParseJpeg(bytes);
+        if (info && JpegKeptAsIs(*info, compressions)) {
+            d_->pages.push_back(FromJpeg(bytes, *info));
+            return Outcome::Done();
+        }
+    }
+    file.close();
+    std::vector<PageImage> added;
+    const Outcome read = RasterImage::ForEachPage(path, [&](const QImage &image) {
+        PageImage page;
+        const Outcome made = FromImage(image, ChosenFor(RasterImage::ClassOf(image), compressions), page);
+        if (made)
+            added.push_back(std::move(page));
+        return made;
+    });
+    if (!read)
+        return read;
+    for (PageImage &page : added)
+        d_->pages.push_back(std::move(page));
+    return Outcome::Done();
+}
+
+Outcome PdfImageBuilder::Write(const QString &outputPath)
+{
+    if (d_->pages.empty())
+        return Outcome::Failed(QStringLiteral("%1: no images were added, nothing written").arg(outputPath));
+    AtomicOutput target(outputPath);
+    if (!target.Opened())
+        return target.Opened();
+    try {
+        QPDF pdf;
+        pdf.setLogger(qpdfopen::QuietLogger());
+        pdf.emptyPDF();
+        QPDFPageDocumentHelper doc(pdf);
+        for (const PageImage &p : d_->pages) {
+            QPDFObjectHandle dict = QPDFObjectHandle::parse(
+                "<< /Type /XObject /Subtype /Image /Width " + std::to_string(p.width) + " /Height "
+                + std::to_string(p.height) + " /ColorSpace " + p.colourSpace + " /BitsPerComponent "
+                + std::to_string(p.bitsPerComponent) + (p.decode.empty() ? "" : " /Decode " + p.decode) + " >>");
+            QPDFObjectHandle image = QPDFObjectHandle::newStream(&pdf);
+            image.replaceDict(dict);
+            image.replaceStreamData(p.data,
+                                    p.filter.empty() ? QPDFObjectHandle::newNull() : QPDFObjectHandle::newName(p.filter),
+                                    QPDFObjectHandle::newNull());
+            double w = p.width * 72.0 / p.dpiX, h = p.height * 72.0 / p.dpiY;
+            const double scale = std::min({1.0, MaxPagePoints / w, MaxPagePoints / h});
+            w *= scale;
+            h *= scale;
+            const std::string ws = QString::number(w, 'f', 4).toStdString(), hs = QString::number(h, 'f', 4).toStdString();
+            QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + ws + " " + hs
+                                                            + "] /Resources << /XObject << >> >> >>");
+            page.getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
+            page.replaceKey("/Contents",
+                            QPDFObjectHandle::newStream(&pdf, "q " + ws + " 0 0 " + hs + " 0 0 cm /Im0 Do Q\n"));
+            doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+        }
+        QPDFWriter writer(pdf, qpdfopen::EncodePath(target.TempPath()).c_str());
+        // The image data is stored as built above: nothing is decoded or compressed again.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
+        writer.write();
+    } catch (const std::exception &e) {
+        return Outcome::Failed(QStringLiteral("%1: the PDF cannot be written: %2").arg(outputPath, QString::fromStdString(e.what())));
+    }
+    return target.Commit();
+}
+
+}  // namespace folvane

@@ -1,0 +1,155 @@
+#include "platform/PdfInfoStamper.h"
+
+#include "platform/AtomicOutput.h"
+#include "platform/QpdfOpen.h"
+
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+namespace folvane {
+
+namespace {
+
+QString Escaped(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\\'))
+            out += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString Unescaped(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == QLatin1Char('\\') && i + 1 < value.size()) {
+            const QChar next = value[i + 1];
+            if (next == QLatin1Char('n') || next == QLatin1Char('r') || next == QLatin1Char('\\')) {
+                out += next == QLatin1Char('n') ? QChar('\n') : next == QLatin1Char('r') ? QChar('\r') : QChar('\\');
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+using Entries = std::vector<std::pair<QString, QString>>;
+
+/// The entries of the text; an error for a line without "=" or with a key PDF names cannot be.
+std::optional<Entries> ParseEntries(const QString &text, QString &reason)
+{
+    Entries entries;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.trimmed().isEmpty())
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        const QString key = eq < 0 ? QString() : line.left(eq).trimmed();
+        const bool validKey = !key.isEmpty() && !key.contains(QLatin1Char('/'))
+                              && std::none_of(key.begin(), key.end(), [](QChar c) { return c.isSpace(); });
+        if (!validKey) {
+            reason = QStringLiteral("\"%1\" is not an entry of the form Key=Value").arg(line);
+            return std::nullopt;
+        }
+        entries.emplace_back(key, Unescaped(line.mid(eq + 1)));
+    }
+    return entries;
+}
+
+}  // namespace
+
+Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &password, const QString &keysValues,
+                                      const QString &output) const
+{
+    QString reason;
+    const std::optional<Entries> entries = ParseEntries(keysValues, reason);
+    if (!entries)
+        return Outcome::Failed(reason);
+    AtomicOutput target(output);
+    if (!target.Opened())
+        return target.Opened();
+    try {
+        const qpdfopen::Opened opened = qpdfopen::OpenPdf(source, password, QString());
+        if (!opened)
+            return Outcome::Failed(QStringLiteral("%1: %2").arg(source, opened.reason));
+        QPDF &pdf = *opened.pdf;
+        QPDFObjectHandle trailer = pdf.getTrailer();
+        QPDFObjectHandle info = trailer.getKey("/Info");
+        if (!info.isDictionary()) {
+            info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            trailer.replaceKey("/Info", info);
+        }
+        for (const auto &[key, value] : *entries) {
+            const std::string name = "/" + key.toStdString();
+            if (value.isEmpty())
+                info.removeKey(name);
+            else
+                info.replaceKey(name, QPDFObjectHandle::newUnicodeString(value.toStdString()));
+        }
+        QPDFWriter writer(pdf, qpdfopen::EncodePath(target.TempPath()).c_str());
+        writer.write();
+    } catch (const std::exception &e) {
+        return Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(source, QString::fromStdString(e.what())));
+    }
+    return target.Commit();
+}
+
+std::optional<QString> PdfInfoStamper::ReadPDFInfo(const QString &path, const QString &password, QString &reason) const
+{
+    try {
+        const qpdfopen::Opened opened = qpdfopen::OpenPdf(path, password, QString());
+        if (!opened) {
+            reason = QStringLiteral("%1: %2").arg(path, opened.reason);
+            return std::nullopt;
+        }
+        QStringList lines;
+        QPDFObjectHandle info = opened.pdf->getTrailer().getKey("/Info");
+        if (info.isDictionary()) {
+            for (const std::string &key : info.getKeys()) {
+                QPDFObjectHandle value = info.getKey(key);
+                const std::string text = value.isString() ? value.getUTF8Value() : value.unparse();
+                lines << QString::fromStdString(key.substr(1)) + QLatin1Char('=') + Escaped(QString::fromStdString(text));
+            }
+        }
+        return lines.join(QLatin1Char('\n'));
+    } catch (const std::exception &e) {
+        reason = QStringLiteral("%1: damaged: %2").arg(path, QString::fromStdString(e.what()));
+        return std::nullopt;
+    }
+}
+
+CallResult PdfInfoStamper::Invoke(const QString &method, const QVariantList &args)
+{
+    if (method.compare(QLatin1String("UpdatePDFInfo"), Qt::CaseInsensitive) != 0)
+        return automation::NoSuchMethod(method);
+    const automation::Args a(method, args);
+    if (args.size() == 2) {
+        QString reason;
+        const std::optional<QString> text = ReadPDFInfo(a.Text(0), a.Text(1), reason);
+        return automation::FromOutcome(text ? Outcome::Done() : Outcome::Failed(reason), text.value_or(QString()));
+    }
+    if (auto wrong = a.ExpectCount(4))
+        return *wrong;
+    return automation::FromOutcome(UpdatePDFInfo(a.Text(0), a.Text(1), a.Text(2), a.Text(3)), true);
+}
+
+}  // namespace folvane

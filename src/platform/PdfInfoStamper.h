@@ -1,0 +1,33 @@
+#pragma once
+// The component "PdfInfo.Stamper.1": reads and writes the entries of a PDF's document information
+// dictionary (Title, Author, Subject, Keywords, Creator, Producer, CreationDate, ModDate, or any
+// other key).
+//
+// Text of entries (both directions): one entry per line, "Key=Value", lines ended by LF or CR LF.
+// The key is the entry's name without its "/"; the value runs to the end of the line, "=" included.
+// In a value, "\n" stands for a line break, "\r" for a carriage return and "\\" for a backslash.
+// Blank lines are skipped. When writing, an empty value removes the entry.
+//   UpdatePDFInfo(source, password, entries, output): writes a copy of source with the entries set.
+//   UpdatePDFInfo(path, password): the file's entries as text, keys in name order; values that are
+//   not text (rare) appear as PDF syntax.
+
+#include "platform/AutomationComponent.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace folvane {
+
+class PdfInfoStamper final : public AutomationComponent {
+public:
+    /// Writes output (which may be the source itself) as a copy of source whose information entries
+    /// are set from keysValues; the copy keeps the source's encryption.
+    Outcome UpdatePDFInfo(const QString &source, const QString &password, const QString &keysValues,
+                          const QString &output) const;
+    /// The information entries of the PDF as text; nothing, with the reason, when it cannot be read.
+    std::optional<QString> ReadPDFInfo(const QString &path, const QString &password, QString &reason) const;
+    CallResult Invoke(const QString &method, const QVariantList &args) override;
+};
+
+}  // namespace folvane

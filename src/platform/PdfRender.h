@@ -1,0 +1,41 @@
+#pragma once
+// PDF pages rendered to images, on poppler. The only unit that includes poppler.
+
+#include "platform/Outcome.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace folvane {
+
+class PdfRenderDocument {
+public:
+    /// Why a document did not open.
+    enum class OpenFailure { None, NotReadable, Damaged, Password, NoPages };
+
+    /// Opens the PDF at path with the owner password, else the user password, else none.
+    PdfRenderDocument(const QString &path, const QString &ownerPassword = {}, const QString &userPassword = {});
+    ~PdfRenderDocument();
+    PdfRenderDocument(const PdfRenderDocument &) = delete;
+    PdfRenderDocument &operator=(const PdfRenderDocument &) = delete;
+
+    OpenFailure Failure() const noexcept { return failure_; }
+    const QString &Reason() const noexcept { return reason_; }
+    explicit operator bool() const noexcept { return failure_ == OpenFailure::None; }
+
+    std::int32_t Pages() const;
+    /// Page (from 1) at the resolution given, white where the page paints nothing; the image
+    /// carries the resolution. A null image, with the reason, when it cannot be rendered.
+    QImage Render(std::int32_t page, double dpiX, double dpiY, QString &reason) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+    OpenFailure failure_ = OpenFailure::None;
+    QString reason_;
+};
+
+}  // namespace folvane

@@ -1,0 +1,58 @@
+#pragma once
+// What the image engines share about raster images: their colour class, their rows packed as PDF
+// and TIFF store them, reading every page of an image file, and the facts of a JPEG file's header.
+
+#include "platform/Outcome.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace folvane::RasterImage {
+
+enum class ColourClass { BlackWhite, Grey, Colour };
+
+/// By the image's format, so a page keeps its depth: 1-bit images are black-and-white, grey formats
+/// and palettes of greys only are grey, the rest colour (also a colour image that shows only greys).
+ColourClass ClassOf(const QImage &image);
+
+/// The image in the form a class is stored in: Format_Mono with black 0 and white 1 (other images
+/// cut at mid grey), Format_Grayscale8 or Format_RGB888; transparency is laid over white.
+QImage Normalized(const QImage &image, ColourClass cls);
+
+/// Rows of a normalized image without the padding QImage keeps at the end of each row.
+QByteArray PackedRows(const QImage &normalized);
+
+/// Dots per inch of the image, 72 when it carries none.
+double DpiX(const QImage &image);
+double DpiY(const QImage &image);
+
+/// Reads every page of the image file (all pages of a multi-page TIFF, one page of the others) and
+/// hands each to onPage in order, stopping at the first failure. A damaged file fails.
+Outcome ForEachPage(const QString &path, const std::function<Outcome(const QImage &)> &onPage);
+
+/// The header facts of a baseline or progressive JPEG (from its start-of-frame and JFIF/Adobe
+/// segments).
+struct JpegInfo {
+    int width = 0;
+    int height = 0;
+    int components = 0;  ///< 1 grey, 3 colour, 4 CMYK
+    int bitsPerComponent = 8;
+    bool adobe = false;  ///< an Adobe segment: CMYK data is stored inverted
+    double dpiX = 0;     ///< 0 when the file gives none
+    double dpiY = 0;
+};
+std::optional<JpegInfo> ParseJpeg(const QByteArray &bytes);
+
+/// Writes the image to path in the format (Qt's name: "png", "jpeg", "bmp"...), through an
+/// AtomicOutput. quality: 0-100, or -1 for the format's default.
+Outcome SaveImage(const QImage &image, const QString &path, const char *format, int quality = -1);
+
+/// Bits per pixel of the image file's first page: 1, 8, 16, 24 or 32; 0 when it cannot be read.
+std::int32_t BitsPerPixel(const QString &path);
+
+}  // namespace folvane::RasterImage

@@ -1,0 +1,431 @@
+#include "platform/TiffFile.h"
+
+#include "platform/AtomicOutput.h"
+#include "platform/RasterImage.h"
+
+#include <QFile>
+
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace folvane::TiffFile {
+
+namespace {
+
+/// The first error libtiff reported on one file; warnings are dropped.
+struct ErrorSink {
+    bool fired = false;
+    QString first;
+};
+
+int OnError(TIFF *, void *user, const char *module, const char *fmt, va_list ap)
+{
+    auto *sink = static_cast<ErrorSink *>(user);
+    if (!sink->fired) {
+        char text[512];
+        std::vsnprintf(text, sizeof text, fmt, ap);
+        sink->first = QStringLiteral("%1: %2").arg(QString::fromUtf8(module ? module : ""), QString::fromUtf8(text));
+    }
+    sink->fired = true;
+    return 1;  // handled: libtiff's own handlers (stderr) are not called
+}
+
+int OnWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
+
+/// One open TIFF with its own error sink.
+class Tiff {
+public:
+    Tiff() = default;
+    ~Tiff()
+    {
+        if (tif_)
+            TIFFClose(tif_);
+    }
+    Tiff(const Tiff &) = delete;
+    Tiff &operator=(const Tiff &) = delete;
+
+    /// Opens a regular file for reading; a FIFO or device is never opened.
+    Outcome OpenRead(const QString &path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            return Outcome::Failed(QStringLiteral("%1: cannot be opened").arg(path));
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return Outcome::Failed(QStringLiteral("%1: not a regular file").arg(path));
+        }
+        fileSize_ = static_cast<std::uint64_t>(st.st_size);
+        // "m": no memory mapping, so a file truncated while it is read cannot fault.
+        tif_ = TIFFFdOpenExt(fd, name.constData(), "rm", Options());
+        if (!tif_) {
+            ::close(fd);
+            return Outcome::Failed(QStringLiteral("%1: damaged or not a TIFF (%2)").arg(path, errors_.first));
+        }
+        return Checked(path);
+    }
+
+    Outcome OpenWrite(const QString &path)
+    {
+        tif_ = TIFFOpenExt(QFile::encodeName(path).constData(), "w", Options());
+        return tif_ ? Outcome::Done() : Outcome::Failed(QStringLiteral("%1: cannot be written (%2)").arg(path, errors_.first));
+    }
+
+    /// Flushes and closes; the outcome tells whether everything reached the file.
+    Outcome Close(const QString &path)
+    {
+        if (tif_) {
+            TIFFClose(tif_);
+            tif_ = nullptr;
+        }
+        return Checked(path);
+    }
+
+    Outcome Checked(const QString &path) const
+    {
+        return errors_.fired ? Outcome::Failed(QStringLiteral("%1: %2").arg(path, errors_.first)) : Outcome::Done();
+    }
+
+    TIFF *get() const noexcept { return tif_; }
+    std::uint64_t fileSize() const noexcept { return fileSize_; }
+
+private:
+    TIFFOpenOptions *Options()
+    {
+        options_.reset(TIFFOpenOptionsAlloc());
+        TIFFOpenOptionsSetErrorHandlerExtR(options_.get(), OnError, &errors_);
+        TIFFOpenOptionsSetWarningHandlerExtR(options_.get(), OnWarning, nullptr);
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options_.get(), 256 * 1024 * 1024);
+        return options_.get();
+    }
+    struct FreeOptions {
+        void operator()(TIFFOpenOptions *o) const { TIFFOpenOptionsFree(o); }
+    };
+
+    TIFF *tif_ = nullptr;
+    ErrorSink errors_;
+    std::unique_ptr<TIFFOpenOptions, FreeOptions> options_;
+    std::uint64_t fileSize_ = 0;
+};
+
+// No real document has more pages; the cap bounds the walk on a file built to make it long.
+constexpr std::int32_t MaxPages = 1 << 20;
+
+template <class T>
+void CopyField(TIFF *in, TIFF *out, ttag_t tag)
+{
+    T value{};
+    if (TIFFGetField(in, tag, &value))
+        TIFFSetField(out, tag, value);
+}
+
+void CopyTags(TIFF *in, TIFF *out)
+{
+    for (ttag_t tag : {TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH, TIFFTAG_ROWSPERSTRIP, TIFFTAG_TILEWIDTH,
+                       TIFFTAG_TILELENGTH})
+        CopyField<std::uint32_t>(in, out, tag);
+    // The compression first: the codec it selects owns the tags that follow it.
+    for (ttag_t tag : {TIFFTAG_COMPRESSION, TIFFTAG_BITSPERSAMPLE, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_PHOTOMETRIC,
+                       TIFFTAG_PLANARCONFIG, TIFFTAG_FILLORDER, TIFFTAG_ORIENTATION, TIFFTAG_RESOLUTIONUNIT,
+                       TIFFTAG_SAMPLEFORMAT, TIFFTAG_YCBCRPOSITIONING, TIFFTAG_INKSET, TIFFTAG_THRESHHOLDING,
+                       TIFFTAG_PREDICTOR})
+        CopyField<std::uint16_t>(in, out, tag);
+    for (ttag_t tag : {TIFFTAG_GROUP3OPTIONS, TIFFTAG_GROUP4OPTIONS})
+        CopyField<std::uint32_t>(in, out, tag);
+    for (ttag_t tag : {TIFFTAG_XRESOLUTION, TIFFTAG_YRESOLUTION, TIFFTAG_XPOSITION, TIFFTAG_YPOSITION})
+        CopyField<float>(in, out, tag);
+    for (ttag_t tag : {TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_SOFTWARE, TIFFTAG_DATETIME, TIFFTAG_ARTIST, TIFFTAG_MAKE,
+                       TIFFTAG_MODEL, TIFFTAG_DOCUMENTNAME, TIFFTAG_PAGENAME, TIFFTAG_HOSTCOMPUTER, TIFFTAG_COPYRIGHT})
+        CopyField<const char *>(in, out, tag);
+
+    std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (TIFFGetField(in, TIFFTAG_COLORMAP, &red, &green, &blue))
+        TIFFSetField(out, TIFFTAG_COLORMAP, red, green, blue);
+    std::uint16_t extraCount = 0;
+    std::uint16_t *extra = nullptr;
+    if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &extraCount, &extra))
+        TIFFSetField(out, TIFFTAG_EXTRASAMPLES, extraCount, extra);
+    std::uint16_t subH = 0, subV = 0;
+    if (TIFFGetField(in, TIFFTAG_YCBCRSUBSAMPLING, &subH, &subV))
+        TIFFSetField(out, TIFFTAG_YCBCRSUBSAMPLING, subH, subV);
+    float *floats = nullptr;
+    if (TIFFGetField(in, TIFFTAG_REFERENCEBLACKWHITE, &floats))
+        TIFFSetField(out, TIFFTAG_REFERENCEBLACKWHITE, floats);
+    if (TIFFGetField(in, TIFFTAG_YCBCRCOEFFICIENTS, &floats))
+        TIFFSetField(out, TIFFTAG_YCBCRCOEFFICIENTS, floats);
+    for (ttag_t tag : {TIFFTAG_JPEGTABLES, TIFFTAG_ICCPROFILE}) {
+        std::uint32_t count = 0;
+        void *data = nullptr;
+        if (TIFFGetField(in, tag, &count, &data))
+            TIFFSetField(out, tag, count, data);
+    }
+}
+
+/// Copies the stored (still compressed) strips or tiles.
+Outcome CopyRawData(const Tiff &in, TIFF *out, const QString &path)
+{
+    TIFF *src = in.get();
+    const bool tiled = TIFFIsTiled(src);
+    const std::uint32_t chunks = tiled ? TIFFNumberOfTiles(src) : TIFFNumberOfStrips(src);
+    std::uint64_t *counts = nullptr;
+    if (!TIFFGetField(src, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts)
+        return Outcome::Failed(QStringLiteral("%1: damaged TIFF (no data sizes)").arg(path));
+    std::vector<unsigned char> buffer;
+    for (std::uint32_t i = 0; i < chunks; ++i) {
+        if (counts[i] > in.fileSize())
+            return Outcome::Failed(QStringLiteral("%1: damaged TIFF (data past the end of the file)").arg(path));
+        buffer.resize(static_cast<std::size_t>(counts[i]));
+        const tmsize_t got = tiled ? TIFFReadRawTile(src, i, buffer.data(), static_cast<tmsize_t>(buffer.size()))
+                                   : TIFFReadRawStrip(src, i, buffer.data(), static_cast<tmsize_t>(buffer.size()));
+        if (got < 0)
+            return Outcome::Failed(QStringLiteral("%1: damaged TIFF (data cannot be read)").arg(path));
+        const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, buffer.data(), got) : TIFFWriteRawStrip(out, i, buffer.data(), got);
+        if (put != got)
+            return Outcome::Failed(QStringLiteral("the copy of %1 cannot be written").arg(path));
+    }
+    return Outcome::Done();
+}
+
+/// Copies decoded strips or tiles, re-encoding them with the same codec: for samples wider than a
+/// byte stored in the other byte order, which the stored bytes would get wrong.
+Outcome CopyDecodedData(const Tiff &in, TIFF *out, const QString &path)
+{
+    TIFF *src = in.get();
+    const bool tiled = TIFFIsTiled(src);
+    const std::uint32_t chunks = tiled ? TIFFNumberOfTiles(src) : TIFFNumberOfStrips(src);
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(tiled ? TIFFTileSize(src) : TIFFStripSize(src)));
+    for (std::uint32_t i = 0; i < chunks; ++i) {
+        const tmsize_t got = tiled ? TIFFReadEncodedTile(src, i, buffer.data(), static_cast<tmsize_t>(buffer.size()))
+                                   : TIFFReadEncodedStrip(src, i, buffer.data(), static_cast<tmsize_t>(buffer.size()));
+        if (got < 0)
+            return Outcome::Failed(QStringLiteral("%1: damaged TIFF (data cannot be decoded)").arg(path));
+        const tmsize_t put = tiled ? TIFFWriteEncodedTile(out, i, buffer.data(), got)
+                                   : TIFFWriteEncodedStrip(out, i, buffer.data(), got);
+        if (put < 0)
+            return Outcome::Failed(QStringLiteral("the copy of %1 cannot be written").arg(path));
+    }
+    return Outcome::Done();
+}
+
+/// Old-style JPEG cannot be written: the page is decoded to colour and stored as LZW.
+Outcome CopyAsColour(const Tiff &in, TIFF *out, const QString &path)
+{
+    TIFF *src = in.get();
+    std::uint32_t width = 0, height = 0;
+    TIFFGetField(src, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(src, TIFFTAG_IMAGELENGTH, &height);
+    std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
+    if (raster.empty() || !TIFFReadRGBAImageOriented(src, width, height, raster.data(), ORIENTATION_TOPLEFT, 0))
+        return Outcome::Failed(QStringLiteral("%1: damaged TIFF (page cannot be decoded)").arg(path));
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(out, 0));
+    for (ttag_t tag : {TIFFTAG_XRESOLUTION, TIFFTAG_YRESOLUTION})
+        CopyField<float>(src, out, tag);
+    CopyField<std::uint16_t>(src, out, TIFFTAG_RESOLUTIONUNIT);
+    std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const std::uint32_t *pixel = raster.data() + static_cast<std::size_t>(y) * width;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            row[x * 3] = TIFFGetR(pixel[x]);
+            row[x * 3 + 1] = TIFFGetG(pixel[x]);
+            row[x * 3 + 2] = TIFFGetB(pixel[x]);
+        }
+        if (TIFFWriteScanline(out, row.data(), y, 0) < 0)
+            return Outcome::Failed(QStringLiteral("the copy of %1 cannot be written").arg(path));
+    }
+    return Outcome::Done();
+}
+
+Outcome CopyPage(const Tiff &in, TIFF *out, const QString &path)
+{
+    TIFF *src = in.get();
+    CopyTags(src, out);
+    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    std::uint16_t compression = COMPRESSION_NONE, bits = 1;
+    TIFFGetFieldDefaulted(src, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(src, TIFFTAG_BITSPERSAMPLE, &bits);
+    Outcome copied;
+    if (compression == COMPRESSION_OJPEG)
+        copied = CopyAsColour(in, out, path);
+    else if (bits > 8 && TIFFIsByteSwapped(src))
+        copied = CopyDecodedData(in, out, path);
+    else
+        copied = CopyRawData(in, out, path);
+    if (!copied)
+        return copied;
+    if (Outcome read = in.Checked(path); !read)
+        return read;
+    if (!TIFFWriteDirectory(out))
+        return Outcome::Failed(QStringLiteral("the copy of %1 cannot be written").arg(path));
+    return Outcome::Done();
+}
+
+}  // namespace
+
+Outcome CheckCompression(std::int32_t compression)
+{
+    switch (compression) {
+    case Compression::Default:
+    case Compression::None:
+    case Compression::CcittGroup4:
+    case Compression::Lzw:
+    case Compression::Jpeg:
+    case Compression::Deflate:
+    case Compression::PackBits:
+        return Outcome::Done();
+    default:
+        return Outcome::Failed(QStringLiteral("TIFF compression %1 is not offered").arg(compression));
+    }
+}
+
+std::int32_t CountPages(const QString &path, QString &reason)
+{
+    Tiff tiff;
+    if (Outcome opened = tiff.OpenRead(path); !opened) {
+        reason = opened.reason;
+        return -1;
+    }
+    // libtiff detects directory loops itself (and reports them as errors).
+    std::int32_t pages = 1;
+    while (pages < MaxPages && TIFFReadDirectory(tiff.get()))
+        ++pages;
+    if (Outcome read = tiff.Checked(path); !read) {
+        reason = QStringLiteral("damaged TIFF: %1").arg(read.reason);
+        return -1;
+    }
+    return pages;
+}
+
+Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
+{
+    AtomicOutput target(output);
+    if (!target.Opened())
+        return target.Opened();
+    Tiff out;
+    if (Outcome opened = out.OpenWrite(target.TempPath()); !opened)
+        return opened;
+    std::int32_t written = 0;
+    for (const PageRun &run : runs) {
+        Tiff in;
+        if (Outcome opened = in.OpenRead(run.path); !opened)
+            return opened;
+        for (std::int32_t page = run.first; page <= run.last; ++page) {
+            if (!TIFFSetDirectory(in.get(), static_cast<tdir_t>(page - 1)))
+                return Outcome::Failed(QStringLiteral("%1: page %2 cannot be read").arg(run.path).arg(page));
+            if (Outcome copied = CopyPage(in, out.get(), run.path); !copied)
+                return copied;
+            ++written;
+        }
+    }
+    if (written == 0)
+        return Outcome::Failed(QStringLiteral("%1: no pages to write").arg(output));
+    if (Outcome closed = out.Close(output); !closed)
+        return closed;
+    return target.Commit();
+}
+
+struct ImageWriter::Impl {
+    explicit Impl(const QString &path) : target(path) {}
+    AtomicOutput target;
+    Tiff out;
+    std::int32_t compression = Compression::Default;
+    std::int32_t pages = 0;
+    Outcome opened;
+};
+
+ImageWriter::ImageWriter(const QString &output, std::int32_t compression) : d_(std::make_unique<Impl>(output))
+{
+    d_->compression = compression;
+    d_->opened = CheckCompression(compression);
+    if (d_->opened)
+        d_->opened = d_->target.Opened();
+    if (d_->opened)
+        d_->opened = d_->out.OpenWrite(d_->target.TempPath());
+}
+
+ImageWriter::~ImageWriter() = default;
+
+const Outcome &ImageWriter::Opened() const noexcept { return d_->opened; }
+
+std::int32_t ImageWriter::Pages() const noexcept { return d_->pages; }
+
+Outcome ImageWriter::Add(const QImage &page)
+{
+    if (!d_->opened)
+        return d_->opened;
+    Outcome added = AddPage(page);
+    if (!added)
+        d_->opened = added;  // a file with a broken page is never put in place
+    else
+        ++d_->pages;
+    return added;
+}
+
+Outcome ImageWriter::AddPage(const QImage &page)
+{
+    using RasterImage::ColourClass;
+    const std::int32_t compression = d_->compression == Compression::Default ? Compression::Lzw : d_->compression;
+    ColourClass cls = RasterImage::ClassOf(page);
+    if (compression == Compression::CcittGroup4)
+        cls = ColourClass::BlackWhite;
+    else if (compression == Compression::Jpeg && cls == ColourClass::BlackWhite)
+        cls = ColourClass::Grey;
+    const QImage image = RasterImage::Normalized(page, cls);
+    TIFF *out = d_->out.get();
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(image.width()));
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(image.height()));
+    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, static_cast<std::uint16_t>(compression));
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, cls == ColourClass::BlackWhite ? 1 : 8);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, cls == ColourClass::Colour ? 3 : 1);
+    if (cls == ColourClass::Colour && compression == Compression::Jpeg) {
+        // YCbCr is what JPEG readers expect; libtiff converts the RGB rows as it writes.
+        TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        TIFFSetField(out, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    } else {
+        TIFFSetField(out, TIFFTAG_PHOTOMETRIC, cls == ColourClass::Colour ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    }
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(out, 0));
+    TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(RasterImage::DpiX(image)));
+    TIFFSetField(out, TIFFTAG_YRESOLUTION, static_cast<float>(RasterImage::DpiY(image)));
+    const QByteArray rows = RasterImage::PackedRows(image);
+    const qsizetype rowBytes = image.height() > 0 ? rows.size() / image.height() : 0;
+    for (int y = 0; y < image.height(); ++y) {
+        if (TIFFWriteScanline(out, const_cast<char *>(rows.constData() + y * rowBytes), static_cast<std::uint32_t>(y), 0) < 0)
+            return Outcome::Failed(QStringLiteral("%1: cannot be written (%2)").arg(d_->target.TargetPath(),
+                                                                                 d_->out.Checked({}).reason));
+    }
+    if (!TIFFWriteDirectory(out))
+        return Outcome::Failed(QStringLiteral("%1: cannot be written").arg(d_->target.TargetPath()));
+    return d_->out.Checked(d_->target.TargetPath());
+}
+
+Outcome ImageWriter::Commit()
+{
+    if (!d_->opened)
+        return d_->opened;
+    if (d_->pages == 0)
+        return Outcome::Failed(QStringLiteral("%1: no pages to write").arg(d_->target.TargetPath()));
+    if (Outcome closed = d_->out.Close(d_->target.TargetPath()); !closed)
+        return closed;
+    return d_->target.Commit();
+}
+
+}  // namespace folvane::TiffFile

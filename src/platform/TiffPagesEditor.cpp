@@ -1,0 +1,189 @@
+#include "platform/TiffPagesEditor.h"
+
+#include "platform/AtomicOutput.h"
+#include "platform/TiffFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <vector>
+
+namespace folvane {
+
+namespace {
+
+/// Pages of the file, or the failure.
+Outcome Count(const QString &path, std::int32_t &pages)
+{
+    QString reason;
+    pages = TiffFile::CountPages(path, reason);
+    return pages < 1 ? Outcome::Failed(reason.isEmpty() ? QStringLiteral("%1: no pages").arg(path) : reason)
+                     : Outcome::Done();
+}
+
+/// The runs that are not empty (a run of first > last stands for no pages).
+std::vector<TiffFile::PageRun> NonEmpty(std::initializer_list<TiffFile::PageRun> runs)
+{
+    std::vector<TiffFile::PageRun> out;
+    for (const TiffFile::PageRun &r : runs)
+        if (r.first <= r.last)
+            out.push_back(r);
+    return out;
+}
+
+/// Writes each page of source from first to last into its own file in folder; the files appear only
+/// when every page was written.
+Outcome ExtractEach(const QString &source, std::int32_t first, std::int32_t last, const QString &folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return Outcome::Failed(QStringLiteral("%1: the folder does not exist").arg(folder));
+    const QString name = QFileInfo(source).completeBaseName();
+    // Each page goes to a hidden file of its own first; the renames come after the last page.
+    struct Part {
+        QString staged;
+        QString final;
+    };
+    std::vector<Part> parts;
+    auto cleanUp = [&parts] {
+        for (const Part &p : parts)
+            QFile::remove(p.staged);
+    };
+    for (std::int32_t page = first; page <= last; ++page) {
+        const QString final = QDir(folder).filePath(QStringLiteral("%1_%2.tif").arg(name).arg(page));
+        const QString staged = QDir(folder).filePath(QStringLiteral(".%1_%2.tif.part").arg(name).arg(page));
+        parts.push_back({staged, final});
+        if (Outcome done = TiffFile::CopyPages({{source, page, page}}, staged); !done) {
+            cleanUp();
+            return done;
+        }
+    }
+    for (const Part &p : parts) {
+        if (std::rename(QFile::encodeName(p.staged).constData(), QFile::encodeName(p.final).constData()) != 0) {
+            cleanUp();
+            return Outcome::Failed(QStringLiteral("%1: the file could not be put in place").arg(p.final));
+        }
+    }
+    return Outcome::Done();
+}
+
+}  // namespace
+
+Outcome TiffPagesEditor::AddTIFFPages(const QString &target, std::int32_t afterPage, const QString &from) const
+{
+    std::int32_t pages = 0, added = 0;
+    if (Outcome counted = Count(target, pages); !counted)
+        return counted;
+    if (Outcome counted = Count(from, added); !counted)
+        return counted;
+    if (afterPage < 0 || afterPage > pages)
+        return Outcome::Failed(
+            QStringLiteral("%1: cannot insert after page %2; the file has %3 pages").arg(target).arg(afterPage).arg(pages));
+    return TiffFile::CopyPages(NonEmpty({{target, 1, afterPage}, {from, 1, added}, {target, afterPage + 1, pages}}), target);
+}
+
+Outcome TiffPagesEditor::DeleteTIFFPages(const QString &target, std::int32_t page) const
+{
+    std::int32_t pages = 0;
+    if (Outcome counted = Count(target, pages); !counted)
+        return counted;
+    if (page < 1 || page > pages)
+        return Outcome::Failed(QStringLiteral("%1: there is no page %2; the file has %3 pages").arg(target).arg(page).arg(pages));
+    if (pages == 1)
+        return Outcome::Failed(QStringLiteral("%1: the only page of a file cannot be deleted").arg(target));
+    return TiffFile::CopyPages(NonEmpty({{target, 1, page - 1}, {target, page + 1, pages}}), target);
+}
+
+Outcome TiffPagesEditor::MergeTIFF(const QString &first, const QString &second, const QString &output) const
+{
+    std::int32_t a = 0, b = 0;
+    if (Outcome counted = Count(first, a); !counted)
+        return counted;
+    if (Outcome counted = Count(second, b); !counted)
+        return counted;
+    return TiffFile::CopyPages({{first, 1, a}, {second, 1, b}}, output);
+}
+
+Outcome TiffPagesEditor::SplitTIFF(const QString &source, std::int32_t lastOfFirst, const QString &firstOutput,
+                                   const QString &secondOutput) const
+{
+    std::int32_t pages = 0;
+    if (Outcome counted = Count(source, pages); !counted)
+        return counted;
+    if (lastOfFirst < 1 || lastOfFirst >= pages)
+        return Outcome::Failed(QStringLiteral("%1: cannot split after page %2; the file has %3 pages")
+                                   .arg(source)
+                                   .arg(lastOfFirst)
+                                   .arg(pages));
+    // The second part is written first: a failure of either leaves neither in place.
+    const QString stagedSecond = secondOutput + QStringLiteral(".part");
+    if (Outcome done = TiffFile::CopyPages({{source, lastOfFirst + 1, pages}}, stagedSecond); !done)
+        return done;
+    Outcome done = TiffFile::CopyPages({{source, 1, lastOfFirst}}, firstOutput);
+    if (done && std::rename(QFile::encodeName(stagedSecond).constData(), QFile::encodeName(secondOutput).constData()) != 0)
+        done = Outcome::Failed(QStringLiteral("%1: the file could not be put in place").arg(secondOutput));
+    QFile::remove(stagedSecond);
+    return done;
+}
+
+Outcome TiffPagesEditor::ExtractPages(const QString &source, std::int32_t first, std::int32_t last,
+                                      const QString &folder) const
+{
+    std::int32_t pages = 0;
+    if (Outcome counted = Count(source, pages); !counted)
+        return counted;
+    if (first < 1 || first > last || last > pages)
+        return Outcome::Failed(
+            QStringLiteral("%1: pages %2 to %3 are not pages of the file (1 to %4)").arg(source).arg(first).arg(last).arg(pages));
+    return ExtractEach(source, first, last, folder);
+}
+
+Outcome TiffPagesEditor::ExtractAllTIFFpages(const QString &source, const QString &folder) const
+{
+    std::int32_t pages = 0;
+    if (Outcome counted = Count(source, pages); !counted)
+        return counted;
+    return ExtractEach(source, 1, pages, folder);
+}
+
+CallResult TiffPagesEditor::Invoke(const QString &method, const QVariantList &args)
+{
+    const automation::Args a(method, args);
+    bool bad = false;
+    auto is = [&](const char *name) { return method.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+    auto run = [&](int count, auto work) -> CallResult {
+        if (auto wrong = a.ExpectCount(count))
+            return *wrong;
+        const Outcome done = work();
+        if (bad)
+            return automation::TypeMismatch(method);
+        return automation::FromOutcome(done, true);
+    };
+    // The numbers are read before the work runs; a bad one makes the call an error and nothing runs.
+    if (is("AddTIFFPages"))
+        return run(3, [&] {
+            const std::int32_t at = a.Number(1, bad);
+            return bad ? Outcome() : AddTIFFPages(a.Text(0), at, a.Text(2));
+        });
+    if (is("DeleteTIFFPages"))
+        return run(2, [&] {
+            const std::int32_t page = a.Number(1, bad);
+            return bad ? Outcome() : DeleteTIFFPages(a.Text(0), page);
+        });
+    if (is("MergeTIFF"))
+        return run(3, [&] { return MergeTIFF(a.Text(0), a.Text(1), a.Text(2)); });
+    if (is("SplitTIFF"))
+        return run(4, [&] {
+            const std::int32_t page = a.Number(1, bad);
+            return bad ? Outcome() : SplitTIFF(a.Text(0), page, a.Text(2), a.Text(3));
+        });
+    if (is("ExtractPages"))
+        return run(4, [&] {
+            const std::int32_t first = a.Number(1, bad), last = a.Number(2, bad);
+            return bad ? Outcome() : ExtractPages(a.Text(0), first, last, a.Text(3));
+        });
+    if (is("ExtractAllTIFFpages"))
+        return run(2, [&] { return ExtractAllTIFFpages(a.Text(0), a.Text(1)); });
+    return automation::NoSuchMethod(method);
+}
+
+}  // namespace folvane

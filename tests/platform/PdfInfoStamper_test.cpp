@@ -1,0 +1,86 @@
+#include "platform/PdfInfoStamper.h"
+
+#include "support/PdfFixtures.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace folvane;
+using folvane::test::MakeTaggedPdf;
+using folvane::test::PageMarkers;
+
+namespace {
+
+class PdfInfoStamperTest : public ::testing::Test {
+protected:
+    QString Read(const QString &path, const QString &password = {})
+    {
+        QString reason;
+        const std::optional<QString> text = stamper.ReadPDFInfo(path, password, reason);
+        return text ? *text : QStringLiteral("<unreadable: %1>").arg(reason);
+    }
+    test::TempDir dir;
+    PdfInfoStamper stamper;
+};
+
+}  // namespace
+
+TEST_F(PdfInfoStamperTest, EntriesWrittenReadBackTheSame)
+{
+    const QString src = MakeTaggedPdf(dir.path(), "a", 2);
+    const QString entries = "Title=Quarterly report = final\r\n"
+                            "\n"
+                            "Author=Zoë Ångström\n"
+                            "Subject=two\\nlines and a \\\\ backslash\n";
+    ASSERT_TRUE(stamper.UpdatePDFInfo(src, {}, entries, dir.filePath("b.pdf")).ok);
+    const QString text = Read(dir.filePath("b.pdf"));
+    EXPECT_TRUE(text.contains("Author=Zoë Ångström\nSubject=two\\nlines and a \\\\ backslash\nTitle=Quarterly report = final"))
+        << text.toStdString();
+    EXPECT_EQ(PageMarkers(dir.filePath("b.pdf")), PageMarkers(src));
+
+    // Writing what was read changes nothing; an empty value removes the entry; the source may be the output.
+    ASSERT_TRUE(stamper.UpdatePDFInfo(dir.filePath("b.pdf"), {}, text + "\nTitle=", dir.filePath("b.pdf")).ok);
+    const QString after = Read(dir.filePath("b.pdf"));
+    EXPECT_FALSE(after.contains("Title=")) << after.toStdString();
+    EXPECT_TRUE(after.contains("Subject=two\\nlines and a \\\\ backslash")) << after.toStdString();
+}
+
+TEST_F(PdfInfoStamperTest, EncryptedFilesOpenWithThePasswordAndStayEncrypted)
+{
+    test::PdfSpec options;
+    options.pages = 1;
+    options.userPassword = "u";
+    options.ownerPassword = "o";
+    const QString src = test::MakePdf(dir.filePath("locked.pdf"), options);
+    ASSERT_TRUE(stamper.UpdatePDFInfo(src, "u", "Title=Secret", dir.filePath("out.pdf")).ok);
+    EXPECT_EQ(test::QpdfPageCount(dir.filePath("out.pdf")), -1);  // needs the password
+    EXPECT_TRUE(Read(dir.filePath("out.pdf"), "u").contains("Title=Secret"));
+    EXPECT_FALSE(stamper.UpdatePDFInfo(src, "wrong", "Title=x", dir.filePath("x.pdf")).ok);
+}
+
+TEST_F(PdfInfoStamperTest, BadEntriesOrFilesWriteNothing)
+{
+    const QString src = MakeTaggedPdf(dir.path(), "a", 1);
+    const QString damaged = dir.createFile("damaged.pdf", "%PDF-1.4\ngarbage");
+    struct Case {
+        const char *name;
+        QString source, entries, output, reasonPart;
+    } cases[] = {
+        {"line without =", src, "Title", dir.filePath("o.pdf"), "Key=Value"},
+        {"key with a space", src, "My Title=x", dir.filePath("o.pdf"), "Key=Value"},
+        {"damaged source", damaged, "Title=x", dir.filePath("o.pdf"), "damaged"},
+        {"missing source", dir.filePath("gone.pdf"), "Title=x", dir.filePath("o.pdf"), "gone.pdf"},
+        {"no output name", src, "Title=x", "", "no output"},
+        {"output folder missing", src, "Title=x", dir.filePath("no/o.pdf"), "cannot write"},
+    };
+    for (const Case &c : cases) {
+        const Outcome r = stamper.UpdatePDFInfo(c.source, {}, c.entries, c.output);
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_TRUE(r.reason.contains(c.reasonPart)) << c.name << ": " << r.reason.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << c.name;
+    }
+    EXPECT_TRUE(Read(damaged).startsWith("<unreadable"));
+}
