@@ -376,6 +376,15 @@ void frmMain::resizeEvent(QResizeEvent *e)
 
 void frmMain::closeEvent(QCloseEvent *e)
 {
+    // A close that arrives in one of the search's yields would delete the window under the walk
+    // still running on the stack: the walk is cancelled instead, and the window closes after it.
+    if (searching_) {
+        closeAfterSearch_ = true;
+        bCancelSearch = true;
+        bCancelLoad = true;
+        e->ignore();
+        return;
+    }
     Form_Unload();
     QMainWindow::closeEvent(e);
 }

@@ -231,6 +231,10 @@ private:
     // -- search internals --
     /// Device and inode of each folder on the current walk path; a link back to one is not entered.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> walkPath_;
+    /// True while MainLoadFiles runs: the walk and its yields are on the stack.
+    bool searching_ = false;
+    /// The window was asked to close during a search; it closes once the search has returned.
+    bool closeAfterSearch_ = false;
 
     // -- window frame internals (frmMain.cpp) --
     friend struct frmMainFrameAccess; // lets the tests run single load steps

@@ -29,6 +29,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -250,6 +251,7 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
         unsetCursor();
         EnableSearchControls(true);
     };
+    searching_ = true;
     const bool completed = Guarded("MainLoadFiles", Unit::frmMain, [&] {
         bCancelSearch = false;
         bCancelLoad = false;
@@ -279,7 +281,7 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
         walkPath_.clear();
         LoadFiles(folder, clearFirst);
         restoreGrid();
-        if (bCancelSearch)
+        if (bCancelSearch && !closeAfterSearch_)
             MsgBox(QStringLiteral("Process is terminated."), MsgButtons::OK, MsgIcon::Information, ProgramTitle(), this);
         restoreControls();
     });
@@ -287,6 +289,11 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
     if (!completed) {
         restoreGrid();
         restoreControls();
+    }
+    searching_ = false;
+    if (closeAfterSearch_) {
+        closeAfterSearch_ = false;
+        QTimer::singleShot(0, this, &QWidget::close);
     }
 }
 

@@ -16,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -807,6 +809,37 @@ TEST_F(SearchTest, ImmediateSecondClickCancelsBeforeAnyFile)
     EXPECT_EQ(names(), QStringList());
     EXPECT_EQ(box.texts(), QStringList{"Process is terminated."});
     EXPECT_EQ(w->cmdSearch->text(), QStringLiteral("&Search"));
+}
+
+TEST_F(SearchTest, ClosingTheWindowDuringASearchEndsTheSearchThenTheWindow)
+{
+    for (int i = 0; i < 40; ++i)
+        tmp.createFile(QStringLiteral("%1.pdf").arg(i, 2, 10, QLatin1Char('0')));
+    // Built as start-up builds it: the window deletes itself once closed.
+    QPointer<frmMain> window = new frmMain;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    PrepareResultGrid(*window);
+    window->FillComboBoxes();
+    window->ftvFolder->setSelectedPath(tmp.path());
+    ASSERT_EQ(window->grdSearchList->Rows() - 1, 40);
+
+    bool closedDuringSearch = false;
+    WhenRows close(*window, 5, [&] { closedDuringSearch = window->close(); });
+    window->cmdSearch->click();
+    ASSERT_TRUE(close.fired());
+
+    // The walk stopped at its next test, without the cancel message, and the window stayed whole
+    // until the search had returned; then it closes.
+    ASSERT_FALSE(window.isNull());
+    EXPECT_FALSE(closedDuringSearch);
+    EXPECT_LT(window->grdSearchList->Rows() - 1, 40);
+    EXPECT_TRUE(box.calls().empty());
+    for (int i = 0; i < 10 && window; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(box.calls().empty());
 }
 
 TEST_F(SearchTest, PatternClickAndFolderSelectionDuringASearchStartNothing)
