@@ -55,11 +55,11 @@ constexpr int MinimumHeightPx = 403;
 
 constexpr int PaneActionActivated = 14;
 
-// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 3 pixels at 96 dpi
-// (45 twips): 100 units is the height the date and size filters of the tab beside it need.
+// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 2 pixels at 96 dpi
+// (30 twips): 100 units is the height the date and size filters of the tab beside it need.
 constexpr int OptionsPaneTrackWidth = 130;
 constexpr int OptionsPaneTrackHeight = 100;
-constexpr double TwipsPerTrackUnit = 45;
+constexpr double TwipsPerTrackUnit = 30;
 
 Settings &CurrentSettings()
 {

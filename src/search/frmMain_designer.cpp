@@ -183,12 +183,15 @@ void frmMain::buildControls()
     optBtnPeriod->setChecked(true);
     optSizeAt->setChecked(true);
 
-    auto *advLayout = new QVBoxLayout(fraAdvSearch);
-    advLayout->addWidget(chkSearchByDate);
-    advLayout->addWidget(fraDate);
-    advLayout->addWidget(chkSearchBySize);
-    advLayout->addWidget(fraSize);
-    advLayout->addStretch(1);
+    // Date and size side by side keep the tab shallow, so the fixed-depth pane leaves the grid room.
+    dateLayout->setColumnStretch(5, 1);
+    sizeLayout->setColumnStretch(7, 1);
+    auto *advLayout = new QGridLayout(fraAdvSearch);
+    advLayout->addWidget(chkSearchByDate, 0, 0);
+    advLayout->addWidget(fraDate, 1, 0);
+    advLayout->addWidget(chkSearchBySize, 0, 1);
+    advLayout->addWidget(fraSize, 1, 1);
+    advLayout->setRowStretch(2, 1);
     auto *optionsLayout = new QVBoxLayout(CtlPaneSearchOptions);
     optionsLayout->setContentsMargins(2, 2, 2, 2);
     optionsLayout->addWidget(fraAdvSearch);
