@@ -244,10 +244,16 @@ std::int32_t WriteMerge(Session &s)
         return Fail(QStringLiteral("%1: the merged file could not be written: %2")
                         .arg(s.outputPath, QString::fromStdString(e.what())));
     }
-    // The temporary file was made private; the result gets the permissions of any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(s.temp->handle(), 0666 & ~mask);
+    // The temporary file was made private; the result gets the permissions of the file it replaces
+    // (a private document stays private), else those of any new file.
+    struct stat replaced {};
+    if (::stat(qpdfopen::EncodePath(s.outputPath).c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        ::fchmod(s.temp->handle(), replaced.st_mode & 0777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(s.temp->handle(), 0666 & ~mask);
+    }
     s.temp->close();
     if (std::rename(qpdfopen::EncodePath(tempPath).c_str(), qpdfopen::EncodePath(s.outputPath).c_str()) != 0)
         return Fail(QStringLiteral("%1: the merged file could not be put in place").arg(s.outputPath));

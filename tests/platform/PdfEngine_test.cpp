@@ -280,6 +280,12 @@ TEST(PdfEngine, OutputMayReplaceOneOfItsInputs)
     struct stat st {};
     ASSERT_EQ(::stat(fresh.toLocal8Bit().constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+    // A file that is replaced keeps its own permissions: a private document stays private.
+    ASSERT_EQ(::chmod(b.toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(MergeAll(b, {{b, "1"}, {fresh, "0"}}));
+    EXPECT_EQ(PageMarkers(b), Markers("b", {1}) + Markers("b", {1, 2, 3}));
+    ASSERT_EQ(::stat(b.toLocal8Bit().constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
