@@ -23,6 +23,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace folvane::PdfEngine {
 
@@ -249,6 +250,10 @@ std::int32_t WriteMerge(Session &s)
     struct stat replaced {};
     if (::stat(qpdfopen::EncodePath(s.outputPath).c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
         ::fchmod(s.temp->handle(), replaced.st_mode & 0777);
+        // The rename drops the old file: its replacement must be on disk first, or a power cut right
+        // after could leave neither. A new file risks nothing, so it is spared the wait.
+        if (::fsync(s.temp->handle()) != 0)
+            return Fail(QStringLiteral("%1: the merged file could not be written to disk").arg(s.outputPath));
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
