@@ -22,6 +22,17 @@ FolderTree::FolderTree(QWidget *parent) : QTreeView(parent), model_(new QFileSys
     setAnimated(false);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current, const QModelIndex &) { onCurrentChanged(current); });
+    // The model lists folders in the background: a folder chosen before its parent was listed is
+    // scrolled to once the listing arrives, so the user sees what was selected.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        if (!currentIndex().isValid())
+            return;
+        const QString current = model_->filePath(currentIndex());
+        const QString ancestor = loaded.endsWith(QLatin1Char('/')) ? loaded : loaded + QLatin1Char('/');
+        if (!current.startsWith(ancestor))
+            return;
+        scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
 }
 
 void FolderTree::setSelectedPath(const QString &path)
