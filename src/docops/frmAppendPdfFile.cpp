@@ -39,7 +39,6 @@ namespace folvane {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-const QString kDateFormat = QStringLiteral("dd/mm/yyyy hh:mm ampm");
 const QString kFileNameTip =
     QStringLiteral("A filename can not contain any of the following character.\\n \\/*:''<>|");
 
@@ -308,37 +307,8 @@ int frmAppendPdfFile::RangeCol() const { return vsFilesSetOrder->Cols() - 1; }
 
 void frmAppendPdfFile::InitFiles()
 {
-    Guarded("InitFiles", Unit::frmAppendPdfFile, [this] {
-        const GridColumns &model = ColumnModel();
-        const int n = model.Count();
-        DataGrid &grid = *vsFilesSetOrder;
-        grid.setEditable(0);
-        grid.setFixedRows(1);
-        grid.setFixedCols(0);
-        grid.setRows(1);
-        grid.setCols(n + 1);
-        grid.setColAlignment(-1, GridAlign::LeftCenter);
-        const QStringList &visible = State().ColumnVisible;
-        for (int p = 0; p < std::min(static_cast<int>(visible.size()), grid.Cols()); ++p)
-            grid.setColHidden(p, visible[p] != QLatin1String("1"));
-        for (const GridColumns::Ptr &column : model) {
-            const int col = column->ColumnIndex;
-            grid.setTextMatrix(0, col, column->ColumnName);
-            grid.setColWidth(col, static_cast<int>(modGeneral::RoundHalfEven(column->ColumnWidth)));
-            grid.setColDataType(col, column->ColumnDatatype);
-            if (column->ColumnDatatype == ColType::Date)
-                grid.setColFormat(col, kDateFormat);
-            else if (column->ColumnDatatype == ColType::Decimal)
-                grid.setColAlignment(col, GridAlign::RightCenter);
-            const QString &key = column->ColumnKey;
-            if (key == QLatin1String("Type") || key == QLatin1String("Size (In KB)")
-                || key == QLatin1String("Modified Date"))
-                grid.setColHidden(col, true);
-        }
-        grid.setTextMatrix(0, n, QStringLiteral("Range"));
-        grid.setColWidth(n, 250);
-        grid.setColDataType(n, GridDataType::Decimal);
-    });
+    Guarded("InitFiles", Unit::frmAppendPdfFile,
+            [this] { modDocOps::SetUpDocumentGrid(*vsFilesSetOrder, ColumnModel(), 250); });
 }
 
 void frmAppendPdfFile::FillGrid()

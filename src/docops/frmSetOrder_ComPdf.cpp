@@ -30,7 +30,6 @@ namespace folvane {
 
 namespace {
 
-const QString DateFormat = QStringLiteral("dd/mm/yyyy hh:mm ampm");
 const QString NameToolTip =
     QStringLiteral("A filename can not contain any of the following character.\\n \\/*:''<>|");
 constexpr int RangeWidthTwips = 750;
@@ -241,42 +240,8 @@ void frmSetOrder_ComPdf::Form_Load()
 
 void frmSetOrder_ComPdf::InitFiles()
 {
-    Guarded("InitFiles", Unit::frmSetOrder_ComPdf, [this] {
-        const GridColumns &model = ColumnModel();
-        DataGrid &grid = *vsFilesSetOrder;
-        grid.setEditable(0);
-        grid.setFixedRows(1);
-        grid.setFixedCols(0);
-        grid.setRows(1);
-        grid.setCols(model.Count() + 1);
-        grid.setColAlignment(-1, GridAlign::LeftCenter);
-
-        // Entries past the model's columns are ignored, so the "Range" column is always shown.
-        const QStringList &visible = State().ColumnVisible;
-        for (int i = 0; i < std::min<int>(visible.size(), model.Count()); ++i)
-            grid.setColHidden(i, visible[i] != QLatin1String("1"));
-
-        for (const GridColumns::Ptr &column : model) {
-            const int col = column->ColumnIndex;
-            grid.setTextMatrix(0, col, column->ColumnName);
-            grid.setColWidth(col, static_cast<int>(modGeneral::RoundHalfEven(column->ColumnWidth)));
-            grid.setColDataType(col, column->ColumnDatatype);
-            if (column->ColumnDatatype == ColType::Date)
-                grid.setColFormat(col, DateFormat);
-            else if (column->ColumnDatatype == ColType::Decimal)
-                grid.setColAlignment(col, GridAlign::RightCenter);
-            const QString &key = column->ColumnKey;
-            if (key == QLatin1String("Type") || key == QLatin1String("Size (In KB)")
-                || key == QLatin1String("Modified Date"))
-                grid.setColHidden(col, true);
-        }
-
-        const int range = model.Count();
-        grid.setTextMatrix(0, range, QStringLiteral("Range"));
-        grid.setColWidth(range, RangeWidthTwips);
-        grid.setColDataType(range, ColType::Decimal);
-        grid.setColHidden(range, false);
-    });
+    Guarded("InitFiles", Unit::frmSetOrder_ComPdf,
+            [this] { modDocOps::SetUpDocumentGrid(*vsFilesSetOrder, ColumnModel(), RangeWidthTwips); });
 }
 
 void frmSetOrder_ComPdf::FillGrid()

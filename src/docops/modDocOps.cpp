@@ -1,7 +1,12 @@
 #include "docops/modDocOps.h"
 
+#include "app/GridColumns.h"
+#include "app/ProgramState.h"
 #include "app/modGeneral.h"
 #include "platform/DataGrid.h"
+#include "platform/DataGridModel.h"
+
+#include <algorithm>
 
 namespace folvane::modDocOps {
 
@@ -20,6 +25,42 @@ clsColSetOrderGrid RecordOfRow(const DataGrid &grid, int row)
     record.FileCreDate = text("Created Date");
     record.FileModDate = text("Modified Date");
     return record;
+}
+
+void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth)
+{
+    static const QString dateFormat = QStringLiteral("dd/mm/yyyy hh:mm ampm");
+    grid.setEditable(0);
+    grid.setFixedRows(1);
+    grid.setFixedCols(0);
+    grid.setRows(1);
+    grid.setCols(model.Count() + 1);
+    grid.setColAlignment(-1, GridAlign::LeftCenter);
+
+    // Entries past the model's columns are ignored, so the "Range" column is always shown.
+    const QStringList &visible = State().ColumnVisible;
+    for (int i = 0; i < std::min<int>(visible.size(), model.Count()); ++i)
+        grid.setColHidden(i, visible[i] != QLatin1String("1"));
+
+    for (const GridColumns::Ptr &column : model) {
+        const int col = column->ColumnIndex;
+        grid.setTextMatrix(0, col, column->ColumnName);
+        grid.setColWidth(col, static_cast<int>(modGeneral::RoundHalfEven(column->ColumnWidth)));
+        grid.setColDataType(col, column->ColumnDatatype);
+        if (column->ColumnDatatype == ColType::Date)
+            grid.setColFormat(col, dateFormat);
+        else if (column->ColumnDatatype == ColType::Decimal)
+            grid.setColAlignment(col, GridAlign::RightCenter);
+        const QString &key = column->ColumnKey;
+        if (key == QLatin1String("Type") || key == QLatin1String("Size (In KB)") || key == QLatin1String("Modified Date"))
+            grid.setColHidden(col, true);
+    }
+
+    const int range = model.Count();
+    grid.setTextMatrix(0, range, QStringLiteral("Range"));
+    grid.setColWidth(range, rangeWidth);
+    grid.setColDataType(range, ColType::Decimal);
+    grid.setColHidden(range, false);
 }
 
 }  // namespace folvane::modDocOps

@@ -5,6 +5,7 @@
 
 namespace folvane {
 class DataGrid;
+class GridColumns;
 }
 
 namespace folvane::modDocOps {
@@ -16,5 +17,10 @@ bool IsDigitOrBackspace(int keyAscii);
 /// "Modified Date" texts, each column found by its key. PageCount and Range are the caller's, as
 /// each caller reads them by its own rule.
 clsColSetOrderGrid RecordOfRow(const DataGrid &grid, int row);
+
+/// Sets a document dialog's grid up from the column model: the model's columns at their positions
+/// with their widths, types and formats, "Type", "Size (In KB)" and "Modified Date" hidden, the
+/// visibility list applied, and the "Range" column at index Count, rangeWidth twips wide, always shown.
+void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth);
 
 }  // namespace folvane::modDocOps
