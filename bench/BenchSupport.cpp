@@ -35,7 +35,8 @@ void WritePdf(const QString &path, int pages, const std::function<QPDFObjectHand
     QPDFPageDocumentHelper doc(pdf);
     for (int i = 1; i <= pages; ++i)
         doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(makePage(pdf, i))), false);
-    QPDFWriter w(pdf, path.toLocal8Bit().constData());
+    const QByteArray file = path.toLocal8Bit(); // the writer keeps the name until it has written
+    QPDFWriter w(pdf, file.constData());
     w.setStaticID(true);
     w.write();
 }

@@ -215,7 +215,9 @@ Outcome PdfImageBuilder::Write(const QString &outputPath)
                             QPDFObjectHandle::newStream(&pdf, "q " + ws + " 0 0 " + hs + " 0 0 cm /Im0 Do Q\n"));
             doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
-        QPDFWriter writer(pdf, qpdfopen::EncodePath(target.TempPath()).c_str());
+        // The writer keeps the name it is given until it has written: it must outlive the call.
+        const std::string file = qpdfopen::EncodePath(target.TempPath());
+        QPDFWriter writer(pdf, file.c_str());
         // The image data is stored as built above: nothing is decoded or compressed again.
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(false);

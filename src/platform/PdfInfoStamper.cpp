@@ -105,7 +105,9 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
             else
                 info.replaceKey(name, QPDFObjectHandle::newUnicodeString(value.toStdString()));
         }
-        QPDFWriter writer(pdf, qpdfopen::EncodePath(target.TempPath()).c_str());
+        // The writer keeps the name it is given until it has written: it must outlive the call.
+        const std::string file = qpdfopen::EncodePath(target.TempPath());
+        QPDFWriter writer(pdf, file.c_str());
         writer.write();
     } catch (const std::exception &e) {
         return Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(source, QString::fromStdString(e.what())));

@@ -42,7 +42,8 @@ QString EditPageTree(const QString &path, const std::function<void(QPDF &, QPDFO
     pdf.processFile(path.toLocal8Bit().constData());
     edit(pdf, pdf.getRoot().getKey("/Pages"));
     const QString out = path + QStringLiteral(".edited.pdf");
-    QPDFWriter w(pdf, out.toLocal8Bit().constData());
+    const QByteArray file = out.toLocal8Bit(); // the writer keeps the name until it has written
+    QPDFWriter w(pdf, file.constData());
     w.write();
     return out;
 }

@@ -79,7 +79,8 @@ QString MakeFormPdf(const test::TempDir &dir, const QString &tag)
     form.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
     pdf.getRoot().replaceKey("/AcroForm", pdf.makeIndirectObject(form));
     const QString out = dir.filePath(tag + ".pdf");
-    QPDFWriter w(pdf, out.toLocal8Bit().constData());
+    const QByteArray file = out.toLocal8Bit(); // the writer keeps the name until it has written
+    QPDFWriter w(pdf, file.constData());
     w.write();
     return out;
 }

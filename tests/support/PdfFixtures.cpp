@@ -28,7 +28,8 @@ QString MakePdf(const QString &path, const PdfSpec &want)
         page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, text));
         pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
     }
-    QPDFWriter w(pdf, path.toLocal8Bit().constData());
+    const QByteArray file = path.toLocal8Bit(); // the writer keeps the name until it has written
+    QPDFWriter w(pdf, file.constData());
     w.setStaticID(true);
     if (!want.version.isEmpty())
         w.forcePDFVersion(want.version.toStdString());
