@@ -33,8 +33,6 @@ using namespace folvane::test;
 
 namespace {
 
-int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 clsColSetOrderGrid Record(const QString &folder, const QString &name, int pages)
 {
     clsColSetOrderGrid r;

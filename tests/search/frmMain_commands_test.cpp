@@ -24,8 +24,6 @@ namespace {
 
 const char *const Damaged = "Secured or Corrupted";
 
-int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 QString Summary(int files, int pages)
 {
     return QStringLiteral("%1 file selected; Total Page count of PDF Files: %2").arg(files).arg(pages);

@@ -28,8 +28,6 @@ namespace {
 
 const char *const DefaultOrder = "Name,Selection,Pages,Location,Size (In KB),Type,Created Date,Modified Date";
 
-int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 class GridTest : public MainWindowFixture {
 protected:
     Settings &settings() { return *State().objSettings; }

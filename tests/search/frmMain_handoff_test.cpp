@@ -28,8 +28,6 @@ namespace {
 
 const char *const Damaged = "Secured or Corrupted";
 
-int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 /// A main window whose document dialogs are looked at instead of shown.
 class HandoffWindow : public frmMain {
 public:

@@ -81,6 +81,8 @@ int AddResultRow(frmMain &window, const ResultRow &row)
     return r;
 }
 
+int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
+
 std::vector<int> CheckStates(const frmMain &window)
 {
     const DataGrid &grid = *window.grdSearchList;
