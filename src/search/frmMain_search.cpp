@@ -288,6 +288,7 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
         // "//", "." and ".." taken out by the text alone: links are not resolved, so the rows show
         // the folders as the user named them.
         LoadFiles(QDir::cleanPath(folder), clearFirst);
+        visitedFolders_.clear();
         restoreGrid();
         if (bCancelSearch && !closeAfterSearch_)
             MsgBox(QStringLiteral("Process is terminated."), MsgButtons::OK, MsgIcon::Information, ProgramTitle(), this);
