@@ -7,7 +7,12 @@
 // process, several times, alternating; medians are printed with their ratio (target: at most 2x),
 // and the median of the search with the "Pages" column hidden.
 //
-// Usage: search_bench [tree folder]   (default /tmp/folvane_search_bench_tree)
+// A second tree, the same files with links between sibling folders added (each subfolder links to
+// the other subfolders of its top folder, each top folder to the other top folders), is searched
+// the same way: it must list the same rows, each once, at most 2x the time of the plain tree.
+//
+// Usage: search_bench [tree folder]   (default /tmp/folvane_search_bench_tree; the linked tree is
+//                                     made beside it, with "_linked" added to the name)
 
 #include "app/GridColumns.h"
 #include "app/ProgramState.h"
@@ -25,6 +30,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +47,7 @@ constexpr int PdfsPerFolder = 50;
 constexpr int OthersPerFolder = 50;
 constexpr int Runs = 5;
 const char *const TreeStamp = "folvane search bench tree v1";
+const char *const LinkedTreeStamp = "folvane search bench tree v1, sibling folders linked";
 
 /// A small valid PDF of n empty pages with an exact cross-reference table.
 QByteArray PdfBytes(int pages)
@@ -75,11 +83,24 @@ void WriteFile(const QString &path, const QByteArray &bytes)
     }
 }
 
-void MakeTree(const QString &root)
+void Link(const QString &target, const QString &link)
+{
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) != 0) {
+        std::fprintf(stderr, "cannot link %s\n", qPrintable(link));
+        std::exit(1);
+    }
+}
+
+QString TopName(int top) { return QStringLiteral("t%1").arg(top, 2, 10, QLatin1Char('0')); }
+QString SubName(int sub) { return QStringLiteral("s%1").arg(sub); }
+
+/// The tree; with `linked`, every folder also holds a link to each of its sibling folders.
+void MakeTree(const QString &root, bool linked)
 {
     const QString stamp = root + QStringLiteral("/.complete");
+    const QByteArray stampText = linked ? LinkedTreeStamp : TreeStamp;
     QFile s(stamp);
-    if (s.open(QIODevice::ReadOnly) && s.readAll() == TreeStamp) {
+    if (s.open(QIODevice::ReadOnly) && s.readAll() == stampText) {
         std::printf("tree: reusing %s\n", qPrintable(root));
         return;
     }
@@ -92,10 +113,10 @@ void MakeTree(const QString &root)
     const char *const otherExt[] = {"txt", "doc", "jpg", "xml", "csv"};
     int pdfIndex = 0;
     for (int top = 0; top < TopFolders; ++top) {
-        const QString topPath = root + QStringLiteral("/t%1").arg(top, 2, 10, QLatin1Char('0'));
+        const QString topPath = root + QLatin1Char('/') + TopName(top);
         QStringList folders{topPath};
         for (int sub = 0; sub < SubFolders; ++sub)
-            folders << topPath + QStringLiteral("/s%1").arg(sub);
+            folders << topPath + QLatin1Char('/') + SubName(sub);
         for (const QString &folder : folders) {
             QDir().mkpath(folder);
             for (int i = 0; i < PdfsPerFolder; ++i, ++pdfIndex)
@@ -105,12 +126,23 @@ void MakeTree(const QString &root)
                 WriteFile(folder + QStringLiteral("/other%1.%2").arg(i, 3, 10, QLatin1Char('0')).arg(QLatin1String(otherExt[i % 5])),
                           QByteArray(100 + i, 'x'));
         }
+        for (int sub = 0; linked && sub < SubFolders; ++sub)
+            for (int other = 0; other < SubFolders; ++other)
+                if (other != sub)
+                    Link(QStringLiteral("../") + SubName(other),
+                         topPath + QLatin1Char('/') + SubName(sub) + QStringLiteral("/to_") + SubName(other));
     }
-    WriteFile(stamp, TreeStamp);
+    for (int top = 0; linked && top < TopFolders; ++top)
+        for (int other = 0; other < TopFolders; ++other)
+            if (other != top)
+                Link(QStringLiteral("../") + TopName(other),
+                     root + QLatin1Char('/') + TopName(top) + QStringLiteral("/to_") + TopName(other));
+    WriteFile(stamp, stampText);
     std::printf("tree: made %s in %.1f s\n", qPrintable(root), t.elapsed() / 1000.0);
 }
 
-/// The bare loop: the same walk and the same counter, with nothing of the window around it.
+/// The bare loop: the same walk and the same counter, with nothing of the window around it. Links
+/// are not followed (the plain tree has none).
 long long BareLoop(const QString &root, const PdfPageCounter &counter, int &files)
 {
     long long pages = 0;
@@ -150,7 +182,9 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/folvane_search_bench_tree");
-    MakeTree(root);
+    const QString linkedRoot = root + QStringLiteral("_linked");
+    MakeTree(root, false);
+    MakeTree(linkedRoot, true);
 
     QTemporaryDir storage;
     ProgramState &st = State();
@@ -180,10 +214,10 @@ int main(int argc, char **argv)
     hiddenList[modGeneral::GetColumnIndexByKey(QStringLiteral("Pages"))] = QStringLiteral("0");
     const QString hidden = hiddenList.join(QLatin1Char(','));
 
-    auto search = [&] {
+    auto search = [&](const QString &top) {
         QElapsedTimer t;
         t.start();
-        QString folder = root;
+        QString folder = top;
         w.MainLoadFiles(folder, true);
         return t.nsecsElapsed() / 1e9;
     };
@@ -198,26 +232,34 @@ int main(int argc, char **argv)
     long long barePages = 0;
     int bareFiles = 0;
     bare(barePages, bareFiles);
-    search();
+    search(root);
     const int rows = grid.Rows() - 1;
     const long long searchPages = GridPages(w);
     std::printf("files: search %d rows, %lld pages; bare loop %d PDFs, %lld pages%s\n", rows, searchPages, bareFiles,
                 barePages, rows == bareFiles && searchPages == barePages ? "" : "  MISMATCH");
+    search(linkedRoot);
+    const int linkedRows = grid.Rows() - 1;
+    const long long linkedPages = GridPages(w);
+    std::printf("linked tree: search %d rows, %lld pages%s\n", linkedRows, linkedPages,
+                linkedRows == rows && linkedPages == searchPages ? "" : "  MISMATCH");
 
-    std::vector<double> searchTimes, bareTimes, hiddenTimes;
+    std::vector<double> searchTimes, bareTimes, linkedTimes, hiddenTimes;
     for (int i = 0; i < Runs; ++i) {
-        searchTimes.push_back(search());
+        searchTimes.push_back(search(root));
         bareTimes.push_back(bare(barePages, bareFiles));
+        linkedTimes.push_back(search(linkedRoot));
     }
     st.objSettings->setColumnVisibility(hidden);
     for (int i = 0; i < Runs; ++i)
-        hiddenTimes.push_back(search());
+        hiddenTimes.push_back(search(root));
     st.objSettings->setColumnVisibility(shown);
 
-    const double s = Median(searchTimes), b = Median(bareTimes), h = Median(hiddenTimes);
+    const double s = Median(searchTimes), b = Median(bareTimes), l = Median(linkedTimes), h = Median(hiddenTimes);
     std::printf("search with page counts: median %.3f s (%d runs)\n", s, Runs);
     std::printf("bare loop, same counts:  median %.3f s\n", b);
     std::printf("ratio search / bare:     %.2fx (target <= 2x)\n", s / b);
+    std::printf("linked tree search:      median %.3f s\n", l);
+    std::printf("ratio linked / plain:    %.2fx (target <= 2x)\n", l / s);
     std::printf("search, Pages hidden:    median %.3f s\n", h);
     return 0;
 }

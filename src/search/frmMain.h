@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -229,8 +230,8 @@ private:
     bool ExportGrid(DataGrid &grid);
 
     // -- search internals --
-    /// Device and inode of each folder on the current walk path; a link back to one is not entered.
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> walkPath_;
+    /// Device and inode of each folder the current search has entered; it enters none twice.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> visitedFolders_;
     /// True while MainLoadFiles runs: the walk and its yields are on the stack.
     bool searching_ = false;
     /// The window was asked to close during a search; it closes once the search has returned.

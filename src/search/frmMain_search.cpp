@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -71,11 +72,34 @@ AppError FolderError(int err, const QString &folder)
 }
 
 /// One folder's listing: its regular files and its folders (both after following links), each in
-/// byte order of their names so that a search lists the same tree the same way every time.
+/// byte order of their names so that a search lists the same tree the same way every time. Folder
+/// names the program's text cannot hold are kept apart, to be reported instead of walked.
 struct FolderListing {
     std::vector<std::string> files;
     std::vector<std::string> folders;
+    std::vector<std::string> unnamedFolders;
 };
+
+/// Whether a name survives the trip through the program's text: bytes that are not UTF-8 come back
+/// as U+FFFD, and the path built from the text would name another entry or none.
+bool Representable(const std::string &name)
+{
+    return QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(name))).toStdString() == name;
+}
+
+/// A name with every byte outside printable ASCII, and the backslash, written as \xhh.
+QString EscapedName(const std::string &name)
+{
+    QString out;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\')
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return out;
+}
 
 FolderListing ListFolder(const QString &folder)
 {
@@ -84,41 +108,23 @@ FolderListing ListFolder(const QString &folder)
     fs::directory_iterator it(fs::path(QFile::encodeName(folder).toStdString()), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::string name = it->path().filename().native();
-        // A name that does not survive the trip through the program's text (bytes that are not
-        // UTF-8) could not be opened again by it: such a file is left out, like one that is gone.
-        const QString text = QFile::decodeName(QByteArray::fromStdString(name));
-        const bool representable = QFile::encodeName(text).toStdString() == name;
         // Links are followed; FIFOs, sockets and devices are neither, so they are never opened.
         std::error_code typeError;
         if (it->is_regular_file(typeError)) {
-            if (representable)
+            // A file the program could not open again by its name is left out, like one that is gone.
+            if (Representable(name))
                 listing.files.push_back(std::move(name));
         } else if (it->is_directory(typeError)) {
-            listing.folders.push_back(std::move(name));
+            (Representable(name) ? listing.folders : listing.unnamedFolders).push_back(std::move(name));
         }
     }
     if (ec)
         throw FolderError(ec.value(), folder);
     std::sort(listing.files.begin(), listing.files.end());
     std::sort(listing.folders.begin(), listing.folders.end());
+    std::sort(listing.unnamedFolders.begin(), listing.unnamedFolders.end());
     return listing;
 }
-
-/// Removes a folder from the walk path when its walk ends, however it ends.
-class WalkPathEntry {
-public:
-    WalkPathEntry(std::vector<std::pair<std::uint64_t, std::uint64_t>> &path, std::pair<std::uint64_t, std::uint64_t> id)
-        : path_(path)
-    {
-        path_.push_back(id);
-    }
-    ~WalkPathEntry() { path_.pop_back(); }
-    WalkPathEntry(const WalkPathEntry &) = delete;
-    WalkPathEntry &operator=(const WalkPathEntry &) = delete;
-
-private:
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> &path_;
-};
 
 /// A box's text read as a whole number the way the filter reads it: a number that rounds (halves to
 /// even) into [min, max]; anything else is an error, which the filter turns into "no match".
@@ -278,8 +284,11 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
         QCoreApplication::processEvents();
         grdSearchList->setRedraw(false);
         grdSearchList->setVisible(false);
-        walkPath_.clear();
-        LoadFiles(folder, clearFirst);
+        visitedFolders_.clear();
+        // "//", "." and ".." taken out by the text alone: links are not resolved, so the rows show
+        // the folders as the user named them.
+        LoadFiles(QDir::cleanPath(folder), clearFirst);
+        visitedFolders_.clear();
         restoreGrid();
         if (bCancelSearch && !closeAfterSearch_)
             MsgBox(QStringLiteral("Process is terminated."), MsgButtons::OK, MsgIcon::Information, ProgramTitle(), this);
@@ -313,11 +322,16 @@ void frmMain::LoadFiles(const QString &folder, bool clearFirst)
         struct stat st {};
         if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
             throw FolderError(errno, folder);
-        const std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
-        // A link back to a folder that is being walked would repeat its subtree without end.
-        if (std::find(walkPath_.begin(), walkPath_.end(), id) != walkPath_.end())
+        // Links may lead into a folder from many places, or in a ring: each folder is walked once,
+        // under the path by which the walk first met it.
+        if (!visitedFolders_.insert({st.st_dev, st.st_ino}).second)
             return;
-        const WalkPathEntry onPath(walkPath_, id);
+
+        // Once per folder as well as per file, so that a tree of folders without a matching file
+        // still lets a cancel click, a repaint or a close through.
+        QCoreApplication::processEvents();
+        if (bCancelSearch)
+            return;
 
         QStringList patterns;
         const int selected = cboFilterPattern->currentIndex();
@@ -345,6 +359,15 @@ void frmMain::LoadFiles(const QString &folder, bool clearFirst)
         }
 
         if (chkSearchSubFolder->isChecked()) {
+            // A folder whose name the program's text cannot hold could only be reached under a
+            // look-alike name that is another folder or none: it is left out, and said so once.
+            for (const std::string &raw : listing.unnamedFolders) {
+                const AppError skipped(ErrNo::PathFileAccessError, QStringLiteral("Path/File access error: ") + prefix +
+                                                                       EscapedName(raw) +
+                                                                       QStringLiteral(" (name is not valid UTF-8)"));
+                LogError(FormatErrorLine(skipped.number(), skipped.description(), "LoadFiles", skipped.line(),
+                                         Unit::frmMain));
+            }
             for (const std::string &raw : listing.folders)
                 LoadFiles(prefix + QFile::decodeName(QByteArray::fromStdString(raw)), false);
         }

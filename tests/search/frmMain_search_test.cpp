@@ -32,6 +32,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <set>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -233,10 +235,41 @@ TEST_F(SearchTest, OwnFilesComeFirstThenEachSubfolderWholeInNameOrder)
 
     EXPECT_EQ(search(top, false), (QStringList{".hidden.pdf", "X.PDF", "a.pdf", "z.pdf"}));
 
-    // The top folder's Location is the path exactly as the search was given it.
-    search(top + QLatin1Char('/'), true);
-    EXPECT_EQ(at(1, "Location"), top + QLatin1Char('/'));
-    EXPECT_EQ(at(5, "Location"), top + QStringLiteral("/R"));
+    EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SearchTest, LocationIsTheStartFolderCleanedByItsText)
+{
+    tmp.createFile(QStringLiteral("t/a.pdf"));
+    tmp.createFile(QStringLiteral("t/S/s.pdf"));
+    tmp.createFile(QStringLiteral("t/S/T/deep.pdf"));
+    // ".." after a link steps back over the link's name, not out of the folder it points to.
+    ASSERT_EQ(::symlink("S/T", QFile::encodeName(tmp.filePath(QStringLiteral("t/L"))).constData()), 0);
+    const QString t = tmp.filePath(QStringLiteral("t"));
+    setPagesVisible(false);
+    struct Case {
+        QString start;
+        QStringList names;
+        QStringList locations;
+    };
+    // L and S/T are one folder, listed once under the name the walk meets first (L sorts first).
+    const QStringList whole{"a.pdf", "deep.pdf", "s.pdf"};
+    const QStringList wholeAt{t, t + "/L", t + "/S"};
+    const Case cases[] = {
+        {t, whole, wholeAt},
+        {t + "//", whole, wholeAt},
+        {t + "/S/..", whole, wholeAt},
+        {t + "/L/..", whole, wholeAt},
+        {t + "/./S//./", {"s.pdf", "deep.pdf"}, {t + "/S", t + "/S/T"}},
+        {t + "/L/../S/T/", {"deep.pdf"}, {t + "/S/T"}},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(search(c.start, true), c.names) << c.start.toStdString();
+        QStringList locations;
+        for (int r = 1; r < w->grdSearchList->Rows(); ++r)
+            locations << at(r, "Location");
+        EXPECT_EQ(locations, c.locations) << c.start.toStdString();
+    }
     EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join(QLatin1Char('\n')).toStdString();
 }
 
@@ -554,21 +587,109 @@ TEST_F(SearchTest, DateFilterByCalendarDay)
 
 // ---- Hostile trees --------------------------------------------------------------------------------
 
-TEST_F(SearchTest, LinkLoopsEndAndOtherLinksAreFollowed)
+/// Device and inode of the file a path names, links followed.
+std::pair<dev_t, ino_t> FileId(const QString &path)
 {
-    tmp.createFile(QStringLiteral("a.pdf"));
-    tmp.createFile(QStringLiteral("sub/b.pdf"));
-    tmp.createFile(QStringLiteral("x/c.pdf"));
-    ASSERT_EQ(::symlink("..", QFile::encodeName(tmp.filePath(QStringLiteral("sub/up"))).constData()), 0);
-    ASSERT_EQ(::symlink(".", QFile::encodeName(tmp.filePath(QStringLiteral("sub/self"))).constData()), 0);
-    // Not an ancestor: a link to a sibling is walked like any folder.
-    ASSERT_EQ(::symlink("../sub", QFile::encodeName(tmp.filePath(QStringLiteral("x/tosub"))).constData()), 0);
-    ASSERT_EQ(::symlink("a.pdf", QFile::encodeName(tmp.filePath(QStringLiteral("link.pdf"))).constData()), 0);
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return {st.st_dev, st.st_ino};
+}
+
+/// Device and inode of every PDF below root, links not followed: the files of the tree as it would
+/// be without its links.
+std::multiset<std::pair<dev_t, ino_t>> PdfsBelow(const QString &root)
+{
+    std::multiset<std::pair<dev_t, ino_t>> ids;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(QFile::encodeName(root).toStdString()))
+        if (e.is_regular_file() && !e.is_symlink() && e.path().extension() == ".pdf")
+            ids.insert(FileId(QFile::decodeName(QByteArray::fromStdString(e.path().native()))));
+    return ids;
+}
+
+void Link(const QString &target, const QString &link)
+{
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()), 0)
+        << link.toStdString();
+}
+
+TEST_F(SearchTest, LinkedFoldersAreWalkedOnceEachWhereverLinksLead)
+{
+    // Sibling folders that each link to all the others; links up, to itself, into the tree from
+    // outside and out of the tree from two places.
+    constexpr int Siblings = 7;
+    for (int i = 0; i < Siblings; ++i) {
+        for (int f = 0; f < 3; ++f)
+            tmp.createFile(QStringLiteral("top/S%1/f%1_%2.pdf").arg(i).arg(f));
+        for (int j = 0; j < Siblings; ++j)
+            if (j != i)
+                Link(QStringLiteral("../S%1").arg(j), tmp.filePath(QStringLiteral("top/S%1/to_S%2").arg(i).arg(j)));
+    }
+    tmp.createFile(QStringLiteral("top/a.pdf"));
+    tmp.createFile(QStringLiteral("outside/o.pdf"));
+    tmp.createFile(QStringLiteral("outside/deep/d.pdf"));
+    Link(QStringLiteral(".."), tmp.filePath(QStringLiteral("top/S0/up")));
+    Link(QStringLiteral("."), tmp.filePath(QStringLiteral("top/S1/self")));
+    Link(tmp.filePath(QStringLiteral("outside")), tmp.filePath(QStringLiteral("top/S2/out")));
+    Link(tmp.filePath(QStringLiteral("outside")), tmp.filePath(QStringLiteral("top/S5/out_again")));
+    Link(tmp.filePath(QStringLiteral("top/S3")), tmp.filePath(QStringLiteral("outside/back")));
     setPagesVisible(false);
 
-    EXPECT_EQ(search(tmp.path(), true), (QStringList{"a.pdf", "link.pdf", "b.pdf", "c.pdf", "b.pdf"}));
-    EXPECT_EQ(at(5, "Location"), tmp.path() + QStringLiteral("/x/tosub"));
+    std::multiset<std::pair<dev_t, ino_t>> expected = PdfsBelow(tmp.filePath(QStringLiteral("top")));
+    const std::multiset<std::pair<dev_t, ino_t>> outside = PdfsBelow(tmp.filePath(QStringLiteral("outside")));
+    expected.insert(outside.begin(), outside.end());
+    ASSERT_EQ(expected.size(), 24u);
+
+    search(tmp.filePath(QStringLiteral("top")), true);
+    std::multiset<std::pair<dev_t, ino_t>> listed;
+    for (int r = 1; r < w->grdSearchList->Rows(); ++r)
+        listed.insert(FileId(modGeneral::ValidateDir(at(r, "Location")) + at(r, "Name")));
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(at(1, "Name"), QStringLiteral("a.pdf"));
     EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join(QLatin1Char('\n')).toStdString();
+
+    // A link to a file is a name of its own and gets its row; a link to a folder is walked once.
+    Link(QStringLiteral("a.pdf"), tmp.filePath(QStringLiteral("top/link.pdf")));
+    search(tmp.filePath(QStringLiteral("top")), true);
+    EXPECT_EQ(names().mid(0, 2), (QStringList{"a.pdf", "link.pdf"}));
+    EXPECT_EQ(names().size(), 25);
+}
+
+TEST_F(SearchTest, FolderNamesThatAreNotUtf8AreLeftOutAndLoggedOnce)
+{
+    const QByteArray top = QFile::encodeName(tmp.createFolder(QStringLiteral("top")));
+    tmp.createFile(QStringLiteral("top/a.pdf"));
+    // A Latin-1 name, and a name whose stand-in character U+FFFD is the name of another folder.
+    const QByteArray latin1 = top + "/caf\xe9";
+    const QByteArray bad = top + "/\xff";
+    for (const QByteArray &folder : {latin1, bad}) {
+        ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+        const int fd = ::open((folder + "/hidden.pdf").constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    tmp.createFile(QStringLiteral("top/\uFFFD/twin.pdf"));
+    tmp.createFile(QStringLiteral("top/ok/b.pdf"));
+    setPagesVisible(false);
+
+    EXPECT_EQ(search(tmp.filePath(QStringLiteral("top")), true), (QStringList{"a.pdf", "b.pdf", "twin.pdf"}));
+    QStringList log = ErrorLogLines();
+    ASSERT_EQ(log.size(), 2) << log.join(QLatin1Char('\n')).toStdString();
+    log.sort();
+    const QString prefix = QStringLiteral("Error 75 (Path/File access error: ") + tmp.filePath(QStringLiteral("top/"));
+    EXPECT_TRUE(log[0].startsWith(prefix + QStringLiteral("\\xff (name is not valid UTF-8)) in procedure LoadFiles")))
+        << log[0].toStdString();
+    EXPECT_TRUE(log[1].startsWith(prefix + QStringLiteral("caf\\xe9 (name is not valid UTF-8)) in procedure LoadFiles")))
+        << log[1].toStdString();
+
+    // Without subfolders nothing below the top folder is looked at, so nothing is said.
+    ClearErrorLog();
+    EXPECT_EQ(search(tmp.filePath(QStringLiteral("top")), false), QStringList{"a.pdf"});
+    EXPECT_TRUE(ErrorLogLines().isEmpty());
+    // The temporary folder's clean-up cannot name them either.
+    for (const QByteArray &folder : {latin1, bad}) {
+        ::unlink((folder + "/hidden.pdf").constData());
+        ::rmdir(folder.constData());
+    }
 }
 
 TEST_F(SearchTest, HostileNamesAndSpecialFiles)
@@ -796,6 +917,55 @@ TEST_F(SearchTest, SecondClickCancelsKeepingTheRowsFound)
     EXPECT_EQ(names().size(), 30);
     EXPECT_FALSE(w->bCancelSearch);
     EXPECT_EQ(box.calls().size(), 1u);
+}
+
+TEST_F(SearchTest, CancelDuringAWalkOfEmptyFoldersEntersNoFurtherFolder)
+{
+    // Folders without a single file: only the walk's own per-folder yield lets the click through.
+    constexpr int Folders = 300;
+    const QString top = tmp.createFolder(QStringLiteral("top"));
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < Folders; ++i) {
+        const QString folder = tmp.createFolder(QStringLiteral("top/e%1").arg(i, 3, 10, QLatin1Char('0')));
+        ASSERT_GE(inotify_add_watch(fd, QFile::encodeName(folder).constData(), IN_OPEN | IN_ONLYDIR), 0);
+    }
+    // Watch descriptors of the folders opened (entered) since the last call.
+    auto entered = [fd] {
+        std::set<int> folders;
+        alignas(inotify_event) char buf[8192];
+        for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+            for (char *p = buf; p < buf + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len)
+                folders.insert(reinterpret_cast<inotify_event *>(p)->wd);
+        return folders;
+    };
+    w->chkSearchSubFolder->setChecked(true);
+    w->ftvFolder->setSelectedPath(top);  // searches the whole tree once
+    ASSERT_EQ(entered().size(), std::size_t{Folders});
+
+    std::size_t before = 0;
+    QTimer poll;
+    poll.setInterval(0);
+    std::set<int> seen;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const std::set<int> now = entered();
+        seen.insert(now.begin(), now.end());
+        if (seen.size() < 20)
+            return;
+        poll.stop();
+        before = seen.size();
+        w->cmdSearch->click();
+    });
+    poll.start();
+    w->cmdSearch->click();
+
+    ASSERT_GE(before, 20u) << "the walk never yielded between folders";
+    EXPECT_EQ(entered(), std::set<int>());
+    EXPECT_LT(before, std::size_t{Folders});
+    EXPECT_EQ(box.texts(), QStringList{"Process is terminated."});
+    EXPECT_EQ(w->cmdSearch->text(), QStringLiteral("&Search"));
+    EXPECT_TRUE(w->ftvFolder->isEnabled());
+    ::close(fd);
 }
 
 TEST_F(SearchTest, ImmediateSecondClickCancelsBeforeAnyFile)
