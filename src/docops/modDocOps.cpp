@@ -6,6 +6,14 @@
 #include "platform/DataGrid.h"
 #include "platform/DataGridModel.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTableView>
+
 #include <algorithm>
 
 namespace folvane::modDocOps {
@@ -61,6 +69,56 @@ void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth)
     grid.setColWidth(range, rangeWidth);
     grid.setColDataType(range, ColType::Decimal);
     grid.setColHidden(range, false);
+}
+
+namespace {
+
+/// Width the window manager's frame adds to a window: read off a framed window of the program,
+/// since a window about to open has none yet.
+int FrameWidthGuess(const QWidget &window)
+{
+    const QWidget *owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
+    if (owner && owner->isVisible())
+        return owner->frameGeometry().width() - owner->width();
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        if (w != &window && w->isVisible() && w->frameGeometry() != w->geometry())
+            return w->frameGeometry().width() - w->width();
+    return 0;
+}
+
+}  // namespace
+
+void WidenToShowColumns(QWidget &dialog, const DataGrid &grid)
+{
+    if (QLayout *layout = dialog.layout())
+        layout->activate();
+    const QTableView &view = *grid.view();
+    const QHeaderView &header = *view.horizontalHeader();
+    int lastShown = -1;
+    for (int visual = header.count() - 1; visual >= 0 && lastShown < 0; --visual)
+        if (!header.isSectionHidden(header.logicalIndex(visual)))
+            lastShown = header.logicalIndex(visual);
+
+    int content = 2 * view.frameWidth();
+    for (int col = 0; col < header.count(); ++col) {
+        if (header.isSectionHidden(col))
+            continue;
+        // A stretched section's size is what it fills now, not what it needs.
+        content += col == lastShown && header.stretchLastSection() ? header.sectionSizeHint(col) : header.sectionSize(col);
+    }
+    if (!view.verticalHeader()->isHidden())
+        content += view.verticalHeader()->sizeHint().width();
+    const int rowsRoom = view.height() - 2 * view.frameWidth() - header.sizeHint().height();
+    if (view.verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff && view.verticalHeader()->length() > rowsRoom)
+        content += view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view);
+
+    const int wanted = dialog.width() + content - view.width();
+    if (wanted <= dialog.width())
+        return;
+    const QScreen *screen = dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() - FrameWidthGuess(dialog) : wanted;
+    const int width = std::max(dialog.width(), std::min(wanted, room));
+    dialog.resize(width, dialog.height());
 }
 
 }  // namespace folvane::modDocOps

@@ -29,8 +29,14 @@ public:
     /// Where the hourglass is drawn, in pixels.
     static constexpr QPoint CursorOrigin{16, 16};
 
+    /// Escape does nothing: only the program closes the box.
+    void reject() override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    /// Refuses a close asked for from outside (the window manager's close, Alt+F4); the search
+    /// ends the box itself.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     cAniCursor cursor_;
