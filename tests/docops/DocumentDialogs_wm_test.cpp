@@ -45,12 +45,12 @@ struct OpenDialog {
     std::vector<QLineEdit *> boxes; ///< every text box a user can type into
 };
 
-OpenDialog Open(Kind kind)
+OpenDialog Open(Kind kind, int documents = 3)
 {
     SetOrderRecords records;
-    for (const char *name : {"first.pdf", "second.pdf", "third.pdf"}) {
+    for (int i = 1; i <= documents; ++i) {
         clsColSetOrderGrid r;
-        r.filename = QString::fromLatin1(name);
+        r.filename = QStringLiteral("document %1.pdf").arg(i);
         r.FileLocation = QStringLiteral("/docs/reports/2023/a folder with a long name");
         r.FileCreDate = QStringLiteral("01/02/2023 10:00 AM");
         r.PageCount = 4;
@@ -202,17 +202,19 @@ TEST_F(DocumentDialogsTest, OpensWideEnoughForEveryShownColumnUpToTheScreen)
     struct Case {
         const char *name;
         float locationTwips;
+        int documents;
         bool allInSight;
     } cases[] = {
-        {"Location widened", 9000, true},
-        {"Location wider than the screen", 30000, false},
+        {"Location widened", 9000, 3, true},
+        {"Location widened, more rows than the grid shows", 9000, 40, true},
+        {"Location wider than the screen", 30000, 3, false},
     };
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     for (const Case &c : cases) {
         SetColumnWidth("Location", c.locationTwips);
         for (Kind kind : {Kind::Combine, Kind::Append}) {
             SCOPED_TRACE(std::string(c.name) + ", " + NameOf(kind));
-            OpenDialog o = Open(kind);
+            OpenDialog o = Open(kind, c.documents);
             ASSERT_TRUE(ShowAndWaitForFrame(*o.dialog));
             const QTableView &view = *o.grid->view();
             const int rangeCol = o.grid->Cols() - 1;
@@ -224,6 +226,7 @@ TEST_F(DocumentDialogsTest, OpensWideEnoughForEveryShownColumnUpToTheScreen)
             EXPECT_LE(frame.right(), screen.right());
             if (c.allInSight) {
                 EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << "no column behind a scroll bar";
+                EXPECT_EQ(view.verticalScrollBar()->isVisible(), c.documents > 10);
                 EXPECT_LE(header.sectionViewportPosition(rangeCol) + header.sectionSize(rangeCol),
                           view.viewport()->width());
                 EXPECT_GE(header.sectionSize(rangeCol), header.sectionSizeHint(rangeCol) - 1)
