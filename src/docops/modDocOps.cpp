@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -74,15 +75,20 @@ void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth)
 namespace {
 
 /// Width the window manager's frame adds to a window: read off a framed window of the program,
-/// since a window about to open has none yet.
+/// since a window about to open has none yet. The platform window's margins are asked, as a
+/// widget's own copy of them can lag behind the window manager.
 int FrameWidthGuess(const QWidget &window)
 {
-    const QWidget *owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
-    if (owner && owner->isVisible())
-        return owner->frameGeometry().width() - owner->width();
+    auto frameWidth = [](const QWidget *w) {
+        const QWindow *handle = w && w->isVisible() ? w->windowHandle() : nullptr;
+        return handle ? handle->frameMargins().left() + handle->frameMargins().right() : 0;
+    };
+    if (const int owner = frameWidth(window.parentWidget() ? window.parentWidget()->window() : nullptr))
+        return owner;
     for (const QWidget *w : QApplication::topLevelWidgets())
-        if (w != &window && w->isVisible() && w->frameGeometry() != w->geometry())
-            return w->frameGeometry().width() - w->width();
+        if (w != &window)
+            if (const int width = frameWidth(w))
+                return width;
     return 0;
 }
 

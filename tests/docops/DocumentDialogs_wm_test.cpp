@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -220,7 +221,7 @@ TEST_F(DocumentDialogsTest, OpensWideEnoughForEveryShownColumnUpToTheScreen)
             const int rangeCol = o.grid->Cols() - 1;
             const QHeaderView &header = *view.horizontalHeader();
             ASSERT_GT(header.sectionSize(Col("Location")), 550);
-            const QRect frame = o.dialog->frameGeometry();
+            const QRect frame = o.dialog->windowHandle()->frameGeometry();
             EXPECT_LE(frame.width(), screen.width());
             EXPECT_GE(frame.left(), screen.left());
             EXPECT_LE(frame.right(), screen.right());
