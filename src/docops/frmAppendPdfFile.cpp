@@ -105,7 +105,8 @@ QStringList RangeParts(const QString &range)
 /// and for a shortcut, so Ctrl+V still pastes.
 int KeyAsciiOf(const QKeyEvent &event)
 {
-    if (event.key() != Qt::Key_Backspace && (event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier)))
+    const Qt::KeyboardModifiers shortcut = Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier;
+    if (event.key() != Qt::Key_Backspace && (event.modifiers() & shortcut))
         return -1;
     return KeyCodes::TypedCharacter(event).value_or(-1);
 }

@@ -110,7 +110,8 @@ void WidenToShowColumns(QWidget &dialog, const DataGrid &grid)
         if (header.isSectionHidden(col))
             continue;
         // A stretched section's size is what it fills now, not what it needs.
-        content += col == lastShown && header.stretchLastSection() ? header.sectionSizeHint(col) : header.sectionSize(col);
+        const bool stretched = col == lastShown && header.stretchLastSection();
+        content += stretched ? header.sectionSizeHint(col) : header.sectionSize(col);
     }
     if (!view.verticalHeader()->isHidden())
         content += view.verticalHeader()->sizeHint().width();

@@ -1,6 +1,7 @@
 #pragma once
 // The busy box the folder search shows while it walks a folder: a turning hourglass and the count of
-// files found so far.
+// files found so far. It has no buttons and no title bar, and only the program closes it: Escape and
+// a close asked for through the window manager are refused.
 
 #include "app/cAniCursor.h"
 
