@@ -35,6 +35,8 @@ public:
 signals:
     void EnterSizeMove();
     void ExitSizeMove();
+    /// bByMouse: a click into the window activated it. Raised at that click's press, which some
+    /// window managers deliver just after the activation, or a moment after an activation without one.
     void Activate(bool bByMouse);
     void Deactivate();
     /// Screen pixels, frame included; connect directly: a changed rectangle is applied to the window.

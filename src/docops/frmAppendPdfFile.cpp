@@ -10,6 +10,7 @@
 #include "docops/modDocOps.h"
 #include "platform/CommonDialog.h"
 #include "platform/DataGrid.h"
+#include "platform/KeyCodes.h"
 #include "platform/MsgBox.h"
 #include "platform/PageCounters.h"
 
@@ -100,15 +101,14 @@ QStringList RangeParts(const QString &range)
     return range.isEmpty() ? QStringList() : range.split(QLatin1Char('-'));
 }
 
-/// The character code a key press types, or -1 for a key that types none (arrows, shortcuts).
+/// The character code a key press types, or -1 for a key that types none (arrows, Delete, Tab)
+/// and for a shortcut, so Ctrl+V still pastes.
 int KeyAsciiOf(const QKeyEvent &event)
 {
-    if (event.key() == Qt::Key_Backspace)
-        return 8;
-    if (event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier))
+    const Qt::KeyboardModifiers shortcut = Qt::ControlModifier | Qt::MetaModifier | Qt::AltModifier;
+    if (event.key() != Qt::Key_Backspace && (event.modifiers() & shortcut))
         return -1;
-    const QString text = event.text();
-    return text.isEmpty() ? -1 : text.at(0).unicode();
+    return KeyCodes::TypedCharacter(event).value_or(-1);
 }
 
 }  // namespace
@@ -213,6 +213,9 @@ frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
 
     for (QLineEdit *box : {txtRange, txtmanualfilename, txtseparator})
         box->installEventFilter(this);
+    // The dialog has no default button: Enter in a box must not press one the user did not choose.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
 
     connect(cmdbrowse, &QPushButton::clicked, this, &frmAppendPdfFile::cmdbrowse_Click);
     connect(cmdAddRange, &QPushButton::clicked, this, &frmAppendPdfFile::cmdAddRange_Click);
@@ -238,6 +241,11 @@ void frmAppendPdfFile::showEvent(QShowEvent *event)
 {
     if (!loaded_)
         Form_Load();
+    // Before QDialog places the dialog, so it is centred at the width it opens with.
+    if (!widened_) {
+        widened_ = true;
+        modDocOps::WidenToShowColumns(*this, *vsFilesSetOrder);
+    }
     QDialog::showEvent(event);
 }
 

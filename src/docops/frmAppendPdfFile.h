@@ -131,6 +131,7 @@ private:
     std::int32_t appendFilePageCount_ = 0;
     std::unique_ptr<TiffPdfCommands> commands_;
     bool loaded_ = false;
+    bool widened_ = false;
     bool running_ = false;
     bool closedDuringRun_ = false;
 };

@@ -8,6 +8,7 @@
 #include "docops/modDocOps.h"
 #include "platform/CommonDialog.h"
 #include "platform/DataGrid.h"
+#include "platform/KeyCodes.h"
 #include "platform/MsgBox.h"
 
 #include <QCheckBox>
@@ -221,6 +222,11 @@ void frmSetOrder_ComPdf::showEvent(QShowEvent *event)
 {
     if (!loaded_)
         Form_Load();
+    // Before QDialog places the dialog, so it is centred at the width it opens with.
+    if (!widened_) {
+        widened_ = true;
+        modDocOps::WidenToShowColumns(*this, *vsFilesSetOrder);
+    }
     QDialog::showEvent(event);
 }
 
@@ -544,24 +550,10 @@ bool frmSetOrder_ComPdf::eventFilter(QObject *watched, QEvent *event)
 
 bool frmSetOrder_ComPdf::filterKeyPress(QLineEdit *box, QEvent *event)
 {
-    const auto *key = static_cast<QKeyEvent *>(event);
-    // Keys that type no character, and those the dialog uses to move or close, are no typed
-    // characters here.
-    switch (key->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete:
+    const std::optional<int> typed = KeyCodes::TypedCharacter(*static_cast<QKeyEvent *>(event));
+    if (!typed)
         return false;
-    default:
-        break;
-    }
-    const QString text = key->text();
-    if (text.isEmpty())
-        return false;
-    auto code = static_cast<std::int16_t>(text.at(0).unicode());
+    auto code = static_cast<std::int16_t>(*typed);
     if (box == txtRange)
         txtRange_KeyPress(code);
     else

@@ -96,6 +96,7 @@ private:
 
     TiffPdfCommands commands_;
     bool loaded_ = false;
+    bool widened_ = false;
     bool running_ = false;
     bool closedDuringRun_ = false;
 };

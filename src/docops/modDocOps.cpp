@@ -6,6 +6,15 @@
 #include "platform/DataGrid.h"
 #include "platform/DataGridModel.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTableView>
+#include <QWindow>
+
 #include <algorithm>
 
 namespace folvane::modDocOps {
@@ -61,6 +70,62 @@ void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth)
     grid.setColWidth(range, rangeWidth);
     grid.setColDataType(range, ColType::Decimal);
     grid.setColHidden(range, false);
+}
+
+namespace {
+
+/// Width the window manager's frame adds to a window: read off a framed window of the program,
+/// since a window about to open has none yet. The platform window's margins are asked, as a
+/// widget's own copy of them can lag behind the window manager.
+int FrameWidthGuess(const QWidget &window)
+{
+    auto frameWidth = [](const QWidget *w) {
+        const QWindow *handle = w && w->isVisible() ? w->windowHandle() : nullptr;
+        return handle ? handle->frameMargins().left() + handle->frameMargins().right() : 0;
+    };
+    if (const int owner = frameWidth(window.parentWidget() ? window.parentWidget()->window() : nullptr))
+        return owner;
+    for (const QWidget *w : QApplication::topLevelWidgets())
+        if (w != &window)
+            if (const int width = frameWidth(w))
+                return width;
+    return 0;
+}
+
+}  // namespace
+
+void WidenToShowColumns(QWidget &dialog, const DataGrid &grid)
+{
+    if (QLayout *layout = dialog.layout())
+        layout->activate();
+    const QTableView &view = *grid.view();
+    const QHeaderView &header = *view.horizontalHeader();
+    int lastShown = -1;
+    for (int visual = header.count() - 1; visual >= 0 && lastShown < 0; --visual)
+        if (!header.isSectionHidden(header.logicalIndex(visual)))
+            lastShown = header.logicalIndex(visual);
+
+    int content = 2 * view.frameWidth();
+    for (int col = 0; col < header.count(); ++col) {
+        if (header.isSectionHidden(col))
+            continue;
+        // A stretched section's size is what it fills now, not what it needs.
+        const bool stretched = col == lastShown && header.stretchLastSection();
+        content += stretched ? header.sectionSizeHint(col) : header.sectionSize(col);
+    }
+    if (!view.verticalHeader()->isHidden())
+        content += view.verticalHeader()->sizeHint().width();
+    const int rowsRoom = view.height() - 2 * view.frameWidth() - header.sizeHint().height();
+    if (view.verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff && view.verticalHeader()->length() > rowsRoom)
+        content += view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view);
+
+    const int wanted = dialog.width() + content - view.width();
+    if (wanted <= dialog.width())
+        return;
+    const QScreen *screen = dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() - FrameWidthGuess(dialog) : wanted;
+    const int width = std::max(dialog.width(), std::min(wanted, room));
+    dialog.resize(width, dialog.height());
 }
 
 }  // namespace folvane::modDocOps

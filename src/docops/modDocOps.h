@@ -3,6 +3,8 @@
 
 #include "docops/clsColSetOrderGrid.h"
 
+class QWidget;
+
 namespace folvane {
 class DataGrid;
 class GridColumns;
@@ -22,5 +24,10 @@ clsColSetOrderGrid RecordOfRow(const DataGrid &grid, int row);
 /// with their widths, types and formats, "Type", "Size (In KB)" and "Modified Date" hidden, the
 /// visibility list applied, and the "Range" column at index Count, rangeWidth twips wide, always shown.
 void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth);
+
+/// Widens a document dialog about to open so every shown column of its grid is in sight, the
+/// "Range" column included, up to the available width of its screen; never narrows it. A stretched
+/// last column counts with the width its caption needs.
+void WidenToShowColumns(QWidget &dialog, const DataGrid &grid);
 
 }  // namespace folvane::modDocOps

@@ -1,5 +1,7 @@
 #include "platform/KeyCodes.h"
 
+#include <QKeyEvent>
+
 namespace folvane::KeyCodes {
 
 int ShiftState(Qt::KeyboardModifiers modifiers)
@@ -39,6 +41,38 @@ int KeyCode(int key)
     case Qt::Key_Menu: return 93;
     default: return 0;
     }
+}
+
+std::optional<int> TypedCharacter(const QKeyEvent &event)
+{
+    switch (event.key()) {
+    case Qt::Key_Backspace:
+        return 8;
+    // Qt gives some of these a text ("\t", "\x7f", "\r"); a text box on the classic platform
+    // handles them before any character reaches its handler.
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+    case Qt::Key_Insert:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return std::nullopt;
+    default:
+        break;
+    }
+    const QString text = event.text();
+    if (text.isEmpty())
+        return std::nullopt;
+    return text.at(0).unicode();
 }
 
 }  // namespace folvane::KeyCodes

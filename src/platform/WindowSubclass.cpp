@@ -13,6 +13,10 @@ constexpr int kQuietMs = 300;
 // A click activates a window through the window manager, which may deliver the press shortly before
 // the activation; a press this recent counts as the cause.
 constexpr qint64 kClickActivationMs = 500;
+// Or just after it: a window manager that focuses on a click (openbox) activates the window first
+// and then lets the press through. The activation is reported once this time has passed without a
+// press, or at the press.
+constexpr int kActivationSettleMs = 200;
 }  // namespace
 
 WindowSubclass::WindowSubclass(ISubclass &client, QObject *parent) : QObject(parent), client_(client)
@@ -22,6 +26,9 @@ WindowSubclass::WindowSubclass(ISubclass &client, QObject *parent) : QObject(par
     connect(&quiet_, &QTimer::timeout, this, &WindowSubclass::endLoop);
     settle_.setSingleShot(true);
     settle_.setInterval(kQuietMs);
+    activation_.setSingleShot(true);
+    activation_.setInterval(kActivationSettleMs);
+    connect(&activation_, &QTimer::timeout, this, [this] { deliverActivation(false); });
 }
 
 WindowSubclass::~WindowSubclass() { unhook(); }
@@ -77,6 +84,7 @@ void WindowSubclass::unhook()
 {
     quiet_.stop();
     settle_.stop();
+    activation_.stop();
     inLoop_ = false;
     minimumRaised_ = false;
     if (handle_)
@@ -110,7 +118,10 @@ bool WindowSubclass::eventFilter(QObject *watched, QEvent *event)
         handle_->installEventFilter(this);
     }
     if (event->type() == QEvent::MouseButtonPress) {
-        lastPress_.start();
+        if (activation_.isActive())
+            deliverActivation(true);
+        else
+            lastPress_.start();
         return false;
     }
     if (watched != window_ || applying_)
@@ -119,12 +130,18 @@ bool WindowSubclass::eventFilter(QObject *watched, QEvent *event)
     case QEvent::WindowActivate: {
         const bool byMouse = QGuiApplication::mouseButtons() != Qt::NoButton ||
                              (lastPress_.isValid() && lastPress_.elapsed() <= kClickActivationMs);
-        lastPress_.invalidate();
-        deliver(WindowMessage::Activate, byMouse ? WA_CLICKACTIVE : WA_ACTIVE);
+        if (byMouse)
+            deliverActivation(true);
+        else
+            activation_.start();
         break;
     }
     case QEvent::WindowDeactivate:
-        deliver(WindowMessage::Activate, WA_INACTIVE);
+        // An activation still waiting for its press came first and is reported first.
+        if (activation_.isActive())
+            deliverActivation(false);
+        if (window_)
+            deliver(WindowMessage::Activate, WA_INACTIVE);
         break;
     case QEvent::WindowStateChange:
         settle_.start();
@@ -144,6 +161,13 @@ bool WindowSubclass::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+void WindowSubclass::deliverActivation(bool byMouse)
+{
+    activation_.stop();
+    lastPress_.invalidate();
+    deliver(WindowMessage::Activate, byMouse ? WA_CLICKACTIVE : WA_ACTIVE);
 }
 
 void WindowSubclass::geometryChanged(WindowMessage loopMsg)

@@ -5,6 +5,10 @@
 // move and resize events of a window in its normal state counts as one size-or-move loop: the loop is
 // entered at the first event of the run and left after a short quiet interval. Moves and resizes that
 // come with a change of window state (maximize, minimize, restore, full screen) are not part of a loop.
+//
+// Whether a click activated the window is known only once the press has arrived, which under some
+// window managers is just after the activation: Activate is delivered at that press, or after a
+// short wait without one.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -71,6 +75,7 @@ private:
     void hook(QWidget *window);
     void unhook();
     void deliver(WindowMessage msg, std::uint32_t wParam = 0, WindowRect *rect = nullptr);
+    void deliverActivation(bool byMouse);
     void geometryChanged(WindowMessage loopMsg);
     void apply(const WindowRect &reported, const WindowRect &wanted);
     void endLoop();
@@ -83,6 +88,7 @@ private:
     std::set<WindowMessage> messages_;
     QTimer quiet_;
     QTimer settle_; // runs while the geometry follows a window-state change
+    QTimer activation_; // runs while an activation waits for the press that may have caused it
     QElapsedTimer lastPress_;
     bool inLoop_ = false;
     bool applying_ = false;

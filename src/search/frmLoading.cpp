@@ -2,6 +2,7 @@
 
 #include "app/ProgramState.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QTimer>
@@ -9,7 +10,9 @@
 namespace folvane {
 
 frmLoading::frmLoading(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    // No title bar: window managers (openbox among them) put their own close and minimize buttons on
+    // any title bar, whatever the window asks for, and the box has no buttons.
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint),
       pnlStatus(new QLabel(this)),
       Timer1(new QTimer(this))
 {
@@ -41,11 +44,22 @@ void frmLoading::Timer1_Timer()
     update(QRect(CursorOrigin, QSize(cAniCursor::DefaultCursorSize, cAniCursor::DefaultCursorSize)));
 }
 
+void frmLoading::reject() {}
+
+void frmLoading::closeEvent(QCloseEvent *event)
+{
+    // QDialog's own handling would go through reject(), which refuses every close.
+    event->setAccepted(!event->spontaneous());
+}
+
 void frmLoading::paintEvent(QPaintEvent *)
 {
     // Qt paints only inside paint events, so a tick asks for this repaint; drawing over the form's own
     // background covers the previous frame just as an uncovered window is redrawn.
     QPainter p(this);
+    // Without a frame of the window manager's, the box's edge is its own.
+    p.setPen(palette().color(QPalette::Shadow));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
     cursor_.Draw(p, CursorOrigin.x(), CursorOrigin.y(), 0, 0, palette().color(backgroundRole()));
 }
 

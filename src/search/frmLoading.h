@@ -1,6 +1,7 @@
 #pragma once
 // The busy box the folder search shows while it walks a folder: a turning hourglass and the count of
-// files found so far.
+// files found so far. It has no buttons and no title bar, and only the program closes it: Escape and
+// a close asked for through the window manager are refused.
 
 #include "app/cAniCursor.h"
 
@@ -29,8 +30,14 @@ public:
     /// Where the hourglass is drawn, in pixels.
     static constexpr QPoint CursorOrigin{16, 16};
 
+    /// Escape does nothing: only the program closes the box.
+    void reject() override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    /// Refuses a close asked for from outside (the window manager's close, Alt+F4); the search
+    /// ends the box itself.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     cAniCursor cursor_;

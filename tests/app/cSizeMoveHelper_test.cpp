@@ -65,6 +65,14 @@ void sendPress(QWidget *w)
 
 class SizeMoveTest : public ::testing::Test {
 protected:
+    /// Activates the window and waits until the helper has reported it (an activation without a
+    /// click is reported after a short wait for a press).
+    bool activate(QWidget *w)
+    {
+        const std::size_t before = rec.activations.size();
+        sendActivation(w, true);
+        return QTest::qWaitFor([&] { return rec.activations.size() > before; }, 2000);
+    }
     void SetUp() override
     {
         window = std::make_unique<QWidget>();
@@ -88,24 +96,49 @@ protected:
 
 TEST_F(SizeMoveTest, ActivationByMouseAndByKeyboard)
 {
+    enum class Press { None, Before, After };
     struct Case {
         const char *name;
-        bool click;
+        Press press;
         bool byMouse;
-    } cases[] = {{"click", true, true}, {"keyboard", false, false}};
+    } cases[] = {
+        {"click delivered before the activation", Press::Before, true},
+        // As openbox does: it activates the window, then lets the click through.
+        {"click delivered just after the activation", Press::After, true},
+        {"keyboard", Press::None, false},
+    };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         rec.activations.clear();
-        if (c.click)
+        if (c.press == Press::Before)
             sendPress(window.get());
         sendActivation(window.get(), true);
-        ASSERT_EQ(rec.activations.size(), 1u);
+        if (c.press == Press::After) {
+            QTest::qWait(20);
+            sendPress(window.get());
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.activations.empty(); }, 2000));
+        QTest::qWait(300);
+        ASSERT_EQ(rec.activations.size(), 1u) << "one activation, one report";
         EXPECT_EQ(rec.activations[0], c.byMouse);
         EXPECT_TRUE(helper.Active());
         sendActivation(window.get(), false);
         EXPECT_FALSE(helper.Active());
     }
-    EXPECT_EQ(rec.deactivate, 2);
+    EXPECT_EQ(rec.deactivate, 3);
+}
+
+TEST_F(SizeMoveTest, DeactivationRightAfterActivationReportsBothInOrder)
+{
+    std::vector<std::string> order;
+    QObject::connect(&helper, &cSizeMoveHelper::Activate, [&](bool) { order.push_back("activate"); });
+    QObject::connect(&helper, &cSizeMoveHelper::Deactivate, [&] { order.push_back("deactivate"); });
+    sendActivation(window.get(), true);
+    sendActivation(window.get(), false);
+    QTest::qWait(300);
+    EXPECT_EQ(order, (std::vector<std::string>{"activate", "deactivate"}));
+    EXPECT_FALSE(helper.Active());
+    EXPECT_EQ(drag.on, std::optional<bool>(true)) << "full-window dragging is back";
 }
 
 TEST_F(SizeMoveTest, FullDragSwitchedOffOnlyIfItWasOnAndRestoredOnDeactivate)
@@ -124,7 +157,7 @@ TEST_F(SizeMoveTest, FullDragSwitchedOffOnlyIfItWasOnAndRestoredOnDeactivate)
         drag.on = c.initially;
         drag.sets.clear();
         for (int round = 0; round < 2; ++round) {
-            sendActivation(window.get(), true);
+            ASSERT_TRUE(activate(window.get()));
             if (c.initially.value_or(false)) {
                 EXPECT_EQ(drag.on, std::optional<bool>(false));
             }
@@ -138,7 +171,7 @@ TEST_F(SizeMoveTest, FullDragSwitchedOffOnlyIfItWasOnAndRestoredOnDeactivate)
 TEST_F(SizeMoveTest, NoFullDragSwitchesAtOnceWhileActive)
 {
     helper.setNoFullDrag(false);
-    sendActivation(window.get(), true);
+    ASSERT_TRUE(activate(window.get()));
     EXPECT_EQ(drag.on, std::optional<bool>(true)) << "NoFullDrag False leaves the setting alone";
     helper.setNoFullDrag(true);
     EXPECT_EQ(drag.on, std::optional<bool>(false));
@@ -206,7 +239,7 @@ TEST_F(SizeMoveTest, ResizeOutsideADragIsReportedButNotAltered)
 
 TEST_F(SizeMoveTest, DestroyWhileActiveRestoresFullDrag)
 {
-    sendActivation(window.get(), true);
+    ASSERT_TRUE(activate(window.get()));
     ASSERT_EQ(drag.on, std::optional<bool>(false));
     window.reset();
     EXPECT_EQ(drag.on, std::optional<bool>(true));
@@ -237,8 +270,9 @@ TEST_F(SizeMoveTest, AttachToAnotherWindowLetsGoOfTheFirst)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
     helper.Attach(&second);
     sendActivation(window.get(), true);
+    QTest::qWait(300);
     EXPECT_TRUE(rec.activations.empty());
-    sendActivation(&second, true);
+    ASSERT_TRUE(activate(&second));
     EXPECT_EQ(rec.activations.size(), 1u);
 }
 

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -111,12 +112,24 @@ protected:
 
 }  // namespace
 
-TEST(IsDigitOrBackspace, DigitsAndBackspaceOnly)
+TEST_F(SetOrderTest, IsDigitOrBackspaceLetsOnlyDigitsAndBackspaceIntoTheRangeBox)
 {
-    for (int code = -1; code < 300; ++code) {
-        const std::int16_t key = static_cast<std::int16_t>(code);
-        EXPECT_EQ(modDocOps::IsDigitOrBackspace(key), (code >= '0' && code <= '9') || code == 8) << code;
-        EXPECT_EQ(key, code); // left unchanged
+    frmSetOrder_ComPdf &d = open({});
+    for (int code = 1; code < 300; ++code) {
+        SCOPED_TRACE(code);
+        const bool digitOrBackspace = (code >= '0' && code <= '9') || code == 8;
+        EXPECT_EQ(modDocOps::IsDigitOrBackspace(code), digitOrBackspace);
+        // What the user sees: the character typed reaches the box as it was typed, or not at all.
+        d.txtRange->setText("7");
+        QKeyEvent press(QEvent::KeyPress, code == 8 ? Qt::Key_Backspace : Qt::Key_unknown, Qt::NoModifier,
+                        QString(QChar(code)));
+        QCoreApplication::sendEvent(d.txtRange, &press);
+        QString expected = "7";
+        if (code == 8)
+            expected = "";
+        else if (digitOrBackspace || code == ',' || code == '-')
+            expected += QChar(code);
+        EXPECT_EQ(d.txtRange->text(), expected);
     }
 }
 

@@ -42,8 +42,10 @@ bool ShowAndWaitForFrame(QWidget &window, int timeoutMs)
     window.show();
     const bool framed = WaitUntil(
         [&] {
+            // The platform window's margins: the widget's own copy stays empty when the window
+            // manager's reparenting comes after the placement it reports.
             return window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed() &&
-                   window.frameGeometry() != window.geometry();
+                   !window.windowHandle()->frameMargins().isNull();
         },
         timeoutMs);
     window.activateWindow();
