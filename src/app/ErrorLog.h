@@ -13,6 +13,8 @@
 #include <string_view>
 #include <utility>
 
+class QLocale;
+
 namespace folvane {
 
 /// Error numbers of the run-time errors the program raises itself. They keep the numbers a user of the
@@ -84,7 +86,11 @@ inline constexpr std::string_view frmAppendPdfFile = " of Form frmAppendPdfFile"
 QString FormatErrorLine(int number, const QString &description, std::string_view procedure, int line,
                         std::string_view closingPiece);
 
-/// Appends message, "- ", the local date and time and CR LF to "<StorageFolderPath>/Errors.Log".
+/// The locale's long time format less its time-zone part.
+QString LongTimeFormatWithoutZone(const QLocale &locale);
+
+/// Appends message, "- ", the local date (short) and time (long, no zone) and CR LF to
+/// "<StorageFolderPath>/Errors.Log".
 /// Never fails: a line that cannot be written is dropped.
 void LogError(const QString &message);
 
