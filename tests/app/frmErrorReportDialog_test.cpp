@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,34 @@ TEST_F(ErrorReportTest, ReportTextByteForByte)
                            "\r\n\r\nD2\r\n\r\n";
     EXPECT_EQ(dlg.ReportText().toStdString(), (first + second).toStdString())
         << "the second block starts right after the first";
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
+TEST_F(ErrorReportTest, TheReportIsKeptAndSavedAsBuilt)
+{
+    // Characters a text box makes its own: each must reach the report and its file unchanged.
+    const QString descriptions[] = {
+        QStringLiteral("/docs/a\u00a0b.pdf\r\n"),              // no-break space
+        QStringLiteral("/docs/a\u2028b.pdf\r\n"),              // line separator
+        QStringLiteral("/docs/a\u2029b.pdf\r\n"),              // paragraph separator
+        QStringLiteral("/docs/a\nb.pdf\r\n/docs/c\rd.pdf\r\n"), // a lone LF or CR inside a name
+        QStringLiteral("/docs/\ttab  two spaces .pdf\r\n"),
+    };
+    test::TempDir dir;
+    for (const QString &d : descriptions) {
+        SCOPED_TRACE(d.toStdString());
+        frmErrorReportDialog report;
+        report.AddError(QStringLiteral("Folvane Error"), QStringLiteral("Following file(s) couldn't combined"), d);
+        const QString built = kEquals + "\r\nFolvane Error\r\n" + kEquals + "\r\n" + kHyphens +
+                              "\r\nFollowing file(s) couldn't combined\r\n" + kHyphens + "\r\n\r\n" + d + "\r\n\r\n";
+        EXPECT_EQ(report.ReportText(), built);
+        EXPECT_TRUE(report.RtxtError->toPlainText().contains(QStringLiteral("/docs/"))) << "the box shows it";
+        ScriptedSaveBox box;
+        const QString path = dir.filePath(QStringLiteral("report.rtf"));
+        box.answers.push_back(path);
+        report.cmdSave_Click();
+        EXPECT_EQ(readRtf(path), built);
+    }
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
