@@ -4,15 +4,20 @@
 #include "support/RtfReader.h"
 #include "support/TestEnv.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTest>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 using namespace folvane;
@@ -170,6 +175,56 @@ TEST_F(ErrorReportTest, FailedSaveIsLoggedAndLeavesTheDialogOpen)
     EXPECT_TRUE(log[0].contains(" of Form frmErrorReportDialog at time- ")) << log[0].toStdString();
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no partial file";
+}
+
+// Through the real save-file box, as a user types names into it.
+TEST_F(ErrorReportTest, TheSaveBoxRefusesAFolderThatDoesNotExist)
+{
+    test::TempDir dir;
+    dlg.AddError(QStringLiteral("H"), QStringLiteral("S"), QStringLiteral("/docs/a.pdf\r\n"));
+    CommonDialog::SetSaveAnswerer({});
+    test::ScriptedMsgBox messages;
+    const QString missing = dir.filePath(QStringLiteral("no such folder/report.rtf"));
+    const QString below = dir.createFile(QStringLiteral("plain")) + QStringLiteral("/report.rtf");
+    const QString good = dir.filePath(QStringLiteral("report.rtf"));
+    struct Step {
+        QString typed;
+        bool staysOpen;
+    };
+    const std::vector<Step> steps = {{missing, true}, {below, true}, {good, false}};
+    std::vector<bool> stayedOpen;
+    QStringList shownTitles;
+    std::function<void()> drive = [&] {
+        auto *box = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(10, drive);
+            return;
+        }
+        shownTitles << box->windowTitle();
+        auto *name = box->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        for (const Step &step : steps) {
+            if (!name || !box->isVisible())
+                break;
+            name->setText(step.typed);
+            QTest::keyClick(name, Qt::Key_Return);
+            stayedOpen.push_back(box->isVisible());
+        }
+        if (box->isVisible())
+            box->reject(); // never leave a box behind that would hang the suite
+    };
+    QTimer::singleShot(0, drive);
+    dlg.cmdSave_Click();
+    CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
+
+    EXPECT_EQ(shownTitles, QStringList{"Save File"});
+    EXPECT_EQ(stayedOpen, (std::vector<bool>{true, true, false}));
+    ASSERT_EQ(messages.calls().size(), 2u);
+    EXPECT_TRUE(messages.calls()[0].text.startsWith(QFileInfo(missing).absolutePath() + "\r\n"))
+        << messages.calls()[0].text.toStdString();
+    EXPECT_EQ(messages.calls()[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(readRtf(good), dlg.ReportText()) << "the report went where the box allowed";
+    EXPECT_EQ(test::FolderEntries(dir.path()), (QStringList{"plain", "report.rtf"}));
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
 TEST_F(ErrorReportTest, CancelClosesWithoutSaving)
