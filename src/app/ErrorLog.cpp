@@ -27,6 +27,9 @@ QString FormatErrorLine(int number, const QString &description, std::string_view
            + QString::fromUtf8(closingPiece.data(), qsizetype(closingPiece.size()));
 }
 
+namespace {
+
+/// The locale's long time format less its time-zone part.
 QString LongTimeFormatWithoutZone(const QLocale &locale)
 {
     // Qt's long time formats end (or start) with the zone, as "t", "(t)", "[t]" or ", t"; the log's
@@ -49,6 +52,8 @@ QString LongTimeFormatWithoutZone(const QLocale &locale)
     out += plain.remove(zone);
     return out.trimmed();
 }
+
+}  // namespace
 
 void LogError(const QString &message)
 {

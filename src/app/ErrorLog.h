@@ -13,8 +13,6 @@
 #include <string_view>
 #include <utility>
 
-class QLocale;
-
 namespace folvane {
 
 /// Error numbers of the run-time errors the program raises itself. They keep the numbers a user of the
@@ -85,9 +83,6 @@ inline constexpr std::string_view frmAppendPdfFile = " of Form frmAppendPdfFile"
 /// "Error <n> (<description>) in procedure <name> at Line No. <line><closing piece>"
 QString FormatErrorLine(int number, const QString &description, std::string_view procedure, int line,
                         std::string_view closingPiece);
-
-/// The locale's long time format less its time-zone part.
-QString LongTimeFormatWithoutZone(const QLocale &locale);
 
 /// Appends message, "- ", the local date (short) and time (long, no zone) and CR LF to
 /// "<StorageFolderPath>/Errors.Log".
