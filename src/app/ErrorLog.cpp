@@ -5,8 +5,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <new>
+#include <utility>
 
 namespace folvane {
 
@@ -25,6 +27,34 @@ QString FormatErrorLine(int number, const QString &description, std::string_view
            + QString::fromUtf8(closingPiece.data(), qsizetype(closingPiece.size()));
 }
 
+namespace {
+
+/// The locale's long time format less its time-zone part.
+QString LongTimeFormatWithoutZone(const QLocale &locale)
+{
+    // Qt's long time formats end (or start) with the zone, as "t", "(t)", "[t]" or ", t"; the log's
+    // long time is the clock time alone. Text in quotes is literal and stays.
+    static const QRegularExpression zone(QStringLiteral("[\\s,]*[(\\[]?t+[)\\]]?"));
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    QString plain;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\'')) {
+            if (!quoted)
+                out += std::exchange(plain, QString()).remove(zone);
+            quoted = !quoted;
+            out += c;
+        } else {
+            (quoted ? out : plain) += c;
+        }
+    }
+    out += plain.remove(zone);
+    return out.trimmed();
+}
+
+}  // namespace
+
 void LogError(const QString &message)
 {
     try {
@@ -36,7 +66,7 @@ void LogError(const QString &message)
         const QLocale locale;
         const QDateTime now = QDateTime::currentDateTime();
         const QString stamp = locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-                              + locale.toString(now.time(), QLocale::LongFormat);
+                              + locale.toString(now.time(), LongTimeFormatWithoutZone(locale));
         log.write((message + QStringLiteral("- ") + stamp + QStringLiteral("\r\n")).toUtf8());
     } catch (...) {
         // A failure inside the log never reaches the procedure that was logging.

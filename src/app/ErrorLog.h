@@ -84,7 +84,8 @@ inline constexpr std::string_view frmAppendPdfFile = " of Form frmAppendPdfFile"
 QString FormatErrorLine(int number, const QString &description, std::string_view procedure, int line,
                         std::string_view closingPiece);
 
-/// Appends message, "- ", the local date and time and CR LF to "<StorageFolderPath>/Errors.Log".
+/// Appends message, "- ", the local date (short) and time (long, no zone) and CR LF to
+/// "<StorageFolderPath>/Errors.Log".
 /// Never fails: a line that cannot be written is dropped.
 void LogError(const QString &message);
 

@@ -9,6 +9,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace folvane {
 
 namespace {
@@ -39,17 +41,13 @@ frmErrorReportDialog::frmErrorReportDialog(QWidget *parent)
     connect(cmdCancel, &QPushButton::clicked, this, &frmErrorReportDialog::cmdCancel_Click);
 }
 
-QString frmErrorReportDialog::ReportText() const
-{
-    QString text = RtxtError->toPlainText();
-    text.replace(QLatin1Char('\n'), kCrLf);
-    return text;
-}
+QString frmErrorReportDialog::ReportText() const { return report_; }
 
-void frmErrorReportDialog::setReportText(const QString &text)
+void frmErrorReportDialog::showReport()
 {
-    // The text box keeps paragraphs, not line ends: CR LF is one break, and so is a lone CR or LF.
-    QString paragraphs = text;
+    // The text box keeps paragraphs, not line ends, and makes its own of some characters: it only
+    // shows the report, which is kept and saved as it was built.
+    QString paragraphs = report_;
     paragraphs.replace(kCrLf, QStringLiteral("\n"));
     paragraphs.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     RtxtError->setPlainText(paragraphs);
@@ -60,11 +58,12 @@ void frmErrorReportDialog::AddError(QString Heading, QString Subject, QString Di
     Guarded("AddError", Unit::frmErrorReportDialog, [&] {
         const QString equals(51, QLatin1Char('='));
         const QString hyphens(51, QLatin1Char('-'));
-        QString text = ReportText();
+        QString text = report_;
         for (const QString &line : {equals, Heading, equals, hyphens, Subject, hyphens})
             text += line + kCrLf;
         text += kCrLf + Discription + kCrLf + kCrLf;
-        setReportText(text);
+        report_ = std::move(text);
+        showReport();
     });
 }
 

@@ -17,7 +17,7 @@ public:
     /// Appends one block: a framed heading, a framed subject, the description between empty lines.
     void AddError(QString Heading, QString Subject, QString Discription);
 
-    /// The report as plain text, lines ended by CR LF.
+    /// The report as built, lines ended by CR LF; the text box only shows it.
     QString ReportText() const;
 
     void cmdSave_Click();
@@ -29,7 +29,9 @@ public:
 
 private:
     QString ShowSaveDialog(QString &filter);
-    void setReportText(const QString &text);
+    void showReport();
+
+    QString report_;
 };
 
 }  // namespace folvane

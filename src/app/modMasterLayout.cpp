@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMainWindow>
 
 #include <cmath>
@@ -142,16 +141,17 @@ bool InitStorageFolder()
 
 bool TestWriteAccess(const QString &probePath)
 {
-    // Only a regular file (or none) is opened: a pipe of that name would block the start-up.
-    const QFileInfo existing(probePath);
-    if ((existing.exists() || existing.isSymLink()) && !existing.isFile())
-        return false;
     PropertyBag bag;
     bag.WriteProperty(QStringLiteral("ID"), QStringLiteral("test"));
     const QByteArray block = bag.Contents();
 
+    // Whatever holds the name goes first, unlinked and never followed, so a link at the name cannot
+    // lead the probe into the file it points at. A folder stays, and the create below then fails.
+    QFile::remove(probePath);
+    // Created by this open or not at all: a file or link that appears meanwhile fails it instead of
+    // being written through.
     QFile probe(probePath);
-    if (!probe.open(QIODevice::WriteOnly))
+    if (!probe.open(QIODevice::NewOnly))
         return false;
     const bool written = probe.write(block) == block.size() && probe.flush();
     probe.close();

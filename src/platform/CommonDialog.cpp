@@ -1,7 +1,10 @@
 #include "platform/CommonDialog.h"
 
+#include "platform/MsgBox.h"
+
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStringList>
@@ -34,6 +37,39 @@ FolderAnswerer &folderAnswerer()
     static FolderAnswerer a;
     return a;
 }
+
+/// The save-file box. With "path must exist" it refuses, with a message, a name whose folder is not
+/// there, and stays open: a file saved there would be lost.
+class SaveBox : public QFileDialog {
+public:
+    SaveBox(QWidget *parent, const SaveRequest &request) : QFileDialog(parent, request.title), request_(request)
+    {
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+        // A desktop's own box closes before the name can be checked, so the check could only reopen
+        // it: Qt's box is used everywhere.
+        setOption(QFileDialog::DontUseNativeDialog);
+    }
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (request_.pathMustExist && !files.isEmpty()) {
+            const QFileInfo chosen(files.constFirst());
+            // A folder typed as the name is opened by the box itself.
+            if (!chosen.isDir() && !QFileInfo(chosen.absolutePath()).isDir()) {
+                MsgBox(chosen.absolutePath() + QStringLiteral("\r\nThis folder does not exist. Check the path and try again."),
+                       MsgButtons::OK, MsgIcon::Exclamation, windowTitle(), this);
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    SaveRequest request_;
+};
 
 /// Shows the box with the filter list; the chosen path, or "" when cancelled.
 QString RunFileBox(QFileDialog &box, const QString &filter, int filterIndex)
@@ -74,10 +110,7 @@ QString ShowSave(const SaveRequest &request, QWidget *parent)
     if (answerer())
         return answerer()(request);
 
-    QFileDialog box(parent, request.title);
-    box.setAcceptMode(QFileDialog::AcceptSave);
-    box.setFileMode(QFileDialog::AnyFile);
-    box.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    SaveBox box(parent, request);
     return RunFileBox(box, request.filter, request.filterIndex);
 }
 

@@ -16,7 +16,7 @@ struct SaveRequest {
     QString filter;           ///< "description|pattern|description|pattern..."
     int filterIndex = 1;      ///< 1-based
     bool confirmOverwrite = true;
-    bool pathMustExist = true;
+    bool pathMustExist = true; ///< a name whose folder is missing is refused with a message; the box stays open
 };
 
 /// Shows the save-file box; the chosen path, or "" when the user cancelled or the box failed.

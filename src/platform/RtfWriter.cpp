@@ -31,10 +31,9 @@ QByteArray EscapeText(const QString &text)
 
 QByteArray ToRtf(const QString &text)
 {
-    QString normalized = text;
-    normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QStringList lines = normalized.split(QLatin1Char('\n'));
+    // Only CR LF ends a line: a lone CR or LF is a character of the text (a file name may hold one)
+    // and is kept as one, escaped like any other control character.
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
 
     QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1"
                      "{\\fonttbl{\\f0\\fswiss\\fcharset0 DejaVu Sans;}}\r\n"

@@ -11,7 +11,7 @@ namespace folvane::RtfWriter {
 /// unit as a signed 16-bit number (so a character beyond the first plane is two escapes).
 QByteArray EscapeText(const QString &text);
 
-/// A whole document whose paragraphs are the text's lines (split at CR LF, CR or LF).
+/// A whole document whose paragraphs are the text's lines (split at CR LF only).
 QByteArray ToRtf(const QString &text);
 
 struct SaveResult {

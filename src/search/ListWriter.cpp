@@ -31,9 +31,15 @@ QList<QStringList> CheckedList(const DataGrid &grid, int checkCol)
     return lines;
 }
 
-QByteArray Format(const QList<QStringList> &lines, QChar sep)
+QChar QuoteFor(const QString &sep)
 {
-    const QChar quote = QLatin1Char('"');
+    return sep == QLatin1String("\"") ? QLatin1Char('\'') : QLatin1Char('"');
+}
+
+QByteArray Format(const QList<QStringList> &lines, const QString &sep)
+{
+    const QChar quote = QuoteFor(sep);
+    const QString doubled(2, quote);
     QString text;
     for (const QStringList &cells : lines) {
         for (qsizetype i = 0; i < cells.size(); ++i) {
@@ -43,7 +49,7 @@ QByteArray Format(const QList<QStringList> &lines, QChar sep)
             if (cell.contains(sep) || cell.contains(quote) || cell.contains(QLatin1Char('\r')) ||
                 cell.contains(QLatin1Char('\n'))) {
                 QString quoted = cell;
-                quoted.replace(quote, QStringLiteral("\"\""));
+                quoted.replace(quote, doubled);
                 text += quote + quoted + quote;
             } else {
                 text += cell;

@@ -17,10 +17,15 @@ namespace ListWriter {
 /// the columns in display order less the hidden ones and the one headed "Selection".
 QList<QStringList> CheckedList(const DataGrid &grid, int checkCol);
 
-/// Each line's cells joined by sep, every line ended by a carriage return, as UTF-8 without a byte
-/// order mark. A cell holding sep, a double quote, CR or LF is put in double quotes with its quotes
-/// doubled, so a CSV reader splits the line where the writer did.
-QByteArray Format(const QList<QStringList> &lines, QChar sep);
+/// The character that quotes cells: the double quote, or the apostrophe when the separator is itself
+/// a double quote (one character cannot both separate and quote).
+QChar QuoteFor(const QString &sep);
+
+/// Each line's cells joined by sep (one character, which may take two UTF-16 units), every line ended
+/// by a carriage return, as UTF-8 without a byte order mark. A cell holding sep, the quote character
+/// (QuoteFor), CR or LF is put in quote characters with those inside doubled, so a CSV reader given
+/// the same separator and quote character splits every line back into its cells.
+QByteArray Format(const QList<QStringList> &lines, const QString &sep);
 
 /// Writes the bytes to path through a temporary file in the same folder that replaces the file only
 /// once complete; an old file of that name stays as it was when anything fails. Raises an AppError

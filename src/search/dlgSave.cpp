@@ -19,7 +19,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QValidator>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace folvane {
 
@@ -29,6 +32,31 @@ dlgSave::ModalRunner &modalRunner()
     static dlgSave::ModalRunner runner;
     return runner;
 }
+
+/// The separator box's rule: one character, however many UTF-16 units it takes, and never a line
+/// break, which ends the list's lines. Of a longer text (a paste) the first character is kept.
+class OneCharacterValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &pos) const override
+    {
+        if (input.isEmpty())
+            return Acceptable; // Save says what is missing
+        const QChar first = input.at(0);
+        qsizetype units = 1;
+        if (first.isHighSurrogate() && input.size() > 1 && input.at(1).isLowSurrogate())
+            units = 2;
+        else if (first.isSurrogate())
+            return Invalid;
+        if (first == QLatin1Char('\r') || first == QLatin1Char('\n'))
+            return Invalid;
+        if (input.size() > units) {
+            input.truncate(units);
+            pos = static_cast<int>(std::min<qsizetype>(pos, units));
+        }
+        return Acceptable;
+    }
+};
 
 Settings &settings()
 {
@@ -65,6 +93,7 @@ dlgSave::dlgSave(QWidget *parent)
     Label2->setBuddy(cboFileType);
     lblDelimeter->setBuddy(txtColSaperator);
     txtColSaperator->setMaximumWidth(40);
+    txtColSaperator->setValidator(new OneCharacterValidator(txtColSaperator));
     cmdSave->setDefault(true);
 
     auto *fields = new QGridLayout;
@@ -128,7 +157,8 @@ void dlgSave::Form_Load()
         cboFileType->setCurrentIndex(1);
         ChkOpenFile->setChecked(settings().IsOpenFileAfterExport() == 1);
         txtFileName->setMaxLength(255);
-        txtColSaperator->setMaxLength(1);
+        // One character: two UTF-16 units hold any character, and the validator keeps it to one.
+        txtColSaperator->setMaxLength(2);
         txtFileName->setText(QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd")) + QStringLiteral("_Data"));
         txtColSaperator->setText(QStringLiteral(","));
     });

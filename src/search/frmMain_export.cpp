@@ -52,7 +52,7 @@ bool frmMain::ExportGrid(DataGrid &grid)
         if (chosen == dlgSave::Cancelled())
             return false;
 
-        const QChar separator = dialog.ColumnSaperator.isEmpty() ? QChar(QLatin1Char('\t')) : dialog.ColumnSaperator.at(0);
+        const QString separator = dialog.ColumnSaperator.isEmpty() ? QStringLiteral("\t") : dialog.ColumnSaperator;
         ListWriter::Save(chosen, ListWriter::Format(lines, separator));
 
         if (dialog.OpenFile)

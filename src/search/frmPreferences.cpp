@@ -31,14 +31,16 @@ constexpr int kColName = 1;
 constexpr int kColVisible = 2;
 constexpr int kColWidth = 3;
 
-/// A typed width as the whole number of twips the grid and the start-up can take; empty otherwise.
+/// A typed width as whole twips: a number is rounded (halves to the even neighbour) and taken when the
+/// result is a width the grid can have, 0 to 32767; anything else leaves the old width (empty here).
 std::optional<QString> AcceptedWidth(const QString &text)
 {
     const std::optional<double> n = modGeneral::TextToNumber(text);
-    if (!n || *n < 0)
+    if (!n)
         return std::nullopt;
+    // Rounded first, so -0.4 is 0 twips like 0.4, and 32767.4 is 32767.
     const double whole = modGeneral::RoundHalfEven(*n);
-    if (whole > std::numeric_limits<std::int16_t>::max())
+    if (whole < 0 || whole > std::numeric_limits<std::int16_t>::max())
         return std::nullopt;
     return QString::number(static_cast<int>(whole));
 }

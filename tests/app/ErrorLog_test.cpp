@@ -4,7 +4,10 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QRegularExpression>
+
+#include <ctime>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +51,37 @@ TEST_F(ErrorLogTest, AppendsOneStampedLinePerErrorInOrder)
     EXPECT_TRUE(lines[1].startsWith("second- "));
     // The stamp is a date and a time.
     EXPECT_TRUE(lines[1].contains(QRegularExpression("- .*\\d.*:\\d\\d")));
+}
+
+TEST_F(ErrorLogTest, TheStampIsTheShortDateAndTheLongTimeWithoutAZone)
+{
+    struct Case {
+        const char *locale;
+        const char *stamp; // the whole text after "- "
+    } cases[] = {
+        {"C", "\\d{1,2} [A-Z][a-z]{2} \\d{4} \\d{2}:\\d{2}:\\d{2}"},
+        {"en_US", "\\d{1,2}/\\d{1,2}/\\d{2} \\d{1,2}:\\d{2}:\\d{2}[ \\x{202F}]?[AP]M"},
+        {"es_ES", "\\d{1,2}/\\d{1,2}/\\d{2} \\d{1,2}:\\d{2}:\\d{2}"},         // zone in parentheses
+        {"zh_CN", "\\d{4}/\\d{1,2}/\\d{1,2} \\d{2}:\\d{2}:\\d{2}"},          // zone first
+        {"fr_CA", "\\d{4}-\\d{2}-\\d{2} \\d{2} h \\d{2} min \\d{2} s"},      // quoted words stay
+    };
+    const QLocale saved;
+    for (const char *zone : {"UTC", "Europe/Berlin", "America/New_York"}) {
+        const test::ScopedEnv tz("TZ", QString::fromLatin1(zone));
+        tzset();
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(zone) + " " + c.locale);
+            QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+            test::ClearErrorLog();
+            LogError(QStringLiteral("x"));
+            const QStringList lines = test::ErrorLogLines();
+            ASSERT_EQ(lines.size(), 1);
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^x- %1$").arg(QString::fromLatin1(c.stamp))).match(lines[0]).hasMatch())
+                << lines[0].toStdString();
+        }
+    }
+    QLocale::setDefault(saved);
+    tzset();
 }
 
 TEST_F(ErrorLogTest, GuardedLogsWithProcedureUnitAndThrowLineAndKeepsResult)

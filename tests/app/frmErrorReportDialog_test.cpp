@@ -4,14 +4,20 @@
 #include "support/RtfReader.h"
 #include "support/TestEnv.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTest>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 using namespace folvane;
@@ -81,6 +87,34 @@ TEST_F(ErrorReportTest, ReportTextByteForByte)
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
+TEST_F(ErrorReportTest, TheReportIsKeptAndSavedAsBuilt)
+{
+    // Characters a text box makes its own: each must reach the report and its file unchanged.
+    const QString descriptions[] = {
+        QStringLiteral("/docs/a\u00a0b.pdf\r\n"),              // no-break space
+        QStringLiteral("/docs/a\u2028b.pdf\r\n"),              // line separator
+        QStringLiteral("/docs/a\u2029b.pdf\r\n"),              // paragraph separator
+        QStringLiteral("/docs/a\nb.pdf\r\n/docs/c\rd.pdf\r\n"), // a lone LF or CR inside a name
+        QStringLiteral("/docs/\ttab  two spaces .pdf\r\n"),
+    };
+    test::TempDir dir;
+    for (const QString &d : descriptions) {
+        SCOPED_TRACE(d.toStdString());
+        frmErrorReportDialog report;
+        report.AddError(QStringLiteral("Folvane Error"), QStringLiteral("Following file(s) couldn't combined"), d);
+        const QString built = kEquals + "\r\nFolvane Error\r\n" + kEquals + "\r\n" + kHyphens +
+                              "\r\nFollowing file(s) couldn't combined\r\n" + kHyphens + "\r\n\r\n" + d + "\r\n\r\n";
+        EXPECT_EQ(report.ReportText(), built);
+        EXPECT_TRUE(report.RtxtError->toPlainText().contains(QStringLiteral("/docs/"))) << "the box shows it";
+        ScriptedSaveBox box;
+        const QString path = dir.filePath(QStringLiteral("report.rtf"));
+        box.answers.push_back(path);
+        report.cmdSave_Click();
+        EXPECT_EQ(readRtf(path), built);
+    }
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
 TEST_F(ErrorReportTest, SaveWritesRtfThatReadsBackAsTheReport)
 {
     test::TempDir dir;
@@ -141,6 +175,56 @@ TEST_F(ErrorReportTest, FailedSaveIsLoggedAndLeavesTheDialogOpen)
     EXPECT_TRUE(log[0].contains(" of Form frmErrorReportDialog at time- ")) << log[0].toStdString();
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no partial file";
+}
+
+// Through the real save-file box, as a user types names into it.
+TEST_F(ErrorReportTest, TheSaveBoxRefusesAFolderThatDoesNotExist)
+{
+    test::TempDir dir;
+    dlg.AddError(QStringLiteral("H"), QStringLiteral("S"), QStringLiteral("/docs/a.pdf\r\n"));
+    CommonDialog::SetSaveAnswerer({});
+    test::ScriptedMsgBox messages;
+    const QString missing = dir.filePath(QStringLiteral("no such folder/report.rtf"));
+    const QString below = dir.createFile(QStringLiteral("plain")) + QStringLiteral("/report.rtf");
+    const QString good = dir.filePath(QStringLiteral("report.rtf"));
+    struct Step {
+        QString typed;
+        bool staysOpen;
+    };
+    const std::vector<Step> steps = {{missing, true}, {below, true}, {good, false}};
+    std::vector<bool> stayedOpen;
+    QStringList shownTitles;
+    std::function<void()> drive = [&] {
+        auto *box = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(10, drive);
+            return;
+        }
+        shownTitles << box->windowTitle();
+        auto *name = box->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        for (const Step &step : steps) {
+            if (!name || !box->isVisible())
+                break;
+            name->setText(step.typed);
+            QTest::keyClick(name, Qt::Key_Return);
+            stayedOpen.push_back(box->isVisible());
+        }
+        if (box->isVisible())
+            box->reject(); // never leave a box behind that would hang the suite
+    };
+    QTimer::singleShot(0, drive);
+    dlg.cmdSave_Click();
+    CommonDialog::SetSaveAnswerer([](const CommonDialog::SaveRequest &) { return QString(); });
+
+    EXPECT_EQ(shownTitles, QStringList{"Save File"});
+    EXPECT_EQ(stayedOpen, (std::vector<bool>{true, true, false}));
+    ASSERT_EQ(messages.calls().size(), 2u);
+    EXPECT_TRUE(messages.calls()[0].text.startsWith(QFileInfo(missing).absolutePath() + "\r\n"))
+        << messages.calls()[0].text.toStdString();
+    EXPECT_EQ(messages.calls()[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(readRtf(good), dlg.ReportText()) << "the report went where the box allowed";
+    EXPECT_EQ(test::FolderEntries(dir.path()), (QStringList{"plain", "report.rtf"}));
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
 TEST_F(ErrorReportTest, CancelClosesWithoutSaving)

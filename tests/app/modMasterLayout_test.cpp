@@ -9,11 +9,13 @@
 #include "platform/FolderTree.h"
 #include "search/frmMain.h"
 #include "support/TestEnv.h"
+#include "support/Unprivileged.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -263,6 +265,8 @@ TEST_F(StartupTest, SavedWidthsApplyByPositionOnlyWhenEveryColumnHasOne)
 
 TEST_F(StartupTest, AStorageFolderThatCannotBeWrittenShowsTheAccessRightsWindowAndEnds)
 {
+    if (test::RanUnprivileged()) // a read-only folder does not stop root
+        return;
     struct Case {
         const char *what;
         std::function<std::shared_ptr<void>()> arrange; // undone when the result goes
@@ -282,8 +286,6 @@ TEST_F(StartupTest, AStorageFolderThatCannotBeWrittenShowsTheAccessRightsWindowA
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        if (geteuid() == 0 && std::string_view(c.what) == "read-only folder")
-            continue; // folder permissions do not stop root
         QDir(Storage()).removeRecursively();
         ModalWatcher watcher;
         bool shown = true;
@@ -393,14 +395,39 @@ TEST_F(StartupTest, WriteCheckAndFolderCreation)
 {
     EXPECT_TRUE(IsWindowsVista());
     const QString probe = data.filePath("Testtemp.sys");
-    EXPECT_TRUE(TestWriteAccess(probe));
-    EXPECT_FALSE(QFile::exists(probe));
-    data.createFile("Testtemp.sys", QByteArray(5000, 'o')); // a left-over probe is replaced and removed
-    EXPECT_TRUE(TestWriteAccess(probe));
-    EXPECT_FALSE(QFile::exists(probe));
-    // A pipe of that name is never opened, so the check cannot block.
-    ASSERT_EQ(mkfifo(probe.toUtf8().constData(), 0644), 0);
+    const QByteArray precious = "precious data";
+    const QString kept = data.createFile("kept/file", precious);
+    const auto takeName = [&](const char *what) {
+        const std::string_view w = what;
+        const QByteArray at = QFile::encodeName(probe);
+        int made = 0;
+        if (w == "left-over probe")
+            data.createFile("Testtemp.sys", QByteArray(5000, 'o'));
+        else if (w == "link to a file")
+            made = ::symlink(QFile::encodeName(kept).constData(), at.constData());
+        else if (w == "hard link to a file")
+            made = ::link(QFile::encodeName(kept).constData(), at.constData());
+        else if (w == "link to nothing")
+            made = ::symlink(QFile::encodeName(data.filePath("gone")).constData(), at.constData());
+        else if (w == "link to a folder")
+            made = ::symlink(QFile::encodeName(data.filePath("kept")).constData(), at.constData());
+        else if (w == "pipe") // never opened, so the check cannot block
+            made = ::mkfifo(at.constData(), 0644);
+        EXPECT_EQ(made, 0);
+    };
+    // Whatever holds the name is removed without being followed; the probe is made there afresh.
+    for (const char *what : {"nothing", "left-over probe", "link to a file", "hard link to a file", "link to nothing",
+                             "link to a folder", "pipe"}) {
+        SCOPED_TRACE(what);
+        takeName(what);
+        EXPECT_TRUE(TestWriteAccess(probe));
+        EXPECT_FALSE(QFileInfo(probe).exists() || QFileInfo(probe).isSymLink());
+        EXPECT_EQ(test::FileBytes(kept), precious);
+        EXPECT_EQ(test::FolderEntries(data.filePath("kept")), QStringList{"file"});
+    }
+    data.createFolder("Testtemp.sys");
     EXPECT_FALSE(TestWriteAccess(probe));
+    EXPECT_TRUE(QFileInfo(probe).isDir());
     EXPECT_FALSE(TestWriteAccess(data.filePath("no/such/folder/Testtemp.sys")));
 
     EXPECT_TRUE(CreateFolderPath(data.filePath("a/b/c")));

@@ -9,11 +9,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QTableView>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 using namespace folvane;
@@ -566,8 +568,9 @@ TEST_F(DataGridTest, FindRowAndFixedColumns)
     EXPECT_TRUE(view()->model()->flags(view()->model()->index(0, 2)) & Qt::ItemIsEditable);
 }
 
-// Writes a picture of a small grid for a look by eye (check boxes, icons, header).
-TEST_F(DataGridTest, GrabToPicture)
+// The grid as it is drawn: icons, check boxes, a coloured cell and right alignment, read back from the
+// pixels of a grab.
+TEST_F(DataGridTest, DrawsIconsChecksColoursAndAlignment)
 {
     grid.setCols(4);
     grid.setTextMatrix(0, 3, "Range");
@@ -575,6 +578,7 @@ TEST_F(DataGridTest, GrabToPicture)
     grid.setColAlignment(3, GridAlign::RightCenter);
     grid.setColWidth(0, 2400);
     grid.setColWidth(1, 1100);
+    grid.setColWidth(3, 1500);
     const QIcon icon = SolidIcon(Qt::darkRed);
     addRows({{"alpha.pdf", "12"}, {"beta.pdf", "Secured or Corrupted"}, {"gamma.pdf", "3"}});
     for (int r = 1; r < grid.Rows(); ++r) {
@@ -585,10 +589,50 @@ TEST_F(DataGridTest, GrabToPicture)
     grid.setCell(flexcpForeColor, 2, 3, 255);
     grid.setExplorerBar(3);
     grid.Sort(0, GridSort::GenericAscending);
-    const QPixmap picture = grid.grab();
-    EXPECT_FALSE(picture.isNull());
-    const QString path = QDir::temp().filePath("DataGrid_grab.png");
-    EXPECT_TRUE(picture.save(path));
+    // No current cell or selection, so every row is drawn alike.
+    view()->selectionModel()->clear();
+    view()->setCurrentIndex(QModelIndex());
+    QApplication::processEvents();
+
+    const QImage picture = grid.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(picture.isNull());
+    const auto cell = [&](int row, int col) {
+        const QRect r = view()->visualRect(view()->model()->index(row - grid.FixedRows(), col));
+        return QRect(view()->viewport()->mapTo(&grid, r.topLeft()), r.size()).adjusted(1, 1, -1, -1);
+    };
+    const auto count = [&](const QRect &area, const std::function<bool(QRgb)> &is) {
+        int n = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                n += is(picture.pixel(x, y)) ? 1 : 0;
+        return n;
+    };
+    const auto iconRed = [](QRgb p) { return p == QColor(Qt::darkRed).rgb(); };
+    const auto red = [](QRgb p) { return qRed(p) > 150 && qGreen(p) < 110 && qBlue(p) < 110; };
+    const auto ink = [](QRgb p) { return qGray(p) < 140; };
+
+    for (int r = 1; r <= 3; ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_GE(count(cell(r, 0), iconRed), 12 * 12) << "the row's icon";
+        // Only the cell given a colour draws its text in it.
+        EXPECT_EQ(count(cell(r, 3), red) > 5, r == 2);
+    }
+    // A checked box carries a mark that an unchecked one lacks.
+    EXPECT_GT(count(cell(2, 1), ink), count(cell(3, 1), ink) + 5);
+    EXPECT_EQ(count(cell(1, 1), ink), count(cell(2, 1), ink));
+    // Right-aligned: the text of "Range" sits in the right half of its cells.
+    const QRect range = cell(3, 3);
+    const QRect leftHalf(range.topLeft(), QSize(range.width() / 2, range.height()));
+    const QRect rightHalf(QPoint(range.left() + range.width() / 2, range.top()), range.bottomRight());
+    EXPECT_GT(count(rightHalf, ink), 5);
+    EXPECT_EQ(count(leftHalf, ink), 0);
+
+    if (::testing::Test::HasFailure()) {
+        QTemporaryFile kept(QDir::temp().filePath("DataGrid_drawn_XXXXXX.png"));
+        kept.setAutoRemove(false);
+        if (kept.open() && picture.save(&kept, "PNG"))
+            ADD_FAILURE() << "the grab is kept in " << kept.fileName().toStdString();
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
+#include "support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -291,6 +292,8 @@ TEST(PdfEngine, OutputMayReplaceOneOfItsInputs)
 
 TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
 {
+    if (test::RanUnprivileged()) // a read-only folder does not stop root
+        return;
     test::TempDir dir;
     const QString file = dir.createFile("plain.txt", "x");
     struct Case {
@@ -307,12 +310,10 @@ TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
         EXPECT_LE(handle, 0) << c.name;
         EXPECT_FALSE(apLastError().isEmpty()) << c.name;
     }
-    if (::geteuid() != 0) {  // root writes anywhere
-        const QString locked = dir.createFolder("locked");
-        ::chmod(locked.toLocal8Bit().constData(), 0555);
-        EXPECT_LE(apCreateMerge(locked + "/out.pdf"), 0);
-        ::chmod(locked.toLocal8Bit().constData(), 0755);
-    }
+    const QString locked = dir.createFolder("locked");
+    ASSERT_EQ(::chmod(locked.toLocal8Bit().constData(), 0555), 0);
+    EXPECT_LE(apCreateMerge(locked + "/out.pdf"), 0);
+    ::chmod(locked.toLocal8Bit().constData(), 0755);
 }
 
 TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)

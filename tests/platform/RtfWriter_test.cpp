@@ -37,6 +37,8 @@ TEST(RtfWriterTest, DocumentIsSevenBitAndReadsBackLineForLine)
         QStringLiteral("one\r\ntwo\r\n\r\nthree"),
         QStringLiteral("ends with breaks\r\n\r\n\r\n"),
         QStringLiteral("/docs/\u00fcber {1}\\x\r\n/\u65e5\u672c/\U0001F600.pdf\r\n"),
+        // Only CR LF ends a line; a lone CR or LF, a no-break space and a line separator are characters.
+        QStringLiteral("/docs/a\u00a0b.pdf\r\n/docs/c\nd\re\u2028f.pdf\r\n"),
         QString(),
     };
     for (const QString &text : texts) {

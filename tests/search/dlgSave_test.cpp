@@ -6,10 +6,13 @@
 #include "support/MainWindowFixture.h"
 #include "support/TestEnv.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,7 +62,6 @@ TEST_F(DlgSaveTest, LoadsWithItsDefaults)
     EXPECT_EQ(d.txtFileName->text(), QDate::currentDate().toString("yyyy_MM_dd") + "_Data");
     EXPECT_EQ(d.txtColSaperator->text(), ",");
     EXPECT_EQ(d.txtFileName->maxLength(), 255);
-    EXPECT_EQ(d.txtColSaperator->maxLength(), 1);
     EXPECT_FALSE(d.ChkOpenFile->isChecked());
     EXPECT_EQ(d.ftvFolder->SelectedPath(), QDir::homePath());
     EXPECT_TRUE(d.cmdSave->isDefault());
@@ -231,6 +233,57 @@ TEST_F(DlgSaveTest, TheWindowsCloseBoxCountsAsCancel)
     d.close();
     EXPECT_EQ(d.filename, dlgSave::Cancelled());
     EXPECT_EQ(State().objSettings->IsOpenFileAfterExport(), 1);
+}
+
+TEST_F(DlgSaveTest, TheSeparatorBoxTakesOneCharacter)
+{
+    dlgSave d;
+    d.cboFileType->setCurrentIndex(0);
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    struct Case {
+        const char *what;
+        QString start;       // the box's text, all of it selected
+        QString typed;       // one key press, or a paste
+        bool paste;
+        QString expected;
+    } cases[] = {
+        {"a character replaces the selection", ",", ";", false, ";"},
+        {"an emoji is one character", ",", QStringLiteral("\U0001F600"), false, QStringLiteral("\U0001F600")},
+        {"a double quote", ",", "\"", false, "\""},
+        {"a paste keeps its first character", ",", "; ", true, ";"},
+        {"a pasted emoji and more", ",", QStringLiteral("\U0001F600x"), true, QStringLiteral("\U0001F600")},
+        {"a line break is refused", ",", "\n", true, ","},
+        {"a carriage return is refused", ",", "\r", false, ","},
+    };
+    QLineEdit *box = d.txtColSaperator;
+    box->setFocus();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        box->setText(c.start);
+        box->selectAll();
+        if (c.paste) {
+            QApplication::clipboard()->setText(c.typed);
+            box->paste();
+        } else {
+            // One key event with the whole character, as the keyboard delivers it.
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, c.typed);
+            QApplication::sendEvent(box, &press);
+        }
+        EXPECT_EQ(box->text(), c.expected) << box->text().toStdString();
+    }
+    // A full box takes no second character, typed after the first.
+    for (const QString &full : {QStringLiteral(","), QStringLiteral("\U0001F600")}) {
+        box->setText(full);
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_X);
+        EXPECT_EQ(box->text(), full);
+    }
+    d.txtFileName->setText("list");
+    d.ftvFolder->setSelectedPath(dir.path());
+    d.txtColSaperator->setText(QStringLiteral("\U0001F600"));
+    d.cmdSave_Click();
+    EXPECT_EQ(d.ColumnSaperator, QStringLiteral("\U0001F600"));
 }
 
 TEST_F(DlgSaveTest, FocusSelectsTheWholeText)

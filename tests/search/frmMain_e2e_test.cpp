@@ -1,19 +1,38 @@
 // Starts the real program as a user would, on a folder of generated PDFs with two of them named on
 // the command line, and checks that their rows come up checked after the first search.
 
+#include "app/ProgramState.h"
+#include "app/Settings.h"
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
+using folvane::Settings;
 using folvane::test::MakePdf;
 using folvane::test::TempDir;
 
 namespace {
+
+/// Points the settings store of this process at another storage folder while it lives.
+class StorageAt {
+public:
+    explicit StorageAt(const QString &folder) : saved_(folvane::State().StorageFolderPath)
+    {
+        folvane::State().StorageFolderPath = folder;
+    }
+    ~StorageAt() { folvane::State().StorageFolderPath = saved_; }
+    StorageAt(const StorageAt &) = delete;
+    StorageAt &operator=(const StorageAt &) = delete;
+
+private:
+    QString saved_;
+};
 
 // The start-up path end to end: the real program, its first search and the command-line files.
 TEST(frmMainEndToEnd, CommandLineFilesAreCheckedAfterTheFirstSearch)
@@ -27,6 +46,17 @@ TEST(frmMainEndToEnd, CommandLineFilesAreCheckedAfterTheFirstSearch)
     for (const char *name : {"alpha.pdf", "Beta.pdf", "gamma.pdf", "delta.pdf"})
         MakePdf(docs.filePath(QString::fromLatin1(name)), 2);
     const QString report = home.filePath(QStringLiteral("checked.txt"));
+    // An earlier run's settings, with widths saved with fractions and no window remembered yet.
+    const QString storage = home.filePath(QStringLiteral("data/Quorrel Technologies/Folvane 1.1"));
+    ASSERT_TRUE(QDir().mkpath(storage));
+    {
+        const StorageAt at(storage);
+        Settings earlier;
+        earlier.LoadDefaultSettings();
+        earlier.setLastGridColWidth(QStringLiteral("1800.4,250,700.6,1800,1000,1400,2000,2000"));
+        ASSERT_EQ(earlier.LastWindowState(), 0);
+        ASSERT_EQ(earlier.LastWindowWidth(), 0);
+    }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -52,9 +82,13 @@ TEST(frmMainEndToEnd, CommandLineFilesAreCheckedAfterTheFirstSearch)
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("Beta.pdf"), QStringLiteral("alpha.pdf")}));
 
-    // Closing stored the window in the settings file.
-    EXPECT_TRUE(QFile::exists(
-        home.filePath(QStringLiteral("data/Quorrel Technologies/Folvane 1.1/Settings/settings.ini"))));
+    // Closing stored the grid's widths, whole twips as the grid holds them, and the window's state:
+    // with no rectangle remembered it opened maximized.
+    const StorageAt at(storage);
+    Settings after;
+    ASSERT_TRUE(after.LoadSettings());
+    EXPECT_EQ(after.LastGridColWidth().toStdString(), "1800,250,701,1800,1000,1400,2000,2000");
+    EXPECT_EQ(after.LastWindowState(), 2);
 }
 
 }  // namespace

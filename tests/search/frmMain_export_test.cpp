@@ -294,10 +294,15 @@ TEST_F(ExportTest, AnOldFileIsReplacedOnlyByACompleteNewOne)
     EXPECT_EQ(now.count('\r'), 201);
 }
 
+// The list's quoting: a cell holding the separator, the quote character, CR or LF is put in quote
+// characters with those inside doubled. The quote character is the double quote, or the apostrophe
+// when the separator is itself a double quote. So every line splits back into its cells, whatever one
+// character the separator box took.
 TEST_F(ExportTest, ACsvReaderReadsBackExactlyTheGridsCells)
 {
     const QStringList names = {"plain.pdf", "a, b, and c.pdf", "say \"hi\".pdf", "Ünïcødé ✓ 日本.pdf",
-                               "tab\there.pdf", "two\nlines.pdf", "\"quoted\", then, more\".pdf", "semi;colon.pdf"};
+                               "tab\there.pdf", "two\nlines.pdf", "\"quoted\", then, more\".pdf", "semi;colon.pdf",
+                               "O'Brien's \"x\".pdf", "smile \U0001F600.pdf", "bar|pipe.pdf", "cr\rhere.pdf"};
     std::vector<Row> rows;
     for (const QString &n : names)
         rows.push_back({n, GridCheck::Checked});
@@ -305,20 +310,33 @@ TEST_F(ExportTest, ACsvReaderReadsBackExactlyTheGridsCells)
     const QString reader = QStringLiteral(
         "import csv, json, sys\n"
         "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
-        "    print(json.dumps([row for row in csv.reader(f, delimiter=sys.argv[2])]))\n");
+        "    print(json.dumps([row for row in csv.reader(f, delimiter=sys.argv[2], quotechar=sys.argv[3])]))\n");
     struct Case {
         int type;
         QString separator; // as typed; csv and xls use a tab
         QString delimiter;
+        QString quote;
         QString file;
     };
-    for (const Case &c : std::vector<Case>{{2, ",", "\t", "list.csv"}, {0, ",", ",", "list.txt"},
-                                           {3, ";", ";", "list.doc"}, {1, ",", "\t", "list.xls"}}) {
-        SCOPED_TRACE(c.file.toStdString());
+    const std::vector<Case> cases = {
+        {2, ",", "\t", "\"", "list.csv"},
+        {1, ",", "\t", "\"", "list.xls"},
+        {0, ",", ",", "\"", "list.txt"},
+        {3, ";", ";", "\"", "list.doc"},
+        {0, "\"", "\"", "'", "list.txt"}, // the separator cannot also quote
+        {3, "'", "'", "\"", "list.doc"},
+        {0, " ", " ", "\"", "list.txt"},
+        {0, "x", "x", "\"", "list.txt"},
+        {0, "|", "|", "\"", "list.txt"},
+        {3, QStringLiteral("\U0001F600"), QStringLiteral("\U0001F600"), "\"", "list.doc"},
+        {0, QStringLiteral("\u00a0"), QStringLiteral("\u00a0"), "\"", "list.txt"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file.toStdString() + " separator '" + c.separator.toStdString() + "'");
         ScriptedExportDialog dialog({dir.path(), "list", c.type, c.separator});
         w.cmdExport_Click();
         QProcess python;
-        python.start("python3", {"-c", reader, dir.filePath(c.file), c.delimiter});
+        python.start("python3", {"-c", reader, dir.filePath(c.file), c.delimiter, c.quote});
         ASSERT_TRUE(python.waitForFinished(30000));
         ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
         const QJsonArray table = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
@@ -331,6 +349,7 @@ TEST_F(ExportTest, ACsvReaderReadsBackExactlyTheGridsCells)
             EXPECT_EQ(cells[3].toString(), "1,234 KB");
             EXPECT_EQ(cells[6].toString(), "20/04/2010 11:30 PM");
         }
+        QFile::remove(dir.filePath(c.file));
     }
 }
 

@@ -331,9 +331,14 @@ TEST_F(PreferencesTest, ATypedWidthMustBeAWholeNumberOfTwips)
         QString typed;
         QString shown;
     };
+    // One rule: a number is rounded to whole twips, halves to the even neighbour, and kept when the
+    // grid can take it (0 to 32767); any other text keeps the old width.
     const std::vector<Case> cases = {
-        {"2500", "2500"}, {" 900 ", "900"}, {"1.5e3", "1500"}, {"1200.6", "1201"}, {"0", "0"},
-        {"wide", "1800"}, {"", "1800"},     {"-5", "1800"},    {"99999", "1800"}, {"12px", "1800"},
+        {"2500", "2500"},    {" 900 ", "900"},   {"1.5e3", "1500"},   {"1200.6", "1201"},  {"0", "0"},
+        {"1200.4", "1200"},  {"1200.5", "1200"}, {"1201.5", "1202"},  {"0.5", "0"},        {".5", "0"},
+        {"-0.4", "0"},       {"-0.5", "0"},      {"2.5e2", "250"},    {"1e-1", "0"},       {"+7.5", "8"},
+        {"32767.4", "32767"}, {"32767.5", "1800"}, {"-0.6", "1800"},  {"-5", "1800"},      {"99999", "1800"},
+        {"wide", "1800"},    {"", "1800"},       {"12px", "1800"},    {"1,200", "1800"},   {"1200.6.1", "1800"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
@@ -356,7 +361,7 @@ TEST_F(PreferencesTest, TypingAWidthInTheGridGoesThroughTheSameCheck)
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     QTableView *view = f.vsColumnSettings->view();
-    for (const auto &[typed, shown] : std::vector<std::pair<QString, QString>>{{"abc", "1800"}, {"2222", "2222"}}) {
+    for (const auto &[typed, shown] : std::vector<std::pair<QString, QString>>{{"abc", "1800"}, {"1200.5", "1200"}, {"-0.4", "0"}, {"2222", "2222"}}) {
         const QModelIndex cell = view->model()->index(0, 3);
         view->setCurrentIndex(cell);
         view->edit(cell);

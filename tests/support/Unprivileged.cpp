@@ -1,0 +1,141 @@
+#include "support/Unprivileged.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace folvane::test {
+
+namespace {
+
+constexpr char kChildMark[] = "FOLVANE_UNPRIVILEGED_CHILD";
+constexpr int kChildTimeoutMs = 240000; // below CTest's 300 s, so the child's own output still shows
+
+/// Whether the user the child runs as (no groups but its own) gets the access the bits stand for: the
+/// owner's bits when it owns the entry, else the group's when the group is its own, else the others'.
+bool Allows(const struct stat &st, mode_t owner, mode_t group, mode_t others)
+{
+    if (st.st_uid == static_cast<uid_t>(kUnprivilegedId))
+        return (st.st_mode & owner) != 0;
+    if (st.st_gid == static_cast<gid_t>(kUnprivilegedId))
+        return (st.st_mode & group) != 0;
+    return (st.st_mode & others) != 0;
+}
+
+/// Why the child's user cannot reach path (each folder on the way searchable, the entry itself with
+/// the access given); empty when it can.
+QString WhyUnreachable(const QString &path, mode_t owner, mode_t group, mode_t others)
+{
+    const QStringList parts = QDir::cleanPath(QFileInfo(path).absoluteFilePath()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString at = QStringLiteral("/");
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(at).constData(), &st) != 0)
+            return at + QStringLiteral(" cannot be read");
+        if (!Allows(st, S_IXUSR, S_IXGRP, S_IXOTH))
+            return at + QStringLiteral(" is not searchable by uid %1").arg(kUnprivilegedId);
+        at += (i == 0 ? QString() : QStringLiteral("/")) + parts[i];
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(at).constData(), &st) != 0)
+        return at + QStringLiteral(" cannot be read");
+    if (!Allows(st, owner, group, others))
+        return at + QStringLiteral(" does not give uid %1 the access it needs").arg(kUnprivilegedId);
+    return {};
+}
+
+bool GiveToChild(const QString &path)
+{
+    return ::chown(QFile::encodeName(path).constData(), kUnprivilegedId, kUnprivilegedId) == 0
+           && ::chmod(QFile::encodeName(path).constData(), 0700) == 0;
+}
+
+}  // namespace
+
+bool RanUnprivileged()
+{
+    if (qEnvironmentVariableIsSet(kChildMark)) {
+        if (::geteuid() == 0 || ::getegid() == 0) {
+            ADD_FAILURE() << "the child meant to run without privileges still runs as root";
+            return true;
+        }
+        return false;
+    }
+    if (::geteuid() != 0)
+        return false;
+
+    const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const QString name = QString::fromUtf8(info->test_suite_name()) + QLatin1Char('.') + QString::fromUtf8(info->name());
+
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty()) {
+        ADD_FAILURE() << "setpriv (util-linux) is needed to run " << name.toStdString() << " without root's privileges";
+        return true;
+    }
+    const QString exe = QCoreApplication::applicationFilePath();
+    if (const QString why = WhyUnreachable(exe, S_IXUSR, S_IXGRP, S_IXOTH); !why.isEmpty()) {
+        ADD_FAILURE() << "the test binary cannot be started as uid " << kUnprivilegedId << ": " << why.toStdString();
+        return true;
+    }
+
+    // The child's home, temporary and runtime folders: its own, so everything it makes is its user's.
+    QTemporaryDir scratch;
+    const QString runtime = scratch.filePath(QStringLiteral("runtime"));
+    if (!scratch.isValid() || !QDir().mkpath(runtime) || !GiveToChild(scratch.path()) || !GiveToChild(runtime)) {
+        ADD_FAILURE() << "no folder for the unprivileged child under " << QDir::tempPath().toStdString();
+        return true;
+    }
+    if (const QString why = WhyUnreachable(runtime, S_IXUSR, S_IXGRP, S_IXOTH); !why.isEmpty()) {
+        ADD_FAILURE() << "the child's folder cannot be reached as uid " << kUnprivilegedId << ": " << why.toStdString();
+        return true;
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kChildMark), QStringLiteral("1"));
+    env.insert(QStringLiteral("HOME"), scratch.path());
+    env.insert(QStringLiteral("TMPDIR"), scratch.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    for (const char *rootsOwn : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XAUTHORITY"})
+        env.remove(QString::fromLatin1(rootsOwn));
+
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    const QString id = QString::number(kUnprivilegedId);
+    child.start(setpriv, {QStringLiteral("--reuid=") + id, QStringLiteral("--regid=") + id, QStringLiteral("--clear-groups"),
+                          exe, QStringLiteral("--gtest_filter=") + name, QStringLiteral("--gtest_color=no")});
+    if (!child.waitForStarted(10000)) {
+        ADD_FAILURE() << "the unprivileged child did not start: " << child.errorString().toStdString();
+        return true;
+    }
+    if (!child.waitForFinished(kChildTimeoutMs)) {
+        child.kill();
+        child.waitForFinished(5000);
+        ADD_FAILURE() << "the unprivileged child did not finish:\n" << child.readAll().toStdString();
+        return true;
+    }
+    const QString output = QString::fromUtf8(child.readAll());
+    // Only a run that names the test as passed counts: a child that could not start its binary, ran
+    // no test or skipped it exits without that line.
+    const bool passed = output.contains(QStringLiteral("[       OK ] ") + name + QLatin1Char(' '));
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !passed) {
+        ADD_FAILURE() << "as uid " << kUnprivilegedId << ", " << name.toStdString() << " did not pass (exit code "
+                      << child.exitCode() << "):\n" << output.toStdString();
+        return true;
+    }
+    std::printf("[ uid %d  ] %s passed without root's privileges\n", kUnprivilegedId, qPrintable(name));
+    return true;
+}
+
+}  // namespace folvane::test
