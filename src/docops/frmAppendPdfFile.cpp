@@ -213,9 +213,8 @@ frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
 
     for (QLineEdit *box : {txtRange, txtmanualfilename, txtseparator})
         box->installEventFilter(this);
-    // The dialog has no default button: Enter in a box must not press one the user did not choose.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        button->setAutoDefault(false);
+    // Enter in a box must not press a button the user did not choose.
+    modDocOps::UseNoDefaultButton(*this);
 
     connect(cmdbrowse, &QPushButton::clicked, this, &frmAppendPdfFile::cmdbrowse_Click);
     connect(cmdAddRange, &QPushButton::clicked, this, &frmAppendPdfFile::cmdAddRange_Click);

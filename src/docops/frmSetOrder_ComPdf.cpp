@@ -174,8 +174,7 @@ void frmSetOrder_ComPdf::buildControls()
     commands->addWidget(cmdCancel);
 
     // Enter in a box must not press a button the user did not choose.
-    for (QPushButton *button : {cmdUp, cmdDown, cmdAddRange, cmdbrowse, cmdOk, cmdCancel})
-        button->setAutoDefault(false);
+    modDocOps::UseNoDefaultButton(*this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(fraSetOrder, 1);

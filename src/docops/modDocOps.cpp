@@ -7,6 +7,8 @@
 #include "platform/DataGridModel.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QLayout>
 #include <QScreen>
@@ -126,6 +128,42 @@ void WidenToShowColumns(QWidget &dialog, const DataGrid &grid)
     const int room = screen ? screen->availableGeometry().width() - FrameWidthGuess(dialog) : wanted;
     const int width = std::max(dialog.width(), std::min(wanted, room));
     dialog.resize(width, dialog.height());
+}
+
+namespace {
+
+/// Enter on a focused button presses it: without the dialog's default-button handling Qt would let
+/// the key go by.
+class EnterPressesFocusedButton : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            auto *button = qobject_cast<QPushButton *>(watched);
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) && button && button->hasFocus() &&
+                button->isEnabled()) {
+                button->animateClick();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
+
+void UseNoDefaultButton(QWidget &dialog)
+{
+    auto *filter = new EnterPressesFocusedButton(&dialog);
+    for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        button->installEventFilter(filter);
+    }
 }
 
 }  // namespace folvane::modDocOps

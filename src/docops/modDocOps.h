@@ -30,4 +30,8 @@ void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth)
 /// last column counts with the width its caption needs.
 void WidenToShowColumns(QWidget &dialog, const DataGrid &grid);
 
+/// Gives a document dialog no default button, so Enter in a text box presses nothing, while Enter
+/// on a focused button still presses that button, as the user chose it.
+void UseNoDefaultButton(QWidget &dialog);
+
 }  // namespace folvane::modDocOps

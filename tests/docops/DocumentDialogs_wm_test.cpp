@@ -150,6 +150,28 @@ TEST_F(DocumentDialogsTest, EnterInATextBoxPressesNoButton)
     }
 }
 
+TEST_F(DocumentDialogsTest, EnterOnAFocusedButtonPressesThatButton)
+{
+    for (Kind kind : {Kind::Combine, Kind::Append}) {
+        SCOPED_TRACE(NameOf(kind));
+        OpenDialog o = Open(kind);
+        ASSERT_TRUE(ShowAndWaitForFrame(*o.dialog));
+        QPushButton *cancel = nullptr;
+        for (QPushButton *button : o.dialog->findChildren<QPushButton *>())
+            if (button->text() == QLatin1String("&Cancel"))
+                cancel = button;
+        ASSERT_NE(cancel, nullptr);
+        // Reached from a text box by the keyboard, as a user would: Tab until the button has the focus.
+        ASSERT_TRUE(FocusByClick(*o.range));
+        for (int i = 0; i < 30 && !cancel->hasFocus(); ++i)
+            ASSERT_TRUE(PressKeys({"Tab"}));
+        ASSERT_TRUE(cancel->hasFocus());
+        ASSERT_TRUE(PressKeys({"Return"}));
+        EXPECT_TRUE(WaitUntil([&] { return !o.dialog->isVisible(); })) << "Enter pressed the focused Cancel";
+        EXPECT_EQ(o.dialog->result(), QDialog::Rejected);
+    }
+}
+
 TEST_F(DocumentDialogsTest, EditingKeysWorkInTheRangeBoxAndTheFilterStillDropsWhatItMust)
 {
     struct Case {
