@@ -21,6 +21,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <limits>
 #include <list>
@@ -32,6 +33,7 @@
 #include <utility>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -119,20 +121,47 @@ std::optional<std::string> QpdfRange(const PageRange &range, std::int64_t pageCo
     return out;
 }
 
-/// One document a merge takes pages from, opened once however often it is added, as qpdf's own
-/// page selection does (a path given twice is one document, so a repeated page is a repeat).
+/// One document a merge takes pages from, opened once for as long as it is kept (see Release).
 struct Source {
-    std::size_t index = 0;
+    std::size_t id = 0;  ///< the same for every add of one path, also after a reopen
     std::unique_ptr<QPDF> pdf;
-    qpdfopen::SourceKind kind = qpdfopen::SourceKind::Memory;
     ClosedFileInputSource *closed = nullptr;
-    std::int64_t fileSize = 0;
     std::vector<QPDFPageObjectHelper> pages;
     std::set<QPDFObjGen> pageSet;     ///< every page, for the targets of links
     std::set<QPDFObjGen> copiedPages; ///< pages already in the output: a repeat is a shallow copy
     bool removeUnreferenced = false;
     std::unique_ptr<QPDFAcroFormDocumentHelper> form;
     std::unique_ptr<QPDFPageLabelDocumentHelper> labels;
+};
+
+/// While a merge is open, freed memory stays with the process. The writer buffers every stream it
+/// copies; with glibc's default thresholds each such buffer is mapped and unmapped, or the heap
+/// grows and shrinks around it, and every shrink makes the kernel flush the page tables of every
+/// core: that alone took three quarters of the time of a merge of image-heavy documents. The peak
+/// stays what the merge needs at once; the memory is handed back when the last merge ends, and
+/// glibc's default thresholds return (without their growth with the largest block freed).
+class MallocTuning {
+public:
+    MallocTuning()
+    {
+        if (active_++ == 0) {
+            ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+            ::mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+        }
+    }
+    ~MallocTuning()
+    {
+        if (--active_ == 0) {
+            ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+            ::mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+            ::malloc_trim(0);
+        }
+    }
+    MallocTuning(const MallocTuning &) = delete;
+    MallocTuning &operator=(const MallocTuning &) = delete;
+
+private:
+    static inline int active_ = 0;
 };
 
 /// Holds a closed-file source open while a document is worked on.
@@ -159,6 +188,7 @@ struct Session {
     bool isSplit = false;
     Passwords passwords;
     // merge: the output is built as documents are added and written when the merge closes
+    std::unique_ptr<MallocTuning> tuning;  // first in, last out: the documents are freed under it
     QString outputPath;
     std::unique_ptr<QTemporaryFile> temp;
     QString failure;
@@ -170,8 +200,8 @@ struct Session {
     bool anyLabels = false;
     long long outPageCount = 0;
     PDFVersion maxVersion{1, 3};
-    std::vector<std::unique_ptr<Source>> sources;
-    std::map<QString, Source *> sourceByPath;
+    std::map<QString, std::unique_ptr<Source>> sources;  ///< the documents still open, by path
+    std::map<QString, std::size_t> documentIds;
     std::size_t openFiles = 0;
     std::int64_t bytesInMemory = 0;
     /// The first copy in the output of each (source, page): where links to that page lead.
@@ -257,30 +287,51 @@ bool SharesResources(QPDF &pdf)
     return false;
 }
 
-/// Opens a document the merge has not seen yet (by its path).
+/// The document's version as its header (or catalog) gives it, with its extension level. qpdf's own
+/// getVersionAsPDFVersion compiles a regular expression on every call, a tenth of a millisecond.
+PDFVersion HeaderVersion(QPDF &pdf)
+{
+    const std::string text = pdf.getPDFVersion();
+    int major = 1, minor = 3;
+    std::size_t i = text.find_first_not_of(" \t\r\n\f");
+    auto number = [&](int &into) {
+        if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+        into = 0;
+        for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+            into = std::min(into * 10 + (text[i] - '0'), 1000);
+        return true;
+    };
+    int a = 0, b = 0;
+    if (i != std::string::npos && number(a) && i < text.size() && text[i] == '.' && (++i, number(b))) {
+        major = a;
+        minor = b;
+    }
+    return PDFVersion(major, minor, pdf.getExtensionLevel());
+}
+
+/// The document at path, opened unless it still is.
 Source *LoadSource(Session &s, const QString &path, QString &reason)
 {
-    if (const auto it = s.sourceByPath.find(path); it != s.sourceByPath.end())
-        return it->second;
+    if (const auto it = s.sources.find(path); it != s.sources.end())
+        return it->second.get();
     qpdfopen::Opened opened = qpdfopen::OpenPdf(path, s.passwords.owner, s.passwords.user,
                                                 [&](std::int64_t size) { return ChooseSource(s, size); });
     if (!opened) {
         reason = opened.reason;
         return nullptr;
     }
-    auto src = std::make_unique<Source>();
-    src->index = s.sources.size();
-    src->kind = opened.kind;
-    src->closed = opened.closedSource;
-    src->fileSize = opened.fileSize;
-    src->pdf = std::move(opened.pdf);
-    // Counted before anything below may throw: the source lives on in the session either way.
-    if (src->kind == qpdfopen::SourceKind::Memory)
-        s.bytesInMemory += src->fileSize;
-    else if (src->kind == qpdfopen::SourceKind::OpenFile)
+    // Counted for the whole merge: the output holds on to the source for the stream data it copies.
+    if (opened.kind == qpdfopen::SourceKind::Memory)
+        s.bytesInMemory += opened.fileSize;
+    else if (opened.kind == qpdfopen::SourceKind::OpenFile)
         ++s.openFiles;
+    auto src = std::make_unique<Source>();
+    src->id = s.documentIds.emplace(path, s.documentIds.size()).first->second;
+    src->closed = opened.closedSource;
+    src->pdf = std::move(opened.pdf);
     Source *raw = src.get();
-    s.sources.push_back(std::move(src));
+    s.sources.emplace(path, std::move(src));
     const KeepOpen keep(raw->closed);
     raw->pages = QPDFPageDocumentHelper(*raw->pdf).getAllPages();
     for (QPDFPageObjectHelper &page : raw->pages)
@@ -288,9 +339,20 @@ Source *LoadSource(Session &s, const QString &path, QString &reason)
     raw->removeUnreferenced = SharesResources(*raw->pdf);
     raw->form = std::make_unique<QPDFAcroFormDocumentHelper>(*raw->pdf);
     raw->labels = std::make_unique<QPDFPageLabelDocumentHelper>(*raw->pdf);
-    s.maxVersion.updateIfGreater(raw->pdf->getVersionAsPDFVersion());
-    s.sourceByPath.emplace(path, raw);
+    s.maxVersion.updateIfGreater(HeaderVersion(*raw->pdf));
     return raw;
+}
+
+/// Closes a document whose pages are in: the copies need only its bytes (or open file), which the
+/// output keeps. Parsed documents cost many times their size in memory, and a merge of thousands
+/// slows down with them. A document with form fields stays open so that adding it again renames
+/// its fields as qpdf's own page selection does; any other one added again is opened again (its
+/// pages then come in as full copies rather than sharing their resources with the earlier ones).
+void Release(Session &s, const QString &path)
+{
+    const auto it = s.sources.find(path);
+    if (it != s.sources.end() && !it->second->form->hasAcroForm())
+        s.sources.erase(it);
 }
 
 // Links. Copying a page into another document cuts its references to other pages (a link to a page
@@ -333,7 +395,7 @@ QPDFObjectHandle MarkDestination(Source &src, QPDFObjectHandle dest)
         return QPDFObjectHandle::newNull();
     const QPDFObjGen og = page.getObjGen();
     QPDFObjectHandle mark = QPDFObjectHandle::newDictionary();
-    mark.replaceKey(LinkTargetKey, QPDFObjectHandle::newArray({QPDFObjectHandle::newInteger(static_cast<long long>(src.index)),
+    mark.replaceKey(LinkTargetKey, QPDFObjectHandle::newArray({QPDFObjectHandle::newInteger(static_cast<long long>(src.id)),
                                                                QPDFObjectHandle::newInteger(og.getObj()),
                                                                QPDFObjectHandle::newInteger(og.getGen())}));
     std::vector<QPDFObjectHandle> items = dest.getArrayAsVector();
@@ -422,7 +484,7 @@ void CopyPages(Session &s, Source &src, const std::vector<std::size_t> &pageInde
         s.outPages->addPage(toCopy, false);
         QPDFObjectHandle copied = s.out->copyForeignObject(toCopy.getObjectHandle());
         if (first)
-            s.firstCopy.emplace(std::make_pair(src.index, og), copied);
+            s.firstCopy.emplace(std::make_pair(src.id, og), copied);
         if (hasForm) {
             // qpdf's page selection goes on without the fields of a page it cannot fix up.
             try {
@@ -448,6 +510,7 @@ std::int32_t CreateMerge(const QString &outputPath, const Passwords &passwords)
     if (!session->temp->open())
         return Fail(QStringLiteral("%1: cannot write in the output folder: %2")
                         .arg(outputPath, session->temp->errorString()));
+    session->tuning = std::make_unique<MallocTuning>();
     session->out = std::make_unique<QPDF>();
     session->out->setLogger(qpdfopen::QuietLogger());
     session->out->setSuppressWarnings(true);
@@ -479,6 +542,7 @@ std::int32_t AddDocument(Session &s, const QString &path, const QString &rangeTe
                     for (std::int64_t p = item.first; p <= item.last; ++p)
                         indexes.push_back(static_cast<std::size_t>(p - 1));
                 CopyPages(s, *src, indexes);
+                Release(s, path);
                 return 0;
             }
         }
