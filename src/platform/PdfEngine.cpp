@@ -132,6 +132,7 @@ struct Source {
     bool removeUnreferenced = false;
     std::unique_ptr<QPDFAcroFormDocumentHelper> form;
     std::unique_ptr<QPDFPageLabelDocumentHelper> labels;
+    bool hasLabels = false;
 };
 
 /// While a merge is open, freed memory stays with the process. The writer buffers every stream it
@@ -198,6 +199,7 @@ struct Session {
     std::set<QPDFObjGen> referencedFields;
     std::vector<QPDFObjectHandle> newLabels;
     bool anyLabels = false;
+    bool lastPageUnlabeled = false;
     long long outPageCount = 0;
     PDFVersion maxVersion{1, 3};
     std::map<QString, std::unique_ptr<Source>> sources;  ///< the documents still open, by path
@@ -339,6 +341,7 @@ Source *LoadSource(Session &s, const QString &path, QString &reason)
     raw->removeUnreferenced = SharesResources(*raw->pdf);
     raw->form = std::make_unique<QPDFAcroFormDocumentHelper>(*raw->pdf);
     raw->labels = std::make_unique<QPDFPageLabelDocumentHelper>(*raw->pdf);
+    raw->hasLabels = raw->labels->hasPageLabels();
     s.maxVersion.updateIfGreater(HeaderVersion(*raw->pdf));
     return raw;
 }
@@ -465,11 +468,16 @@ void CopyPages(Session &s, Source &src, const std::vector<std::size_t> &pageInde
 {
     const KeepOpen keep(src.closed);
     const bool hasForm = src.form->hasAcroForm();
-    if (src.labels->hasPageLabels())
+    if (src.hasLabels)
         s.anyLabels = true;
     for (const std::size_t index : pageIndexes) {
-        src.labels->getLabelsForPageRange(static_cast<long long>(index), static_cast<long long>(index), s.outPageCount++,
-                                          s.newLabels);
+        // A page without a label continues the numbering of an unlabelled page before it, and qpdf
+        // adds no entry for it; asking for one would build and drop a label for every page.
+        if (src.hasLabels || !s.lastPageUnlabeled)
+            src.labels->getLabelsForPageRange(static_cast<long long>(index), static_cast<long long>(index), s.outPageCount,
+                                              s.newLabels);
+        s.lastPageUnlabeled = !src.hasLabels;
+        ++s.outPageCount;
         QPDFPageObjectHelper toCopy = src.pages.at(index);
         const QPDFObjGen og = toCopy.getObjectHandle().getObjGen();
         const bool first = src.copiedPages.insert(og).second;

@@ -177,6 +177,27 @@ std::vector<int> LinkTargets(const QString &path)
     return targets;
 }
 
+/// Three pages labelled "i", "ii", then "A-1".
+QString MakeLabelledPdf(const test::TempDir &dir)
+{
+    const QString plain = MakeTaggedPdf(dir.path(), "labelled-plain", 3);
+    QPDF pdf;
+    pdf.processFile(plain.toLocal8Bit().constData());
+    pdf.getRoot().replaceKey("/PageLabels", QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 2 << /S /D /P (A-) >>] >>"));
+    const QString out = dir.filePath("labelled.pdf");
+    const QByteArray file = out.toLocal8Bit();
+    QPDFWriter w(pdf, file.constData());
+    w.write();
+    return out;
+}
+
+std::string PageLabels(const QString &path)
+{
+    QPDF pdf;
+    pdf.processFile(path.toLocal8Bit().constData());
+    return pdf.getRoot().getKey("/PageLabels").unparseResolved();
+}
+
 /// A one-page PDF of about the given size (an incompressible stream hangs off its page).
 QString MakeBulkyPdf(const test::TempDir &dir, const QString &tag, int bytes)
 {
@@ -336,6 +357,14 @@ TEST(PdfEngine, AnnotationsLinksAndFieldsAreKeptAsQpdfKeepsThem)
         EXPECT_EQ(ReadForm(out), ReadForm(ref)) << c.name;
         EXPECT_EQ(QpdfCheck(out), 0) << c.name;
     }
+    // Page labels are renumbered as qpdf renumbers them.
+    const QString labelled = MakeLabelledPdf(dir);
+    ASSERT_TRUE(MergeAll(out, {{plain, "0"}, {labelled, "0"}, {form, "0"}, {plain, "0"}, {labelled, "3;1"}}));
+    QProcess qpdf;
+    qpdf.start("qpdf", {"--empty", "--pages", plain, labelled, form, plain, labelled, "3,1", "--", ref});
+    ASSERT_TRUE(qpdf.waitForFinished(60000));
+    EXPECT_EQ(PageLabels(out), PageLabels(ref));
+    EXPECT_NE(PageLabels(out), "null");
     // Two working fields (the second copy renamed), both links, nothing on the plain page.
     ASSERT_TRUE(MergeAll(out, cases[0].docs));
     const FormInfo got = ReadForm(out);
