@@ -139,8 +139,10 @@ struct Source {
 /// copies; with glibc's default thresholds each such buffer is mapped and unmapped, or the heap
 /// grows and shrinks around it, and every shrink makes the kernel flush the page tables of every
 /// core: that alone took three quarters of the time of a merge of image-heavy documents. The peak
-/// stays what the merge needs at once; the memory is handed back when the last merge ends, and
-/// glibc's default thresholds return (without their growth with the largest block freed).
+/// stays what the merge needs at once. When the last merge ends, glibc's default thresholds return
+/// (without their growth with the largest block freed) and the heap shrinks as usual on the next
+/// free; trimming it at once made the next merge fault every page in again, which tripled the time
+/// of a run of small appends.
 class MallocTuning {
 public:
     MallocTuning()
@@ -155,7 +157,6 @@ public:
         if (--active_ == 0) {
             ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
             ::mallopt(M_TRIM_THRESHOLD, 128 * 1024);
-            ::malloc_trim(0);
         }
     }
     MallocTuning(const MallocTuning &) = delete;
@@ -289,8 +290,8 @@ bool SharesResources(QPDF &pdf)
     return false;
 }
 
-/// The document's version as its header (or catalog) gives it, with its extension level. qpdf's own
-/// getVersionAsPDFVersion compiles a regular expression on every call, a tenth of a millisecond.
+/// The document's header version with its extension level, as qpdf's getVersionAsPDFVersion reads
+/// them; that one compiles a regular expression on every call, a tenth of a millisecond.
 PDFVersion HeaderVersion(QPDF &pdf)
 {
     const std::string text = pdf.getPDFVersion();
