@@ -415,20 +415,25 @@ bool MarkLinks(Source &src, QPDFObjectHandle page)
     if (!annots.isArray())
         return false;
     for (QPDFObjectHandle annot : annots.aitems()) {
-        if (!annot.isDictionary() || !annot.getKey("/Subtype").isNameAndEquals("/Link"))
-            continue;
-        QPDFObjectHandle holder = annot, key = QPDFObjectHandle::newName("/Dest");
-        if (!annot.hasKey("/Dest")) {
-            QPDFObjectHandle action = annot.getKey("/A");
-            if (!action.isDictionary() || !action.getKey("/S").isNameAndEquals("/GoTo"))
+        // A link that cannot be read is copied as it is, as qpdf copies it: it never fails a merge.
+        try {
+            if (!annot.isDictionary() || !annot.getKey("/Subtype").isNameAndEquals("/Link"))
                 continue;
-            holder = action;
-            key = QPDFObjectHandle::newName("/D");
-        }
-        QPDFObjectHandle marked = MarkDestination(src, holder.getKey(key.getName()));
-        if (!marked.isNull()) {
-            holder.replaceKey(key.getName(), marked);
-            any = true;
+            QPDFObjectHandle holder = annot;
+            std::string key = "/Dest";
+            if (!annot.hasKey(key)) {
+                QPDFObjectHandle action = annot.getKey("/A");
+                if (!action.isDictionary() || !action.getKey("/S").isNameAndEquals("/GoTo"))
+                    continue;
+                holder = action;
+                key = "/D";
+            }
+            QPDFObjectHandle marked = MarkDestination(src, holder.getKey(key));
+            if (!marked.isNull()) {
+                holder.replaceKey(key, marked);
+                any = true;
+            }
+        } catch (const std::exception &) {
         }
     }
     return any;

@@ -113,11 +113,11 @@ FormInfo ReadForm(const QString &path)
     return info;
 }
 
-/// Four pages "l p1".."l p4" with links: p1 to p3 by a destination, p2 to p4 by a named destination,
-/// p3 back to p1 by a GoTo action, p4 to p2.
+/// Five pages "l p1".."l p5" with links: p1 to p3 by a destination, p2 to p4 by a named destination,
+/// p3 back to p1 by a GoTo action, p4 to p2; p5 has a link to a name that is not there.
 QString MakeLinkedPdf(const test::TempDir &dir)
 {
-    const QString plain = MakeTaggedPdf(dir.path(), "l-plain", 4);
+    const QString plain = MakeTaggedPdf(dir.path(), "l-plain", 5);
     QPDF pdf;
     pdf.processFile(plain.toLocal8Bit().constData());
     std::vector<QPDFObjectHandle> pages;
@@ -138,6 +138,7 @@ QString MakeLinkedPdf(const test::TempDir &dir)
     action.replaceKey("/D", dest(1));
     link(3, QPDFObjectHandle::newName("/A"), action);
     link(4, QPDFObjectHandle::newName("/Dest"), dest(2));
+    link(5, QPDFObjectHandle::newName("/Dest"), QPDFObjectHandle::newString("nowhere"));
     QPDFObjectHandle names = QPDFObjectHandle::newDictionary();
     names.replaceKey("/Dests", pdf.makeIndirectObject(QPDFObjectHandle::newDictionary()));
     names.getKey("/Dests").replaceKey("/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("chapter"), dest(4)}));
@@ -380,13 +381,13 @@ TEST(PdfEngine, LinksKeepLeadingToTheirPagesInTheOutput)
     const QString linked = MakeLinkedPdf(dir);
     const QString plain = MakeTaggedPdf(dir.path(), "plain", 1);
     const QString out = dir.filePath("out.pdf");
-    // Source links: p1 -> p3, p2 -> p4 (named), p3 -> p1 (GoTo action), p4 -> p2.
+    // Source links: p1 -> p3, p2 -> p4 (named), p3 -> p1 (GoTo action), p4 -> p2, p5 -> unknown name.
     struct Case {
         const char *name;
         std::vector<Doc> docs;
         std::vector<int> targets;  // per output page: the page its link leads to, 0 for none
     } cases[] = {
-        {"whole document", {{linked, "0"}}, {3, 4, 1, 2}},
+        {"whole document", {{linked, "0"}}, {3, 4, 1, 2, -1}},
         {"reordered: a backward link becomes forward", {{linked, "3-4;1"}}, {3, 0, 1}},
         {"target left out", {{linked, "1-2"}}, {0, 0}},
         {"repeated page: its first copy", {{linked, "1;3;1;3"}}, {2, 1, 2, 1}},
