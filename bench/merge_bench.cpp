@@ -278,7 +278,7 @@ int main(int argc, char **argv)
 
     const Comparison light200 = CompareOnSet("200 light PDFs of 10 pages", light, tmp.path(), Pdfunite, Runs);
     const Comparison light2000 = CompareOnSet("2,000 light PDFs of 10 pages, ulimit -n 1024 (pdfunite's raised)", many,
-                                              tmp.path(), Pdfunite, 3);
+                                              tmp.path(), Pdfunite, Runs);
     const Comparison heavy200 = CompareOnSet("200 image-heavy PDFs of 10 pages", heavy, tmp.path(), Qpdf, Runs);
     const auto [oursOneMb, qpdfOneMb] = OneFilePeaks(heavyFirst, tmp.path());
     std::printf("  one-file run: engine combine peak %.1f MB, qpdf %.1f MB\n\n", oursOneMb, qpdfOneMb);
