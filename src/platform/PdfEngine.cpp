@@ -4,23 +4,36 @@
 #include "platform/QpdfOpen.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryFile>
 
-#include <qpdf/QPDFJob.hh>
+#include <qpdf/ClosedFileInputSource.hh>
+#include <qpdf/PDFVersion.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFNameTreeObjectHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageLabelDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <limits>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,20 +121,95 @@ std::optional<std::string> QpdfRange(const PageRange &range, std::int64_t pageCo
     return out;
 }
 
-struct Input {
-    std::string path;
-    std::string password;
-    std::string pages;
+/// One document a merge takes pages from, opened once for as long as it is kept (see Release).
+struct Source {
+    std::size_t id = 0;  ///< the same for every add of one path, also after a reopen
+    std::unique_ptr<QPDF> pdf;
+    ClosedFileInputSource *closed = nullptr;
+    std::vector<QPDFPageObjectHelper> pages;
+    std::set<QPDFObjGen> pageSet;     ///< every page, for the targets of links
+    std::set<QPDFObjGen> copiedPages; ///< pages already in the output: a repeat is a shallow copy
+    bool removeUnreferenced = false;
+    std::unique_ptr<QPDFAcroFormDocumentHelper> form;
+    std::unique_ptr<QPDFPageLabelDocumentHelper> labels;
+    bool hasLabels = false;
+};
+
+/// While a merge is open, freed memory stays with the process. The writer buffers every stream it
+/// copies; with glibc's default thresholds each such buffer is mapped and unmapped, or the heap
+/// grows and shrinks around it, and every shrink makes the kernel flush the page tables of every
+/// core: that alone took three quarters of the time of a merge of image-heavy documents. The peak
+/// stays what the merge needs at once. When the last merge ends, glibc's default thresholds return
+/// (without their growth with the largest block freed) and the heap shrinks as usual on the next
+/// free; trimming it at once made the next merge fault every page in again, which tripled the time
+/// of a run of small appends.
+class MallocTuning {
+public:
+    MallocTuning()
+    {
+        if (active_++ == 0) {
+            ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+            ::mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+        }
+    }
+    ~MallocTuning()
+    {
+        if (--active_ == 0) {
+            ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+            ::mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+        }
+    }
+    MallocTuning(const MallocTuning &) = delete;
+    MallocTuning &operator=(const MallocTuning &) = delete;
+
+private:
+    static inline int active_ = 0;
+};
+
+/// Holds a closed-file source open while a document is worked on.
+class KeepOpen {
+public:
+    explicit KeepOpen(ClosedFileInputSource *source) : source_(source)
+    {
+        if (source_)
+            source_->stayOpen(true);
+    }
+    ~KeepOpen()
+    {
+        if (source_)
+            source_->stayOpen(false);
+    }
+    KeepOpen(const KeepOpen &) = delete;
+    KeepOpen &operator=(const KeepOpen &) = delete;
+
+private:
+    ClosedFileInputSource *source_;
 };
 
 struct Session {
     bool isSplit = false;
     Passwords passwords;
-    // merge
+    // merge: the output is built as documents are added and written when the merge closes
+    std::unique_ptr<MallocTuning> tuning;  // first in, last out: the documents are freed under it
     QString outputPath;
     std::unique_ptr<QTemporaryFile> temp;
-    std::vector<Input> inputs;
     QString failure;
+    std::unique_ptr<QPDF> out;
+    std::unique_ptr<QPDFPageDocumentHelper> outPages;
+    std::unique_ptr<QPDFAcroFormDocumentHelper> outForm;
+    std::set<QPDFObjGen> referencedFields;
+    std::vector<QPDFObjectHandle> newLabels;
+    bool anyLabels = false;
+    bool lastPageUnlabeled = false;
+    long long outPageCount = 0;
+    PDFVersion maxVersion{1, 3};
+    std::map<QString, std::unique_ptr<Source>> sources;  ///< the documents still open, by path
+    std::map<QString, std::size_t> documentIds;
+    std::size_t openFiles = 0;
+    std::int64_t bytesInMemory = 0;
+    /// The first copy in the output of each (source, page): where links to that page lead.
+    std::map<std::pair<std::size_t, QPDFObjGen>, QPDFObjectHandle> firstCopy;
+    bool anyLinkTargets = false;
     // split
     QString sourcePath;
     std::int64_t sourcePages = 0;
@@ -139,48 +227,286 @@ std::int32_t Register(std::unique_ptr<Session> session) { return Sessions().Add(
 
 Session *Find(std::int32_t handle) { return Sessions().Find(handle); }
 
-/// Inputs qpdf may keep open at once: its own threshold of 200, lowered when the open-file limit
-/// is small, so thousands of inputs work under any limit (past it qpdf reopens files as needed).
-std::size_t KeepOpenThreshold()
+// Where a merge reads its documents from. qpdf parses a file through many small seeks and reads,
+// three times faster from memory; light documents, the many-file case, are read at once. Larger
+// ones would cost their size in memory for the whole merge, so they are kept open instead, as
+// long as the open-file limit leaves room; past that they are reopened for every read, the slow
+// way that works under any limit.
+constexpr std::int64_t SmallFileBytes = 256 * 1024;
+constexpr std::int64_t MemoryBudgetBytes = 64 * 1024 * 1024;
+
+/// Documents a merge may keep open at once: a quarter of the open-file limit, the rest being left
+/// to the program and to the writer.
+std::size_t OpenFileBudget()
 {
     rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return 200;
-    return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1, 200);
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 64;
+    if (limit.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return std::min<std::size_t>(static_cast<std::size_t>(limit.rlim_cur / 4), 1024);
 }
 
-/// Opens the document and works out which password opens it and which pages the range takes.
-std::optional<Input> PrepareInput(const QString &path, const QString &rangeText, const Passwords &passwords,
-                                  QString &reason)
+qpdfopen::SourceKind ChooseSource(const Session &s, std::int64_t size)
 {
-    const std::optional<PageRange> range = ParseRange(rangeText, reason);
-    if (!range)
-        return std::nullopt;
-    Input input;
-    std::int64_t pageCount = 0;
-    try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(path, passwords.owner, passwords.user);
-        if (!opened) {
-            reason = opened.reason;
-            return std::nullopt;
+    if (size <= SmallFileBytes && s.bytesInMemory + size <= MemoryBudgetBytes)
+        return qpdfopen::SourceKind::Memory;
+    if (s.openFiles < OpenFileBudget())
+        return qpdfopen::SourceKind::OpenFile;
+    return qpdfopen::SourceKind::ClosedFile;
+}
+
+/// Whether dropping unused resources from copied pages is worth it: when pages or their form
+/// XObjects share resource dictionaries, as qpdf decides it for its own page selection.
+bool SharesResources(QPDF &pdf)
+{
+    std::set<QPDFObjGen> resourcesSeen, nodesSeen;
+    std::list<QPDFObjectHandle> queue{pdf.getRoot().getKey("/Pages")};
+    while (!queue.empty()) {
+        QPDFObjectHandle node = queue.front();
+        queue.pop_front();
+        if (!nodesSeen.insert(node.getObjGen()).second)
+            continue;
+        QPDFObjectHandle dict = node.isStream() ? node.getDict() : node;
+        QPDFObjectHandle kids = dict.getKey("/Kids");
+        if (kids.isArray()) {
+            if (dict.hasKey("/Resources"))
+                return true;
+            for (const QPDFObjectHandle &kid : kids.aitems())
+                queue.push_back(kid);
+            continue;
         }
-        // qpdf checks the range against the full page walk again when it writes the merge.
-        pageCount = qpdfopen::PageCount(opened);
-        input.password = opened.password;
-    } catch (const std::exception &e) {
-        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
-        return std::nullopt;
+        QPDFObjectHandle resources = dict.getKey("/Resources");
+        if (resources.isIndirect() && !resourcesSeen.insert(resources.getObjGen()).second)
+            return true;
+        QPDFObjectHandle xobject = resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull();
+        if (xobject.isIndirect() && !resourcesSeen.insert(xobject.getObjGen()).second)
+            return true;
+        if (xobject.isDictionary())
+            for (const std::string &key : xobject.getKeys())
+                if (QPDFObjectHandle x = xobject.getKey(key); x.isFormXObject())
+                    queue.push_back(x);
     }
-    if (pageCount < 1) {
-        reason = QStringLiteral("the document has no pages");
-        return std::nullopt;
+    return false;
+}
+
+/// The document's header version with its extension level, as qpdf's getVersionAsPDFVersion reads
+/// them; that one compiles a regular expression on every call, a tenth of a millisecond.
+PDFVersion HeaderVersion(QPDF &pdf)
+{
+    const std::string text = pdf.getPDFVersion();
+    int major = 1, minor = 3;
+    std::size_t i = text.find_first_not_of(" \t\r\n\f");
+    auto number = [&](int &into) {
+        if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+        into = 0;
+        for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+            into = std::min(into * 10 + (text[i] - '0'), 1000);
+        return true;
+    };
+    int a = 0, b = 0;
+    if (i != std::string::npos && number(a) && i < text.size() && text[i] == '.' && (++i, number(b))) {
+        major = a;
+        minor = b;
     }
-    const std::optional<std::string> pages = QpdfRange(*range, pageCount, rangeText, reason);
-    if (!pages)
-        return std::nullopt;
-    input.path = qpdfopen::EncodePath(path);
-    input.pages = *pages;
-    return input;
+    return PDFVersion(major, minor, pdf.getExtensionLevel());
+}
+
+/// The document at path, opened unless it still is.
+Source *LoadSource(Session &s, const QString &path, QString &reason)
+{
+    if (const auto it = s.sources.find(path); it != s.sources.end())
+        return it->second.get();
+    qpdfopen::Opened opened = qpdfopen::OpenPdf(path, s.passwords.owner, s.passwords.user,
+                                                [&](std::int64_t size) { return ChooseSource(s, size); });
+    if (!opened) {
+        reason = opened.reason;
+        return nullptr;
+    }
+    // Counted for the whole merge: the output holds on to the source for the stream data it copies.
+    if (opened.kind == qpdfopen::SourceKind::Memory)
+        s.bytesInMemory += opened.fileSize;
+    else if (opened.kind == qpdfopen::SourceKind::OpenFile)
+        ++s.openFiles;
+    auto src = std::make_unique<Source>();
+    src->id = s.documentIds.emplace(path, s.documentIds.size()).first->second;
+    src->closed = opened.closedSource;
+    src->pdf = std::move(opened.pdf);
+    Source *raw = src.get();
+    s.sources.emplace(path, std::move(src));
+    const KeepOpen keep(raw->closed);
+    raw->pages = QPDFPageDocumentHelper(*raw->pdf).getAllPages();
+    for (QPDFPageObjectHelper &page : raw->pages)
+        raw->pageSet.insert(page.getObjectHandle().getObjGen());
+    raw->removeUnreferenced = SharesResources(*raw->pdf);
+    raw->form = std::make_unique<QPDFAcroFormDocumentHelper>(*raw->pdf);
+    raw->labels = std::make_unique<QPDFPageLabelDocumentHelper>(*raw->pdf);
+    raw->hasLabels = raw->labels->hasPageLabels();
+    s.maxVersion.updateIfGreater(HeaderVersion(*raw->pdf));
+    return raw;
+}
+
+/// Closes a document whose pages are in: the copies need only its bytes (or open file), which the
+/// output keeps. Parsed documents cost many times their size in memory, and a merge of thousands
+/// slows down with them. A document with form fields stays open so that adding it again renames
+/// its fields as qpdf's own page selection does; any other one added again is opened again (its
+/// pages then come in as full copies rather than sharing their resources with the earlier ones).
+void Release(Session &s, const QString &path)
+{
+    const auto it = s.sources.find(path);
+    if (it != s.sources.end() && !it->second->form->hasAcroForm())
+        s.sources.erase(it);
+}
+
+// Links. Copying a page into another document cuts its references to other pages (a link to a page
+// not copied yet would otherwise drag that page in); qpdf turns them into null. Before a page is
+// copied, the destination of each of its links is rewritten in the source to name its target page
+// by a mark; once every page is in, each mark is replaced by the target's first copy in the output,
+// or by null when the target was left out.
+const char *const LinkTargetKey = "/FolvaneLinkTarget";
+
+/// A named destination of the source resolved to its array, or null.
+QPDFObjectHandle NamedDestination(QPDF &pdf, QPDFObjectHandle name)
+{
+    QPDFObjectHandle found = QPDFObjectHandle::newNull();
+    QPDFObjectHandle root = pdf.getRoot();
+    if (name.isString()) {
+        QPDFObjectHandle tree = root.getKey("/Names").getKey("/Dests");
+        if (tree.isDictionary())
+            QPDFNameTreeObjectHelper(tree, pdf).findObject(name.getUTF8Value(), found);
+    }
+    if (found.isNull() && (name.isName() || name.isString())) {
+        QPDFObjectHandle dests = root.getKey("/Dests");
+        const std::string key = name.isName() ? name.getName() : "/" + name.getUTF8Value();
+        if (dests.isDictionary())
+            found = dests.getKey(key);
+    }
+    if (found.isDictionary())
+        found = found.getKey("/D");
+    return found.isArray() ? found : QPDFObjectHandle::newNull();
+}
+
+/// The destination with its page replaced by a mark, or null when it leads to no page of the source.
+QPDFObjectHandle MarkDestination(Source &src, QPDFObjectHandle dest)
+{
+    if (dest.isName() || dest.isString())
+        dest = NamedDestination(*src.pdf, dest);
+    if (!dest.isArray() || dest.getArrayNItems() < 1)
+        return QPDFObjectHandle::newNull();
+    QPDFObjectHandle page = dest.getArrayItem(0);
+    if (!page.isIndirect() || !src.pageSet.count(page.getObjGen()))
+        return QPDFObjectHandle::newNull();
+    const QPDFObjGen og = page.getObjGen();
+    QPDFObjectHandle mark = QPDFObjectHandle::newDictionary();
+    mark.replaceKey(LinkTargetKey, QPDFObjectHandle::newArray({QPDFObjectHandle::newInteger(static_cast<long long>(src.id)),
+                                                               QPDFObjectHandle::newInteger(og.getObj()),
+                                                               QPDFObjectHandle::newInteger(og.getGen())}));
+    std::vector<QPDFObjectHandle> items = dest.getArrayAsVector();
+    items[0] = mark;
+    return QPDFObjectHandle::newArray(items);
+}
+
+/// Marks the targets of the links on a page of the source that is about to be copied.
+bool MarkLinks(Source &src, QPDFObjectHandle page)
+{
+    bool any = false;
+    QPDFObjectHandle annots = page.getKey("/Annots");
+    if (!annots.isArray())
+        return false;
+    for (QPDFObjectHandle annot : annots.aitems()) {
+        // A link that cannot be read is copied as it is, as qpdf copies it: it never fails a merge.
+        try {
+            if (!annot.isDictionary() || !annot.getKey("/Subtype").isNameAndEquals("/Link"))
+                continue;
+            QPDFObjectHandle holder = annot;
+            std::string key = "/Dest";
+            if (!annot.hasKey(key)) {
+                QPDFObjectHandle action = annot.getKey("/A");
+                if (!action.isDictionary() || !action.getKey("/S").isNameAndEquals("/GoTo"))
+                    continue;
+                holder = action;
+                key = "/D";
+            }
+            QPDFObjectHandle marked = MarkDestination(src, holder.getKey(key));
+            if (!marked.isNull()) {
+                holder.replaceKey(key, marked);
+                any = true;
+            }
+        } catch (const std::exception &) {
+        }
+    }
+    return any;
+}
+
+/// Puts the first copy of each marked target page in place of its mark, or null.
+void ResolveLinks(Session &s)
+{
+    auto resolve = [&](QPDFObjectHandle dest) {
+        if (!dest.isArray() || dest.getArrayNItems() < 1)
+            return;
+        QPDFObjectHandle mark = dest.getArrayItem(0);
+        if (!mark.isDictionary() || !mark.hasKey(LinkTargetKey))
+            return;
+        QPDFObjectHandle t = mark.getKey(LinkTargetKey);
+        const auto it = s.firstCopy.find({static_cast<std::size_t>(t.getArrayItem(0).getIntValue()),
+                                          QPDFObjGen(t.getArrayItem(1).getIntValueAsInt(), t.getArrayItem(2).getIntValueAsInt())});
+        dest.setArrayItem(0, it == s.firstCopy.end() ? QPDFObjectHandle::newNull() : it->second);
+    };
+    for (QPDFPageObjectHelper &page : s.outPages->getAllPages()) {
+        QPDFObjectHandle annots = page.getObjectHandle().getKey("/Annots");
+        if (!annots.isArray())
+            continue;
+        for (QPDFObjectHandle annot : annots.aitems()) {
+            if (!annot.isDictionary() || !annot.getKey("/Subtype").isNameAndEquals("/Link"))
+                continue;
+            resolve(annot.getKey("/Dest"));
+            if (QPDFObjectHandle action = annot.getKey("/A"); action.isDictionary())
+                resolve(action.getKey("/D"));
+        }
+    }
+}
+
+/// Copies the pages into the output as qpdf's own page selection does: repeated pages as shallow
+/// copies, unused resources dropped where pages share them, form fields copied and renamed where
+/// they clash, page labels carried over.
+void CopyPages(Session &s, Source &src, const std::vector<std::size_t> &pageIndexes)
+{
+    const KeepOpen keep(src.closed);
+    const bool hasForm = src.form->hasAcroForm();
+    if (src.hasLabels)
+        s.anyLabels = true;
+    for (const std::size_t index : pageIndexes) {
+        // A page without a label continues the numbering of an unlabelled page before it, and qpdf
+        // adds no entry for it; asking for one would build and drop a label for every page.
+        if (src.hasLabels || !s.lastPageUnlabeled)
+            src.labels->getLabelsForPageRange(static_cast<long long>(index), static_cast<long long>(index), s.outPageCount,
+                                              s.newLabels);
+        s.lastPageUnlabeled = !src.hasLabels;
+        ++s.outPageCount;
+        QPDFPageObjectHelper toCopy = src.pages.at(index);
+        const QPDFObjGen og = toCopy.getObjectHandle().getObjGen();
+        const bool first = src.copiedPages.insert(og).second;
+        if (first) {
+            if (src.removeUnreferenced)
+                toCopy.removeUnreferencedResources();
+            if (MarkLinks(src, toCopy.getObjectHandle()))
+                s.anyLinkTargets = true;
+        } else {
+            toCopy = toCopy.shallowCopyPage();
+        }
+        s.outPages->addPage(toCopy, false);
+        QPDFObjectHandle copied = s.out->copyForeignObject(toCopy.getObjectHandle());
+        if (first)
+            s.firstCopy.emplace(std::make_pair(src.id, og), copied);
+        if (hasForm) {
+            // qpdf's page selection goes on without the fields of a page it cannot fix up.
+            try {
+                s.outForm->fixCopiedAnnotations(copied, toCopy.getObjectHandle(), *src.form, &s.referencedFields);
+            } catch (const std::exception &) {
+            }
+        }
+    }
 }
 
 std::int32_t CreateMerge(const QString &outputPath, const Passwords &passwords)
@@ -198,49 +524,88 @@ std::int32_t CreateMerge(const QString &outputPath, const Passwords &passwords)
     if (!session->temp->open())
         return Fail(QStringLiteral("%1: cannot write in the output folder: %2")
                         .arg(outputPath, session->temp->errorString()));
+    session->tuning = std::make_unique<MallocTuning>();
+    session->out = std::make_unique<QPDF>();
+    session->out->setLogger(qpdfopen::QuietLogger());
+    session->out->setSuppressWarnings(true);
+    session->out->emptyPDF();
+    session->outPages = std::make_unique<QPDFPageDocumentHelper>(*session->out);
+    session->outForm = std::make_unique<QPDFAcroFormDocumentHelper>(*session->out);
     return Register(std::move(session));
 }
 
-std::int32_t AddDocument(Session &s, const QString &path, const QString &range)
+/// Opens the document (once per merge), checks the range against it and copies its pages in.
+std::int32_t AddDocument(Session &s, const QString &path, const QString &rangeText)
 {
     if (!s.failure.isEmpty())
         return Fail(QStringLiteral("the merge has already failed: %1").arg(s.failure));
     QString reason;
-    std::optional<Input> input = PrepareInput(path, range, s.passwords, reason);
-    if (!input) {
-        s.failure = QStringLiteral("%1: %2").arg(path, reason);
-        return Fail(s.failure);
+    const std::optional<PageRange> range = ParseRange(rangeText, reason);
+    try {
+        Source *src = range ? LoadSource(s, path, reason) : nullptr;
+        if (src) {
+            const auto pageCount = static_cast<std::int64_t>(src->pages.size());
+            std::vector<std::size_t> indexes;
+            if (pageCount < 1)
+                reason = QStringLiteral("the document has no pages");
+            else if (QpdfRange(*range, pageCount, rangeText, reason)) {
+                if (range->all)
+                    for (std::int64_t p = 0; p < pageCount; ++p)
+                        indexes.push_back(static_cast<std::size_t>(p));
+                for (const PageItem &item : range->items)
+                    for (std::int64_t p = item.first; p <= item.last; ++p)
+                        indexes.push_back(static_cast<std::size_t>(p - 1));
+                CopyPages(s, *src, indexes);
+                Release(s, path);
+                return 0;
+            }
+        }
+    } catch (const std::exception &e) {
+        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
     }
-    s.inputs.push_back(std::move(*input));
-    return 0;
+    s.failure = QStringLiteral("%1: %2").arg(path, reason);
+    return Fail(s.failure);
 }
 
-/// Runs the merge as `qpdf --empty --pages ...` would, into the temporary file, then renames it into
-/// place. qpdf keeps annotations, links and form fields, and raises the header to the highest input
-/// version.
+/// Finishes the output as qpdf's page selection does (only the fields of copied pages, page labels
+/// renumbered, links mended), writes it to the temporary file and renames it into place.
 std::int32_t WriteMerge(Session &s)
 {
     if (!s.failure.isEmpty())
         return Fail(QStringLiteral("nothing written: %1").arg(s.failure));
-    if (s.inputs.empty())
+    if (s.outPageCount == 0)
         return Fail(QStringLiteral("%1: no documents were added, nothing written").arg(s.outputPath));
     const QString tempPath = s.temp->fileName();
     try {
-        QPDFJob job;
-        job.setLogger(qpdfopen::QuietLogger());
-        auto config = job.config();
-        config->emptyInput()
-            ->outputFile(qpdfopen::EncodePath(tempPath))
-            ->noWarn()
-            ->keepFilesOpenThreshold(std::to_string(KeepOpenThreshold()));
-        auto pages = config->pages();
-        for (const Input &in : s.inputs)
-            pages->pageSpec(in.path, in.pages, in.password.empty() ? nullptr : in.password.c_str());
-        pages->endPages();
-        config->checkConfiguration();
-        job.run();
-        if (job.getExitCode() == QPDFJob::EXIT_ERROR)
-            return Fail(QStringLiteral("%1: the merged file could not be written").arg(s.outputPath));
+        QPDF &out = *s.out;
+        if (s.anyLabels) {
+            QPDFObjectHandle labels = QPDFObjectHandle::newDictionary();
+            labels.replaceKey("/Nums", QPDFObjectHandle::newArray(s.newLabels));
+            out.getRoot().replaceKey("/PageLabels", labels);
+        }
+        if (s.outForm->hasAcroForm()) {
+            QPDFObjectHandle acroForm = out.getRoot().getKey("/AcroForm");
+            QPDFObjectHandle fields = acroForm.getKey("/Fields");
+            if (fields.isArray()) {
+                QPDFObjectHandle kept = QPDFObjectHandle::newArray();
+                if (fields.isIndirect())
+                    kept = out.makeIndirectObject(kept);
+                for (QPDFObjectHandle field : fields.aitems())
+                    if (s.referencedFields.count(field.getObjGen()))
+                        kept.appendItem(field);
+                if (kept.getArrayNItems() > 0)
+                    acroForm.replaceKey("/Fields", kept);
+                else
+                    out.getRoot().removeKey("/AcroForm");
+            }
+        }
+        if (s.anyLinkTargets)
+            ResolveLinks(s);
+        // Closed-file sources are reopened by the writer for each stream it copies.
+        const QByteArray file = QFile::encodeName(tempPath);
+        QPDFWriter writer(out, file.constData());
+        writer.setMinimumPDFVersion(s.maxVersion);
+        writer.write();
     } catch (const std::exception &e) {
         return Fail(QStringLiteral("%1: the merged file could not be written: %2")
                         .arg(s.outputPath, QString::fromStdString(e.what())));

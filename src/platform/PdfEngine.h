@@ -6,6 +6,11 @@
 // Outputs are written under a temporary name in the target folder and renamed into place only when
 // complete, so a failure leaves no file behind and never touches a file already at the output path.
 //
+// A merge keeps what qpdf's own page selection keeps (annotations, form fields renamed where they
+// clash, page labels; bookmarks are dropped), and its header takes the highest input version. A link
+// to a page that is also in the output keeps leading to that page (to its first copy when it is
+// there more than once); a link to a page left out leads nowhere.
+//
 // Page range text: "0" means all pages; anything else is a list of items separated by ";", each a
 // page number or "a-b" (a <= b), page 1 being the first. Empty items are skipped. A page 0 inside a
 // list, a backwards item, a page past the document's end, a list with no pages or any other text

@@ -4,6 +4,7 @@
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/BufferInputSource.hh>
+#include <qpdf/ClosedFileInputSource.hh>
 #include <qpdf/FileInputSource.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -48,10 +49,12 @@ int OpenRegularFile(const std::string &path, std::int64_t &size, QString &reason
 // qpdf reads a file in many small seeks and reads; a small file is cheaper read at once.
 constexpr std::int64_t ReadWholeLimit = 4 * 1024 * 1024;
 
-/// The input for qpdf: the file's bytes when it is small, else the open file. Takes the descriptor.
-std::shared_ptr<InputSource> MakeSource(int fd, std::int64_t size, const std::string &name)
+/// The input for qpdf, of the kind asked for. Takes the descriptor.
+std::shared_ptr<InputSource> MakeSource(int fd, std::int64_t size, const std::string &name, SourceKind kind,
+                                        ClosedFileInputSource *&closed)
 {
-    if (size <= ReadWholeLimit) {
+    closed = nullptr;
+    if (kind == SourceKind::Memory) {
         auto buffer = std::make_unique<Buffer>(static_cast<std::size_t>(size));
         std::size_t done = 0;
         while (done < static_cast<std::size_t>(size)) {
@@ -66,6 +69,14 @@ std::shared_ptr<InputSource> MakeSource(int fd, std::int64_t size, const std::st
         if (done != static_cast<std::size_t>(size))
             throw std::runtime_error("the file could not be read");
         return std::make_shared<BufferInputSource>(name, buffer.release(), true);
+    }
+    if (kind == SourceKind::ClosedFile) {
+        // The descriptor only proved the path a regular file; the source opens it by name.
+        ::close(fd);
+        auto source = std::make_shared<ClosedFileInputSource>(name.c_str());
+        source->stayOpen(true);
+        closed = source.get();
+        return source;
     }
     FILE *file = ::fdopen(fd, "rb");
     if (!file) {
@@ -109,6 +120,14 @@ std::string EncodePath(const QString &path) { return QFile::encodeName(path).toS
 
 Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword)
 {
+    return OpenPdf(path, ownerPassword, userPassword, [](std::int64_t size) {
+        return size <= ReadWholeLimit ? SourceKind::Memory : SourceKind::OpenFile;
+    });
+}
+
+Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword,
+               const std::function<SourceKind(std::int64_t fileSize)> &chooseSource)
+{
     Opened out;
     const std::string name = EncodePath(path);
     std::vector<std::string> candidates;
@@ -122,13 +141,17 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
         if (fd < 0)
             return out;
         try {
-            auto source = MakeSource(fd, out.fileSize, name);
+            const SourceKind kind = chooseSource(out.fileSize);
+            ClosedFileInputSource *closed = nullptr;
+            auto source = MakeSource(fd, out.fileSize, name, kind, closed);
             auto pdf = std::make_unique<QPDF>();
             pdf->setLogger(QuietLogger());
             pdf->setSuppressWarnings(true);
             pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
             out.pdf = std::move(pdf);
             out.password = password;
+            out.kind = kind;
+            out.closedSource = closed;
             out.reason.clear();
             return out;
         } catch (const QPDFExc &e) {

@@ -13,8 +13,13 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+
+#include <QRandomGenerator>
+
+#include <map>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -107,6 +112,111 @@ FormInfo ReadForm(const QString &path)
         info.annotationTypes.push_back(types);
     }
     return info;
+}
+
+/// Five pages "l p1".."l p5" with links: p1 to p3 by a destination, p2 to p4 by a named destination,
+/// p3 back to p1 by a GoTo action, p4 to p2; p5 has a link to a name that is not there.
+QString MakeLinkedPdf(const test::TempDir &dir)
+{
+    const QString plain = MakeTaggedPdf(dir.path(), "l-plain", 5);
+    QPDF pdf;
+    pdf.processFile(plain.toLocal8Bit().constData());
+    std::vector<QPDFObjectHandle> pages;
+    for (auto &p : QPDFPageDocumentHelper(pdf).getAllPages())
+        pages.push_back(p.getObjectHandle());
+    auto link = [&](int from, QPDFObjectHandle key, QPDFObjectHandle value) {
+        QPDFObjectHandle annot = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Annot /Subtype /Link /Rect [72 600 200 620] /Border [0 0 0] >>"));
+        annot.replaceKey(key.getName(), value);
+        pages[from - 1].replaceKey("/Annots", QPDFObjectHandle::newArray({annot}));
+    };
+    auto dest = [&](int to) {
+        return QPDFObjectHandle::newArray({pages[to - 1], QPDFObjectHandle::newName("/Fit")});
+    };
+    link(1, QPDFObjectHandle::newName("/Dest"), dest(3));
+    link(2, QPDFObjectHandle::newName("/Dest"), QPDFObjectHandle::newString("chapter"));
+    QPDFObjectHandle action = QPDFObjectHandle::parse("<< /S /GoTo >>");
+    action.replaceKey("/D", dest(1));
+    link(3, QPDFObjectHandle::newName("/A"), action);
+    link(4, QPDFObjectHandle::newName("/Dest"), dest(2));
+    link(5, QPDFObjectHandle::newName("/Dest"), QPDFObjectHandle::newString("nowhere"));
+    QPDFObjectHandle names = QPDFObjectHandle::newDictionary();
+    names.replaceKey("/Dests", pdf.makeIndirectObject(QPDFObjectHandle::newDictionary()));
+    names.getKey("/Dests").replaceKey("/Names", QPDFObjectHandle::newArray({QPDFObjectHandle::newString("chapter"), dest(4)}));
+    pdf.getRoot().replaceKey("/Names", names);
+    const QString out = dir.filePath("linked.pdf");
+    const QByteArray file = out.toLocal8Bit();
+    QPDFWriter w(pdf, file.constData());
+    w.write();
+    return out;
+}
+
+/// For each page of the file, the output page (1-based) its first link leads to: 0 when the link
+/// leads nowhere (null), -1 when the page has no link or the target is not a page of the file.
+std::vector<int> LinkTargets(const QString &path)
+{
+    QPDF pdf;
+    pdf.processFile(path.toLocal8Bit().constData());
+    std::map<QPDFObjGen, int> number;
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        number[pages[i].getObjectHandle().getObjGen()] = static_cast<int>(i + 1);
+    std::vector<int> targets;
+    for (auto &page : pages) {
+        int target = -1;
+        for (auto &annot : page.getAnnotations("/Link")) {
+            QPDFObjectHandle d = annot.getObjectHandle().getKey("/Dest");
+            if (d.isNull())
+                d = annot.getObjectHandle().getKey("/A").getKey("/D");
+            if (d.isArray() && d.getArrayNItems() > 0) {
+                QPDFObjectHandle p = d.getArrayItem(0);
+                target = p.isNull() ? 0 : (number.count(p.getObjGen()) && p.isIndirect() ? number[p.getObjGen()] : -1);
+            }
+            break;
+        }
+        targets.push_back(target);
+    }
+    return targets;
+}
+
+/// Three pages labelled "i", "ii", then "A-1".
+QString MakeLabelledPdf(const test::TempDir &dir)
+{
+    const QString plain = MakeTaggedPdf(dir.path(), "labelled-plain", 3);
+    QPDF pdf;
+    pdf.processFile(plain.toLocal8Bit().constData());
+    pdf.getRoot().replaceKey("/PageLabels", QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 2 << /S /D /P (A-) >>] >>"));
+    const QString out = dir.filePath("labelled.pdf");
+    const QByteArray file = out.toLocal8Bit();
+    QPDFWriter w(pdf, file.constData());
+    w.write();
+    return out;
+}
+
+std::string PageLabels(const QString &path)
+{
+    QPDF pdf;
+    pdf.processFile(path.toLocal8Bit().constData());
+    return pdf.getRoot().getKey("/PageLabels").unparseResolved();
+}
+
+/// A one-page PDF of about the given size (an incompressible stream hangs off its page).
+QString MakeBulkyPdf(const test::TempDir &dir, const QString &tag, int bytes)
+{
+    const QString plain = MakeTaggedPdf(dir.path(), tag + "-plain", 1);
+    QPDF pdf;
+    pdf.processFile(plain.toLocal8Bit().constData());
+    std::string noise(static_cast<std::size_t>(bytes), '\0');
+    QRandomGenerator rng(7);
+    for (char &c : noise)
+        c = static_cast<char>(rng.bounded(256));
+    QPDFObjectHandle page = QPDFPageDocumentHelper(pdf).getAllPages().at(0).getObjectHandle();
+    page.replaceKey("/PieceInfo", QPDFObjectHandle::newStream(&pdf, noise));
+    const QString out = dir.filePath(tag + ".pdf");
+    const QByteArray file = out.toLocal8Bit();
+    QPDFWriter w(pdf, file.constData());
+    w.write();
+    return out;
 }
 
 }  // namespace
@@ -228,22 +338,69 @@ TEST(PdfEngine, OutputPassesCheckAndTakesTheHighestInputVersion)
 TEST(PdfEngine, AnnotationsLinksAndFieldsAreKeptAsQpdfKeepsThem)
 {
     test::TempDir dir;
-    const QString form = MakeFormPdf(dir, "form");
+    const QString form = MakeFormPdf(dir, "form"), other = MakeFormPdf(dir, "other");
     const QString plain = MakeTaggedPdf(dir.path(), "plain", 1);
     const QString out = dir.filePath("out.pdf"), ref = dir.filePath("ref.pdf");
-    ASSERT_TRUE(MergeAll(out, {{form, "0"}, {plain, "0"}, {form, "0"}}));
+    struct Case {
+        const char *name;
+        std::vector<Doc> docs;
+        QStringList qpdfPages;  // the same selection in qpdf's --pages syntax
+    } cases[] = {
+        {"same form twice", {{form, "0"}, {plain, "0"}, {form, "0"}}, {form, plain, form}},
+        {"same page twice in one add", {{form, "1;1"}}, {form, "1,1"}},
+        {"two forms with the same field name", {{form, "0"}, {other, "0"}, {form, "1"}}, {form, other, form, "1"}},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(MergeAll(out, c.docs)) << c.name;
+        QProcess qpdf;
+        qpdf.start("qpdf", QStringList{"--empty", "--pages"} + c.qpdfPages + QStringList{"--", ref});
+        ASSERT_TRUE(qpdf.waitForFinished(60000));
+        ASSERT_EQ(qpdf.exitCode(), 0) << c.name;
+        EXPECT_EQ(ReadForm(out), ReadForm(ref)) << c.name;
+        EXPECT_EQ(QpdfCheck(out), 0) << c.name;
+    }
+    // Page labels are renumbered as qpdf renumbers them.
+    const QString labelled = MakeLabelledPdf(dir);
+    ASSERT_TRUE(MergeAll(out, {{plain, "0"}, {labelled, "0"}, {form, "0"}, {plain, "0"}, {labelled, "3;1"}}));
     QProcess qpdf;
-    qpdf.start("qpdf", {"--empty", "--pages", form, plain, form, "--", ref});
+    qpdf.start("qpdf", {"--empty", "--pages", plain, labelled, form, plain, labelled, "3,1", "--", ref});
     ASSERT_TRUE(qpdf.waitForFinished(60000));
-    ASSERT_EQ(qpdf.exitCode(), 0);
-
-    const FormInfo got = ReadForm(out);
-    EXPECT_EQ(got, ReadForm(ref));
+    EXPECT_EQ(PageLabels(out), PageLabels(ref));
+    EXPECT_NE(PageLabels(out), "null");
     // Two working fields (the second copy renamed), both links, nothing on the plain page.
+    ASSERT_TRUE(MergeAll(out, cases[0].docs));
+    const FormInfo got = ReadForm(out);
     ASSERT_EQ(got.fieldNames.size(), 2u);
     EXPECT_EQ(got.fieldNames[0], "name=value");
+    EXPECT_NE(got.fieldNames[1], got.fieldNames[0]);
     EXPECT_EQ(got.annotationTypes, (std::vector<std::string>{"/Link /Widget ", "", "/Link /Widget "}));
-    EXPECT_EQ(QpdfCheck(out), 0);
+}
+
+TEST(PdfEngine, LinksKeepLeadingToTheirPagesInTheOutput)
+{
+    test::TempDir dir;
+    const QString linked = MakeLinkedPdf(dir);
+    const QString plain = MakeTaggedPdf(dir.path(), "plain", 1);
+    const QString out = dir.filePath("out.pdf");
+    // Source links: p1 -> p3, p2 -> p4 (named), p3 -> p1 (GoTo action), p4 -> p2, p5 -> unknown name.
+    struct Case {
+        const char *name;
+        std::vector<Doc> docs;
+        std::vector<int> targets;  // per output page: the page its link leads to, 0 for none
+    } cases[] = {
+        {"whole document", {{linked, "0"}}, {3, 4, 1, 2, -1}},
+        {"reordered: a backward link becomes forward", {{linked, "3-4;1"}}, {3, 0, 1}},
+        {"target left out", {{linked, "1-2"}}, {0, 0}},
+        {"repeated page: its first copy", {{linked, "1;3;1;3"}}, {2, 1, 2, 1}},
+        {"across adds of the same document", {{linked, "1"}, {plain, "0"}, {linked, "3-4"}}, {3, -1, 1, 0}},
+        {"target added later", {{linked, "2"}, {linked, "4"}}, {2, 1}},
+    };
+    for (const Case &c : cases) {
+        const Result r = MergeAll(out, c.docs);
+        ASSERT_TRUE(r) << c.name << ": " << r.reason.toStdString();
+        EXPECT_EQ(LinkTargets(out), c.targets) << c.name;
+        EXPECT_EQ(QpdfCheck(out), 0) << c.name;
+    }
 }
 
 TEST(PdfEngine, NothingIsLostWhenAMergeFailsOrHasNoDocuments)
@@ -319,23 +476,34 @@ TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
 TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)
 {
     test::TempDir dir;
+    // Light inputs are read at once; bulky ones are kept open only while the limit leaves room.
+    const QString bulky = MakeBulkyPdf(dir, "bulky", 400 * 1024);
     std::vector<Doc> docs;
-    // Fewer inputs than qpdf's own keep-open threshold, more than the limit allows open at once.
-    for (int i = 0; i < 150; ++i)
+    for (int i = 0; i < 150; ++i) {
         docs.push_back({MakeTaggedPdf(dir.path(), QStringLiteral("d%1").arg(i), 1), "0"});
+        if (i % 3 == 0) {
+            const QString copy = dir.filePath(QStringLiteral("bulky%1.pdf").arg(i));
+            ASSERT_TRUE(QFile::copy(bulky, copy));
+            docs.push_back({copy, "0"});
+        }
+    }
     rlimit saved{};
     ::getrlimit(RLIMIT_NOFILE, &saved);
     rlimit low = saved;
-    low.rlim_cur = 64;
+    low.rlim_cur = 32;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
     const QString out = dir.filePath("out.pdf");
     const Result r = MergeAll(out, docs);
     ::setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_TRUE(r) << r.reason.toStdString();
     const QStringList markers = PageMarkers(out);
-    ASSERT_EQ(markers.size(), 150);
+    ASSERT_EQ(markers.size(), 200);
     EXPECT_EQ(markers.front(), "d0 p1");
+    EXPECT_EQ(markers[1], "bulky-plain p1");
     EXPECT_EQ(markers.back(), "d149 p1");
+    // Every bulky page kept its data, read back from wherever its file was read.
+    EXPECT_EQ(QpdfCheck(out), 0);
+    EXPECT_GT(QFileInfo(out).size(), 50 * 400 * 1024);
 }
 
 TEST(PdfEngine, FlatEntryPointsRefuseWhatTheHandleDoesNotOffer)
