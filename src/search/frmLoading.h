@@ -41,6 +41,9 @@ protected:
 
 private:
     cAniCursor cursor_;
+    /// Runs for a short while after the panel was last painted; counts that come sooner are only
+    /// put into the text, which is painted when it runs out.
+    QTimer *statusPaint_;
 };
 
 }  // namespace folvane

@@ -61,6 +61,33 @@ TEST(LoadingBoxTest, StatusTextCentredInThePanel)
     }
 }
 
+TEST(LoadingBoxTest, AFastRunOfCountsEndsWithTheLastCountOnScreen)
+{
+    frmLoading box;
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    // What the panel held each time it was painted.
+    QStringList painted;
+    struct PaintRecorder : QObject {
+        QStringList &painted;
+        explicit PaintRecorder(QStringList &p) : painted(p) {}
+        bool eventFilter(QObject *o, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint)
+                painted << static_cast<QLabel *>(o)->text();
+            return false;
+        }
+    } recorder(painted);
+    box.pnlStatus->installEventFilter(&recorder);
+    for (int n = 1; n <= 500; ++n) {
+        box.UpdateStatus(n);
+        QCoreApplication::processEvents();
+    }
+    QTest::qWait(150);
+    ASSERT_FALSE(painted.isEmpty());
+    EXPECT_EQ(painted.last(), QStringLiteral("Please wait.Loading...files (500)"));
+}
+
 TEST(LoadingBoxTest, EachTickShowsTheNextFrameOverThePrevious)
 {
     frmLoading box;
