@@ -44,9 +44,34 @@ struct PageImage {
     std::string filter;  ///< empty: none
     std::string decode;  ///< empty: the default
     std::string data;
-    double dpiX = 72;
-    double dpiY = 72;
+    double dpiX = RasterImage::DefaultDpi;
+    double dpiY = RasterImage::DefaultDpi;
+    int orientation = 1;  ///< EXIF orientation of data kept as it is: the page shows it upright
 };
+
+/// The placement of the image's unit square on a page of w x h points that shows it upright: the
+/// stored first row and column go where the orientation says they are seen.
+std::string PlacementMatrix(int orientation, const std::string &w, const std::string &h)
+{
+    switch (orientation) {
+    case 2:
+        return "-" + w + " 0 0 " + h + " " + w + " 0";
+    case 3:
+        return "-" + w + " 0 0 -" + h + " " + w + " " + h;
+    case 4:
+        return w + " 0 0 -" + h + " 0 " + h;
+    case 5:
+        return "0 -" + h + " -" + w + " 0 " + w + " " + h;
+    case 6:
+        return "0 -" + h + " " + w + " 0 0 " + h;
+    case 7:
+        return "0 " + h + " " + w + " 0 0 0";
+    case 8:
+        return "0 " + h + " -" + w + " 0 " + w + " 0";
+    default:
+        return w + " 0 0 " + h + " 0 0";
+    }
+}
 
 ImageCompression ChosenFor(RasterImage::ColourClass cls, const ImageCompressions &c)
 {
@@ -77,6 +102,7 @@ PageImage FromJpeg(const QByteArray &bytes, const RasterImage::JpegInfo &info)
         p.dpiX = info.dpiX;
         p.dpiY = info.dpiY;
     }
+    p.orientation = info.orientation;
     return p;
 }
 
@@ -160,7 +186,14 @@ Outcome PdfImageBuilder::AddImageFile(const QString &path, const ImageCompressio
     if (head.size() == 2 && static_cast<unsigned char>(head[0]) == 0xFF && static_cast<unsigned char>(head[1]) == 0xD8) {
         const QByteArray bytes = file.readAll();
         const std::optional<RasterImage::JpegInfo> info = RasterImage::ParseJpeg(bytes);
+        if (info) {
+            if (Outcome fits = RasterImage::CheckPixels(path, info->width, info->height); !fits)
+                return fits;
+        }
         if (info && JpegKeptAsIs(*info, compressions)) {
+            // Kept as it is, the data must be whole: a reader of the PDF decodes it all.
+            if (Outcome intact = RasterImage::CheckJpegData(bytes); !intact)
+                return Outcome::Failed(QStringLiteral("%1: damaged JPEG (%2)").arg(path, intact.reason));
             d_->pages.push_back(FromJpeg(bytes, *info));
             return Outcome::Done();
         }
@@ -203,7 +236,10 @@ Outcome PdfImageBuilder::Write(const QString &outputPath)
             image.replaceStreamData(p.data,
                                     p.filter.empty() ? QPDFObjectHandle::newNull() : QPDFObjectHandle::newName(p.filter),
                                     QPDFObjectHandle::newNull());
-            double w = p.width * 72.0 / p.dpiX, h = p.height * 72.0 / p.dpiY;
+            // A quarter-turned image shows its rows as columns: the page takes the turned size.
+            const bool turned = p.orientation >= 5 && p.orientation <= 8;
+            double w = turned ? p.height * 72.0 / p.dpiY : p.width * 72.0 / p.dpiX;
+            double h = turned ? p.width * 72.0 / p.dpiX : p.height * 72.0 / p.dpiY;
             const double scale = std::min({1.0, MaxPagePoints / w, MaxPagePoints / h});
             w *= scale;
             h *= scale;
@@ -212,7 +248,7 @@ Outcome PdfImageBuilder::Write(const QString &outputPath)
                                                             + "] /Resources << /XObject << >> >> >>");
             page.getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
             page.replaceKey("/Contents",
-                            QPDFObjectHandle::newStream(&pdf, "q " + ws + " 0 0 " + hs + " 0 0 cm /Im0 Do Q\n"));
+                            QPDFObjectHandle::newStream(&pdf, "q " + PlacementMatrix(p.orientation, ws, hs) + " cm /Im0 Do Q\n"));
             doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
         // The writer keeps the name it is given until it has written: it must outlive the call.
