@@ -37,6 +37,12 @@ QImage RenderPdfPage(const QString &pdf, int page, double dpi)
     return out;
 }
 
+QStringList PopplerInfoKeys(const QString &pdf)
+{
+    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(pdf);
+    return doc ? doc->infoKeys() : QStringList();
+}
+
 QImage OverWhite(const QImage &image)
 {
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);

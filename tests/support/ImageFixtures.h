@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -14,6 +15,9 @@ namespace folvane::test {
 /// The page (from 1) of the PDF rendered by poppler at dpi, on white, each image pixel as drawn
 /// (without smoothing); a null image when it cannot be rendered.
 QImage RenderPdfPage(const QString &pdf, int page, double dpi);
+
+/// The document information keys of the PDF as poppler reads them (another reader than qpdf).
+QStringList PopplerInfoKeys(const QString &pdf);
 
 /// The largest difference of one colour channel between two images of the same size, compared as
 /// they are seen on white; -1 when the sizes differ or either is null.
