@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QImageWriter>
 
-#include <qpdf/Pl_Buffer.hh>
-#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -16,6 +14,8 @@
 
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 namespace folvane {
 
@@ -25,15 +25,40 @@ namespace {
 constexpr double MaxPagePoints = 14400.0;
 constexpr int JpegQuality = 90;
 
-std::string Flated(const QByteArray &data)
-{
-    Pl_Buffer sink("flate");
-    Pl_Flate flate("flate", &sink, Pl_Flate::a_deflate);
-    flate.write(reinterpret_cast<const unsigned char *>(data.constData()), static_cast<std::size_t>(data.size()));
-    flate.finish();
-    std::unique_ptr<Buffer> buffer(sink.getBuffer());
-    return std::string(reinterpret_cast<const char *>(buffer->getBuffer()), buffer->getSize());
-}
+/// Flate compression with one zlib stream for all the pages of a document. A stream of its own for
+/// each page made the allocator hand its buffers back to the system and fetch them again page after
+/// page, which cost several times the compression itself on a long multi-page TIFF.
+class Deflater {
+public:
+    Deflater() { ready_ = deflateInit(&stream_, Z_DEFAULT_COMPRESSION) == Z_OK; }
+    ~Deflater()
+    {
+        if (ready_)
+            deflateEnd(&stream_);
+    }
+    Deflater(const Deflater &) = delete;
+    Deflater &operator=(const Deflater &) = delete;
+
+    /// The data compressed; nothing when zlib fails (it does not, short of memory).
+    std::optional<std::string> operator()(const QByteArray &data)
+    {
+        if (!ready_ || deflateReset(&stream_) != Z_OK)
+            return std::nullopt;
+        scratch_.resize(deflateBound(&stream_, static_cast<uLong>(data.size())));
+        stream_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+        stream_.avail_in = static_cast<uInt>(data.size());
+        stream_.next_out = reinterpret_cast<Bytef *>(scratch_.data());
+        stream_.avail_out = static_cast<uInt>(scratch_.size());
+        if (deflate(&stream_, Z_FINISH) != Z_STREAM_END)
+            return std::nullopt;
+        return std::string(scratch_.data(), stream_.total_out);
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+    std::vector<char> scratch_;
+};
 
 /// One image ready to become a page: its dictionary entries and stored bytes.
 struct PageImage {
@@ -106,7 +131,7 @@ PageImage FromJpeg(const QByteArray &bytes, const RasterImage::JpegInfo &info)
     return p;
 }
 
-Outcome FromImage(const QImage &source, ImageCompression compression, PageImage &p)
+Outcome FromImage(const QImage &source, ImageCompression compression, Deflater &deflate, PageImage &p)
 {
     using RasterImage::ColourClass;
     ColourClass cls = RasterImage::ClassOf(source);
@@ -132,10 +157,14 @@ Outcome FromImage(const QImage &source, ImageCompression compression, PageImage 
         p.data = encoded.toStdString();
         break;
     }
-    case ImageCompression::Flate:
+    case ImageCompression::Flate: {
+        std::optional<std::string> packed = deflate(RasterImage::PackedRows(image));
+        if (!packed)
+            return Outcome::Failed(QStringLiteral("the image cannot be compressed"));
         p.filter = "/FlateDecode";
-        p.data = Flated(RasterImage::PackedRows(image));
+        p.data = std::move(*packed);
         break;
+    }
     case ImageCompression::None:
         p.data = RasterImage::PackedRows(image).toStdString();
         break;
@@ -158,6 +187,7 @@ std::optional<ImageCompression> CompressionByName(const QString &name)
 
 struct PdfImageBuilder::Impl {
     std::vector<PageImage> pages;
+    Deflater deflate;
 };
 
 PdfImageBuilder::PdfImageBuilder() : d_(std::make_unique<Impl>()) {}
@@ -171,7 +201,7 @@ Outcome PdfImageBuilder::AddImage(const QImage &image, ImageCompression compress
     if (image.isNull())
         return Outcome::Failed(QStringLiteral("no image"));
     PageImage page;
-    if (Outcome made = FromImage(image, compression, page); !made)
+    if (Outcome made = FromImage(image, compression, d_->deflate, page); !made)
         return made;
     d_->pages.push_back(std::move(page));
     return Outcome::Done();
@@ -202,7 +232,7 @@ Outcome PdfImageBuilder::AddImageFile(const QString &path, const ImageCompressio
     std::vector<PageImage> added;
     const Outcome read = RasterImage::ForEachPage(path, [&](const QImage &image) {
         PageImage page;
-        const Outcome made = FromImage(image, ChosenFor(RasterImage::ClassOf(image), compressions), page);
+        const Outcome made = FromImage(image, ChosenFor(RasterImage::ClassOf(image), compressions), d_->deflate, page);
         if (made)
             added.push_back(std::move(page));
         return made;
