@@ -314,6 +314,7 @@ std::vector<ImageCase> ImageClassCases(const QString &folder)
     // JPEG: lossy even at quality 100.
     add("RGB JPEG", WriteBytes(at("rgb.jpg"), JpegOf(colour)), colour, 0, false, true);
     add("grey JPEG", WriteBytes(at("grey.jpg"), JpegOf(grey)), grey, 0, false, true);
+    add("RGB TIFF, JPEG (YCbCr)", MakeTiffOf(at("ycbcr.tif"), {colour}, {.compression = 7}), colour, 0, false, true);
     return cases;
 }
 

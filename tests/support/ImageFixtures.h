@@ -62,7 +62,7 @@ struct ImageCase {
     QImage expected;       ///< upright, as it is to be seen (alpha is laid over white when compared)
     int tolerance = 0;     ///< largest channel difference allowed (16-bit samples may round either way)
     bool blackWhite = false;  ///< to be stored with 1 bit
-    bool lossy = false;    ///< a JPEG file: compared by MeanChannelDiff
+    bool lossy = false;    ///< JPEG data: compared by MeanChannelDiff
 };
 /// The files, made in folder: 1-bit black and white and with a colour palette, 8-bit grey, palettes,
 /// RGB, CMYK, 16-bit grey and colour, alpha, in PNG, BMP, TIFF (strips and tiles) and JPEG; none

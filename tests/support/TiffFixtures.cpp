@@ -136,6 +136,11 @@ QString MakeTiffOf(const QString &path, const std::vector<QImage> &pages, const 
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, options.compression);
+        if (options.compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_RGB && storedSpp == 3) {
+            // YCbCr, as JPEG pages are stored; libtiff converts the RGB rows as it writes.
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        }
         if (image.format() == QImage::Format_RGBA8888) {
             const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
             TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
@@ -192,7 +197,7 @@ QString MakeTiffOf(const QString &path, const std::vector<QImage> &pages, const 
                 }
             }
         } else {
-            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
             for (int y = 0; y < image.height(); ++y)
                 TIFFWriteScanline(tif, rows[static_cast<std::size_t>(y)].data(), static_cast<std::uint32_t>(y), 0);
         }
