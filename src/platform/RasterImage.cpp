@@ -109,7 +109,7 @@ void AllowLargeImages()
     (void)raised;
 }
 
-/// Whether every colour of the 1-bit image's palette, laid over white, is pure black or white.
+/// Whether every colour of the 1-bit image's palette is an opaque pure black or white.
 bool BlackAndWhiteTable(const QImage &image)
 {
     const QList<QRgb> table = image.colorTable();
@@ -195,6 +195,8 @@ Outcome CheckPixels(const QString &path, std::int64_t width, std::int64_t height
 {
     if (width > 0 && height > 0 && width * height <= MaxPixels)
         return Outcome::Done();
+    if (width < 1 || height < 1)
+        return Outcome::Failed(QStringLiteral("%1: damaged image (%2 x %3 pixels)").arg(path).arg(width).arg(height));
     return Outcome::Failed(QStringLiteral("%1: %2 x %3 pixels, above the limit of %4 million pixels")
                                .arg(path)
                                .arg(width)

@@ -276,7 +276,6 @@ Outcome CopyPage(const Tiff &in, TIFF *out, const QString &path)
     return Outcome::Done();
 }
 
-
 /// The colour map of a palette page; 16-bit entries, or 8-bit ones in files that wrote them so
 /// (no entry above 255).
 QList<QRgb> ColourMap(TIFF *tif, int entries)
@@ -367,11 +366,14 @@ Outcome DecodePage(const Tiff &in, const QString &path, QImage &out)
         image = QImage(w, h, bits == 1 ? QImage::Format_Mono : palette ? QImage::Format_Indexed8 : QImage::Format_Grayscale8);
         if (image.isNull())
             return Outcome::Failed(QStringLiteral("%1: no memory for a page of %2 x %3 pixels").arg(path).arg(w).arg(h));
-        if (palette)
+        if (palette) {
             image.setColorTable(ColourMap(tif, 1 << bits));
-        else if (bits == 1)
+            if (image.colorTable().isEmpty())
+                return Outcome::Failed(QStringLiteral("%1: damaged TIFF (a palette page without its colours)").arg(path));
+        } else if (bits == 1) {
             image.setColorTable(photometric == PHOTOMETRIC_MINISWHITE ? QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0)}
                                                                       : QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        }
         read = ReadRows(in, path, image);
         if (read && bits == 8 && photometric == PHOTOMETRIC_MINISWHITE)
             image.invertPixels();
