@@ -486,9 +486,9 @@ Outcome GoToPage(const Tiff &in, const QString &path, std::int32_t page, bool ne
     return in.Checked(path);
 }
 
-}  // namespace
-
-Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
+/// A new TIFF at output, its pages written by body; it appears only when body and the writing went
+/// through.
+Outcome WriteTiff(const QString &output, const std::function<Outcome(TIFF *)> &body)
 {
     AtomicOutput target(output);
     if (!target.Opened())
@@ -496,24 +496,33 @@ Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
     Tiff out;
     if (Outcome opened = out.OpenWrite(target.TempPath()); !opened)
         return opened;
-    std::int32_t written = 0;
-    for (const PageRun &run : runs) {
-        Tiff in;
-        if (Outcome opened = in.OpenRead(run.path); !opened)
-            return opened;
-        for (std::int32_t page = run.first; page <= run.last; ++page) {
-            if (Outcome there = GoToPage(in, run.path, page, page > run.first); !there)
-                return there;
-            if (Outcome copied = CopyPage(in, out.get(), run.path); !copied)
-                return copied;
-            ++written;
-        }
-    }
-    if (written == 0)
-        return Outcome::Failed(QStringLiteral("%1: no pages to write").arg(output));
+    if (Outcome written = body(out.get()); !written)
+        return written;
     if (Outcome closed = out.Close(output); !closed)
         return closed;
     return target.Commit();
+}
+
+}  // namespace
+
+Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
+{
+    return WriteTiff(output, [&](TIFF *out) {
+        std::int32_t written = 0;
+        for (const PageRun &run : runs) {
+            Tiff in;
+            if (Outcome opened = in.OpenRead(run.path); !opened)
+                return opened;
+            for (std::int32_t page = run.first; page <= run.last; ++page) {
+                if (Outcome there = GoToPage(in, run.path, page, page > run.first); !there)
+                    return there;
+                if (Outcome copied = CopyPage(in, out, run.path); !copied)
+                    return copied;
+                ++written;
+            }
+        }
+        return written == 0 ? Outcome::Failed(QStringLiteral("%1: no pages to write").arg(output)) : Outcome::Done();
+    });
 }
 
 Outcome CopyEachPage(const QString &source, std::int32_t first, std::int32_t last,
@@ -525,19 +534,8 @@ Outcome CopyEachPage(const QString &source, std::int32_t first, std::int32_t las
     for (std::int32_t page = first; page <= last; ++page) {
         if (Outcome there = GoToPage(in, source, page, page > first); !there)
             return there;
-        const QString output = outputOf(page);
-        AtomicOutput target(output);
-        if (!target.Opened())
-            return target.Opened();
-        Tiff out;
-        if (Outcome opened = out.OpenWrite(target.TempPath()); !opened)
-            return opened;
-        if (Outcome copied = CopyPage(in, out.get(), source); !copied)
-            return copied;
-        if (Outcome closed = out.Close(output); !closed)
-            return closed;
-        if (Outcome placed = target.Commit(); !placed)
-            return placed;
+        if (Outcome written = WriteTiff(outputOf(page), [&](TIFF *out) { return CopyPage(in, out, source); }); !written)
+            return written;
     }
     return Outcome::Done();
 }

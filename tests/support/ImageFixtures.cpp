@@ -58,37 +58,39 @@ QImage OverWhite(const QImage &image)
     return out;
 }
 
-int MaxChannelDiff(const QImage &a, const QImage &b)
-{
-    if (a.isNull() || b.isNull() || a.size() != b.size())
-        return -1;
-    const QImage x = OverWhite(a), y = OverWhite(b);
-    int worst = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
-        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            worst = std::max({worst, std::abs(qRed(p[col]) - qRed(q[col])), std::abs(qGreen(p[col]) - qGreen(q[col])),
-                              std::abs(qBlue(p[col]) - qBlue(q[col]))});
-        }
-    }
-    return worst;
-}
+namespace {
 
-double MeanChannelDiff(const QImage &a, const QImage &b)
+/// Calls onPixel with the three channel differences of each pixel of two images seen on white;
+/// false when the sizes differ or either is null.
+bool ForEachPixelDiff(const QImage &a, const QImage &b, const std::function<void(int, int, int)> &onPixel)
 {
     if (a.isNull() || b.isNull() || a.size() != b.size())
-        return -1;
+        return false;
     const QImage x = OverWhite(a), y = OverWhite(b);
-    double sum = 0;
     for (int row = 0; row < x.height(); ++row) {
         const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
         const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
         for (int col = 0; col < x.width(); ++col)
-            sum += std::abs(qRed(p[col]) - qRed(q[col])) + std::abs(qGreen(p[col]) - qGreen(q[col]))
-                   + std::abs(qBlue(p[col]) - qBlue(q[col]));
+            onPixel(std::abs(qRed(p[col]) - qRed(q[col])), std::abs(qGreen(p[col]) - qGreen(q[col])),
+                    std::abs(qBlue(p[col]) - qBlue(q[col])));
     }
-    return sum / (3.0 * x.width() * x.height());
+    return true;
+}
+
+}  // namespace
+
+int MaxChannelDiff(const QImage &a, const QImage &b)
+{
+    int worst = 0;
+    const bool compared = ForEachPixelDiff(a, b, [&](int r, int g, int bl) { worst = std::max({worst, r, g, bl}); });
+    return compared ? worst : -1;
+}
+
+double MeanChannelDiff(const QImage &a, const QImage &b)
+{
+    double sum = 0;
+    const bool compared = ForEachPixelDiff(a, b, [&](int r, int g, int bl) { sum += r + g + bl; });
+    return compared ? sum / (3.0 * a.width() * a.height()) : -1;
 }
 
 QString DiffReport(const QImage &expected, const QImage &actual)
