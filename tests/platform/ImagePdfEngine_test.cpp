@@ -368,18 +368,14 @@ TEST_F(ImagePdfEngineTest, AnA3ColourScanAt600DpiGoesIn)
 {
     // 7016 x 9921 pixels: above Qt's own reading limit, within ours. Flat quadrants keep the files
     // small and quick to write.
-    const QImage scan = test::Quadrants(7016, 9921);
-    const QImage scan600 = [&] {
-        QImage copy = scan;
-        copy.setDotsPerMeterX(qRound(600 / 0.0254));
-        copy.setDotsPerMeterY(qRound(600 / 0.0254));
-        return copy;
-    }();
+    QImage scan = test::Quadrants(7016, 9921);
+    scan.setDotsPerMeterX(qRound(600 / 0.0254));
+    scan.setDotsPerMeterY(qRound(600 / 0.0254));
     const QString png = dir.filePath("scan.png"), jpeg = dir.filePath("scan.jpg");
     QImageWriter pngWriter(png);
     pngWriter.setQuality(90);  // light compression: quicker to write
-    ASSERT_TRUE(pngWriter.write(scan600));
-    ASSERT_TRUE(QImageWriter(jpeg).write(scan600));
+    ASSERT_TRUE(pngWriter.write(scan));
+    ASSERT_TRUE(QImageWriter(jpeg).write(scan));
     for (const QString &path : {png, jpeg}) {
         const QString pdf = Pdf({path});
         // Rendered at 6 dpi, an A3 page (842 x 1191 points) is 70 x 99 pixels. Then the middle of
