@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QImageWriter>
 
-#include <qpdf/Pl_Buffer.hh>
-#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -16,6 +14,8 @@
 
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 namespace folvane {
 
@@ -25,15 +25,59 @@ namespace {
 constexpr double MaxPagePoints = 14400.0;
 constexpr int JpegQuality = 90;
 
-std::string Flated(const QByteArray &data)
-{
-    Pl_Buffer sink("flate");
-    Pl_Flate flate("flate", &sink, Pl_Flate::a_deflate);
-    flate.write(reinterpret_cast<const unsigned char *>(data.constData()), static_cast<std::size_t>(data.size()));
-    flate.finish();
-    std::unique_ptr<Buffer> buffer(sink.getBuffer());
-    return std::string(reinterpret_cast<const char *>(buffer->getBuffer()), buffer->getSize());
-}
+/// Flate compression with one zlib stream for all the pages of a document. A stream of its own for
+/// each page made the allocator hand its buffers back to the system and fetch them again page after
+/// page, which cost several times the compression itself on a long multi-page TIFF.
+class Deflater {
+public:
+    Deflater() { ready_ = deflateInit(&stream_, Z_DEFAULT_COMPRESSION) == Z_OK; }
+    ~Deflater()
+    {
+        if (ready_)
+            deflateEnd(&stream_);
+    }
+    Deflater(const Deflater &) = delete;
+    Deflater &operator=(const Deflater &) = delete;
+
+    /// The rows of a normalized image compressed, row by row, without a packed copy of the image
+    /// (an A3 colour scan at 600 dpi is 209 MB of samples); nothing when zlib fails (it does not,
+    /// short of memory).
+    std::optional<std::string> Rows(const QImage &normalized)
+    {
+        if (!ready_ || deflateReset(&stream_) != Z_OK)
+            return std::nullopt;
+        const qsizetype rowBytes = (static_cast<qsizetype>(normalized.width()) * normalized.depth() + 7) / 8;
+        std::string out;
+        for (int y = 0; y < normalized.height(); ++y) {
+            stream_.next_in = const_cast<Bytef *>(normalized.constScanLine(y));
+            stream_.avail_in = static_cast<uInt>(rowBytes);
+            if (!Drain(out, y + 1 == normalized.height() ? Z_FINISH : Z_NO_FLUSH))
+                return std::nullopt;
+        }
+        out.shrink_to_fit();
+        return out;
+    }
+
+private:
+    /// Runs deflate until it has taken all its input (and, finishing, written the end).
+    bool Drain(std::string &out, int flush)
+    {
+        int result = Z_OK;
+        do {
+            stream_.next_out = reinterpret_cast<Bytef *>(chunk_.data());
+            stream_.avail_out = static_cast<uInt>(chunk_.size());
+            result = deflate(&stream_, flush);
+            if (result == Z_STREAM_ERROR)
+                return false;
+            out.append(chunk_.data(), chunk_.size() - stream_.avail_out);
+        } while (stream_.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+        return flush != Z_FINISH || result == Z_STREAM_END;
+    }
+
+    z_stream stream_{};
+    bool ready_ = false;
+    std::vector<char> chunk_ = std::vector<char>(64 * 1024);
+};
 
 /// One image ready to become a page: its dictionary entries and stored bytes.
 struct PageImage {
@@ -44,9 +88,34 @@ struct PageImage {
     std::string filter;  ///< empty: none
     std::string decode;  ///< empty: the default
     std::string data;
-    double dpiX = 72;
-    double dpiY = 72;
+    double dpiX = RasterImage::DefaultDpi;
+    double dpiY = RasterImage::DefaultDpi;
+    int orientation = 1;  ///< EXIF orientation of data kept as it is: the page shows it upright
 };
+
+/// The placement of the image's unit square on a page of w x h points that shows it upright: the
+/// stored first row and column go where the orientation says they are seen.
+std::string PlacementMatrix(int orientation, const std::string &w, const std::string &h)
+{
+    switch (orientation) {
+    case 2:
+        return "-" + w + " 0 0 " + h + " " + w + " 0";
+    case 3:
+        return "-" + w + " 0 0 -" + h + " " + w + " " + h;
+    case 4:
+        return w + " 0 0 -" + h + " 0 " + h;
+    case 5:
+        return "0 -" + h + " -" + w + " 0 " + w + " " + h;
+    case 6:
+        return "0 -" + h + " " + w + " 0 0 " + h;
+    case 7:
+        return "0 " + h + " " + w + " 0 0 0";
+    case 8:
+        return "0 " + h + " -" + w + " 0 " + w + " 0";
+    default:
+        return w + " 0 0 " + h + " 0 0";
+    }
+}
 
 ImageCompression ChosenFor(RasterImage::ColourClass cls, const ImageCompressions &c)
 {
@@ -77,10 +146,11 @@ PageImage FromJpeg(const QByteArray &bytes, const RasterImage::JpegInfo &info)
         p.dpiX = info.dpiX;
         p.dpiY = info.dpiY;
     }
+    p.orientation = info.orientation;
     return p;
 }
 
-Outcome FromImage(const QImage &source, ImageCompression compression, PageImage &p)
+Outcome FromImage(const QImage &source, ImageCompression compression, Deflater &deflate, PageImage &p)
 {
     using RasterImage::ColourClass;
     ColourClass cls = RasterImage::ClassOf(source);
@@ -106,10 +176,14 @@ Outcome FromImage(const QImage &source, ImageCompression compression, PageImage 
         p.data = encoded.toStdString();
         break;
     }
-    case ImageCompression::Flate:
+    case ImageCompression::Flate: {
+        std::optional<std::string> packed = deflate.Rows(image);
+        if (!packed)
+            return Outcome::Failed(QStringLiteral("the image cannot be compressed"));
         p.filter = "/FlateDecode";
-        p.data = Flated(RasterImage::PackedRows(image));
+        p.data = std::move(*packed);
         break;
+    }
     case ImageCompression::None:
         p.data = RasterImage::PackedRows(image).toStdString();
         break;
@@ -132,6 +206,7 @@ std::optional<ImageCompression> CompressionByName(const QString &name)
 
 struct PdfImageBuilder::Impl {
     std::vector<PageImage> pages;
+    Deflater deflate;
 };
 
 PdfImageBuilder::PdfImageBuilder() : d_(std::make_unique<Impl>()) {}
@@ -145,7 +220,7 @@ Outcome PdfImageBuilder::AddImage(const QImage &image, ImageCompression compress
     if (image.isNull())
         return Outcome::Failed(QStringLiteral("no image"));
     PageImage page;
-    if (Outcome made = FromImage(image, compression, page); !made)
+    if (Outcome made = FromImage(image, compression, d_->deflate, page); !made)
         return made;
     d_->pages.push_back(std::move(page));
     return Outcome::Done();
@@ -160,7 +235,14 @@ Outcome PdfImageBuilder::AddImageFile(const QString &path, const ImageCompressio
     if (head.size() == 2 && static_cast<unsigned char>(head[0]) == 0xFF && static_cast<unsigned char>(head[1]) == 0xD8) {
         const QByteArray bytes = file.readAll();
         const std::optional<RasterImage::JpegInfo> info = RasterImage::ParseJpeg(bytes);
+        if (info) {
+            if (Outcome fits = RasterImage::CheckPixels(path, info->width, info->height); !fits)
+                return fits;
+        }
         if (info && JpegKeptAsIs(*info, compressions)) {
+            // Kept as it is, the data must be whole: a reader of the PDF decodes it all.
+            if (Outcome intact = RasterImage::CheckJpegData(bytes); !intact)
+                return Outcome::Failed(QStringLiteral("%1: damaged JPEG (%2)").arg(path, intact.reason));
             d_->pages.push_back(FromJpeg(bytes, *info));
             return Outcome::Done();
         }
@@ -169,7 +251,7 @@ Outcome PdfImageBuilder::AddImageFile(const QString &path, const ImageCompressio
     std::vector<PageImage> added;
     const Outcome read = RasterImage::ForEachPage(path, [&](const QImage &image) {
         PageImage page;
-        const Outcome made = FromImage(image, ChosenFor(RasterImage::ClassOf(image), compressions), page);
+        const Outcome made = FromImage(image, ChosenFor(RasterImage::ClassOf(image), compressions), d_->deflate, page);
         if (made)
             added.push_back(std::move(page));
         return made;
@@ -203,7 +285,10 @@ Outcome PdfImageBuilder::Write(const QString &outputPath)
             image.replaceStreamData(p.data,
                                     p.filter.empty() ? QPDFObjectHandle::newNull() : QPDFObjectHandle::newName(p.filter),
                                     QPDFObjectHandle::newNull());
-            double w = p.width * 72.0 / p.dpiX, h = p.height * 72.0 / p.dpiY;
+            // A quarter-turned image shows its rows as columns: the page takes the turned size.
+            const bool turned = p.orientation >= 5 && p.orientation <= 8;
+            double w = turned ? p.height * 72.0 / p.dpiY : p.width * 72.0 / p.dpiX;
+            double h = turned ? p.width * 72.0 / p.dpiX : p.height * 72.0 / p.dpiY;
             const double scale = std::min({1.0, MaxPagePoints / w, MaxPagePoints / h});
             w *= scale;
             h *= scale;
@@ -212,7 +297,7 @@ Outcome PdfImageBuilder::Write(const QString &outputPath)
                                                             + "] /Resources << /XObject << >> >> >>");
             page.getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
             page.replaceKey("/Contents",
-                            QPDFObjectHandle::newStream(&pdf, "q " + ws + " 0 0 " + hs + " 0 0 cm /Im0 Do Q\n"));
+                            QPDFObjectHandle::newStream(&pdf, "q " + PlacementMatrix(p.orientation, ws, hs) + " cm /Im0 Do Q\n"));
             doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
         // The writer keeps the name it is given until it has written: it must outlive the call.

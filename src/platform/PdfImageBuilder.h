@@ -1,7 +1,8 @@
 #pragma once
 // A new PDF made of image pages, one image filling each page, built with qpdf so that images keep
-// their quality: a JPEG file is embedded unchanged (DCTDecode) and other images as Flate-compressed
-// 1-bit, grey or RGB samples, unless a compression is chosen for their colour class.
+// their quality: a JPEG file is embedded unchanged (DCTDecode) once its data was decoded whole, and
+// placed upright by its EXIF orientation; other images as Flate-compressed 1-bit, grey or RGB
+// samples, unless a compression is chosen for their colour class.
 
 #include "platform/Outcome.h"
 #include "platform/RasterImage.h"

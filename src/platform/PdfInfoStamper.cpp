@@ -75,6 +75,28 @@ std::optional<Entries> ParseEntries(const QString &text, QString &reason)
     return entries;
 }
 
+/// Makes every key of the dictionary that holds "#" read back as it is. qpdf writes a name's other
+/// delimiters as #xx escapes, but this version leaves "#" itself bare, and a reader then takes it
+/// for the start of an escape ("Weird(#)" became /Weird#28##29, read back as "Weird("). Such keys
+/// get "#" as its escape #23, which qpdf then writes as it is; a qpdf that escapes "#" itself is
+/// left alone.
+void KeepHashesInNames(QPDFObjectHandle dict)
+{
+    static const bool writerEscapesHash = QPDFObjectHandle::newName("/a#").unparse() != "/a#";
+    if (writerEscapesHash)
+        return;
+    for (const std::string &key : dict.getKeys()) {
+        if (key.find('#') == std::string::npos)
+            continue;
+        std::string escaped;
+        for (const char c : key)
+            escaped += c == '#' ? std::string("#23") : std::string(1, c);
+        QPDFObjectHandle value = dict.getKey(key);
+        dict.removeKey(key);
+        dict.replaceKey(escaped, value);
+    }
+}
+
 }  // namespace
 
 Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &password, const QString &keysValues,
@@ -105,6 +127,7 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
             else
                 info.replaceKey(name, QPDFObjectHandle::newUnicodeString(value.toStdString()));
         }
+        KeepHashesInNames(info);
         // The writer keeps the name it is given until it has written: it must outlive the call.
         const std::string file = qpdfopen::EncodePath(target.TempPath());
         QPDFWriter writer(pdf, file.c_str());

@@ -7,6 +7,7 @@
 
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <optional>
@@ -275,6 +276,168 @@ Outcome CopyPage(const Tiff &in, TIFF *out, const QString &path)
     return Outcome::Done();
 }
 
+/// The colour map of a palette page; 16-bit entries, or 8-bit ones in files that wrote them so
+/// (no entry above 255).
+QList<QRgb> ColourMap(TIFF *tif, int entries)
+{
+    std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    QList<QRgb> table;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue))
+        return table;
+    bool eightBit = true;
+    for (int i = 0; i < entries; ++i)
+        eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
+    const int shift = eightBit ? 0 : 8;
+    for (int i = 0; i < entries; ++i)
+        table << qRgb(red[i] >> shift, green[i] >> shift, blue[i] >> shift);
+    return table;
+}
+
+/// Rows read as stored, for the layouts a QImage holds as they are.
+Outcome ReadRows(const Tiff &in, const QString &path, QImage &image)
+{
+    const tmsize_t rowBytes = TIFFScanlineSize(in.get());
+    const qsizetype lineBytes = (static_cast<qsizetype>(image.width()) * image.depth() + 7) / 8;
+    if (rowBytes != lineBytes)
+        return Outcome::Failed(QStringLiteral("%1: damaged TIFF (rows of %2 bytes)").arg(path).arg(rowBytes));
+    for (int y = 0; y < image.height(); ++y) {
+        if (TIFFReadScanline(in.get(), image.scanLine(y), static_cast<std::uint32_t>(y), 0) < 0)
+            return Outcome::Failed(QStringLiteral("%1: damaged TIFF (%2)").arg(path, in.Checked(path).reason));
+    }
+    return Outcome::Done();
+}
+
+/// Any other layout, through libtiff's RGBA reader, in stored order.
+Outcome ReadRgba(const Tiff &in, const QString &path, std::uint16_t orientation, bool alpha, QImage &image)
+{
+    TIFF *tif = in.get();
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(tif, message))
+        return Outcome::Failed(QStringLiteral("%1: the page cannot be read (%2)").arg(path, QString::fromUtf8(message)));
+    TIFFRGBAImage reader{};
+    if (!TIFFRGBAImageBegin(&reader, tif, 0, message))
+        return Outcome::Failed(QStringLiteral("%1: the page cannot be read (%2)").arg(path, QString::fromUtf8(message)));
+    // Asking for the page's own orientation keeps the rows as stored; Oriented() turns them after.
+    reader.req_orientation = orientation;
+    QImage rgba(image.width(), image.height(), QImage::Format_RGBA8888_Premultiplied);
+    if (rgba.isNull()) {
+        TIFFRGBAImageEnd(&reader);
+        return Outcome::Failed(QStringLiteral("%1: no memory for a page of %2 x %3 pixels").arg(path).arg(image.width()).arg(image.height()));
+    }
+    // libtiff packs R | G << 8 | B << 16 | A << 24, alpha premultiplied: RGBA8888 in the memory of a
+    // little-endian machine.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+    const int got = TIFFRGBAImageGet(&reader, reinterpret_cast<std::uint32_t *>(rgba.bits()), rgba.width(), rgba.height());
+    TIFFRGBAImageEnd(&reader);
+    if (!got)
+        return Outcome::Failed(QStringLiteral("%1: damaged TIFF (%2)").arg(path, in.Checked(path).reason));
+    image = rgba.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    return Outcome::Done();
+}
+
+/// The current page of the open file as an image, upright and with its resolution.
+Outcome DecodePage(const Tiff &in, const QString &path, QImage &out)
+{
+    TIFF *tif = in.get();
+    std::uint32_t width = 0, height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    if (Outcome fits = RasterImage::CheckPixels(path, width, height); !fits)
+        return fits;
+    std::uint16_t bits = 1, samples = 1, planar = PLANARCONFIG_CONTIG, orientation = ORIENTATION_TOPLEFT,
+                  photometric = PHOTOMETRIC_MINISWHITE, extraCount = 0;
+    std::uint16_t *extra = nullptr;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+    std::uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+
+    const bool grey = hasPhotometric && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+    const bool palette = hasPhotometric && photometric == PHOTOMETRIC_PALETTE;
+    const bool plainRows = !TIFFIsTiled(tif) && sampleFormat == SAMPLEFORMAT_UINT;
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    QImage image;
+    Outcome read;
+    if (plainRows && samples == 1 && (bits == 1 || bits == 8) && (grey || palette)) {
+        image = QImage(w, h, bits == 1 ? QImage::Format_Mono : palette ? QImage::Format_Indexed8 : QImage::Format_Grayscale8);
+        if (image.isNull())
+            return Outcome::Failed(QStringLiteral("%1: no memory for a page of %2 x %3 pixels").arg(path).arg(w).arg(h));
+        if (palette) {
+            image.setColorTable(ColourMap(tif, 1 << bits));
+            if (image.colorTable().isEmpty())
+                return Outcome::Failed(QStringLiteral("%1: damaged TIFF (a palette page without its colours)").arg(path));
+        } else if (bits == 1) {
+            image.setColorTable(photometric == PHOTOMETRIC_MINISWHITE ? QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0)}
+                                                                      : QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        }
+        read = ReadRows(in, path, image);
+        if (read && bits == 8 && photometric == PHOTOMETRIC_MINISWHITE)
+            image.invertPixels();
+    } else if (plainRows && samples == 1 && bits == 16 && grey) {
+        image = QImage(w, h, QImage::Format_Grayscale16);
+        if (image.isNull())
+            return Outcome::Failed(QStringLiteral("%1: no memory for a page of %2 x %3 pixels").arg(path).arg(w).arg(h));
+        read = ReadRows(in, path, image);  // libtiff hands 16-bit samples in the machine's order
+        if (read && photometric == PHOTOMETRIC_MINISWHITE)
+            image.invertPixels();
+    } else if (plainRows && samples == 3 && bits == 8 && planar == PLANARCONFIG_CONTIG && hasPhotometric
+               && photometric == PHOTOMETRIC_RGB) {
+        image = QImage(w, h, QImage::Format_RGB888);
+        if (image.isNull())
+            return Outcome::Failed(QStringLiteral("%1: no memory for a page of %2 x %3 pixels").arg(path).arg(w).arg(h));
+        read = ReadRows(in, path, image);
+    } else {
+        image = QImage(w, h, QImage::Format_RGB32);  // only the size is used
+        read = ReadRgba(in, path, orientation, extraCount > 0, image);
+        if (read && grey && extraCount == 0)
+            image = image.convertToFormat(QImage::Format_Grayscale8);  // 2- and 4-bit grey stay grey
+    }
+    if (!read)
+        return read;
+    if (Outcome checked = in.Checked(path); !checked)
+        return checked;
+
+    float xRes = 0, yRes = 0;
+    std::uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    const bool stated = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xRes) && TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yRes)
+                        && unit != RESUNIT_NONE && xRes > 0 && yRes > 0;
+    const double toInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    const double dpiX = stated ? xRes * toInch : RasterImage::DefaultDpi, dpiY = stated ? yRes * toInch : RasterImage::DefaultDpi;
+    image = RasterImage::Oriented(image, orientation);
+    const bool turned = orientation >= ORIENTATION_LEFTTOP;
+    image.setDotsPerMeterX(static_cast<int>(std::lround((turned ? dpiY : dpiX) / 0.0254)));
+    image.setDotsPerMeterY(static_cast<int>(std::lround((turned ? dpiX : dpiY) / 0.0254)));
+    out = std::move(image);
+    return Outcome::Done();
+}
+
+}  // namespace
+
+Outcome ReadPages(const QString &path, const std::function<Outcome(const QImage &)> &onPage)
+{
+    Tiff tiff;
+    if (Outcome opened = tiff.OpenRead(path); !opened)
+        return opened;
+    std::int32_t pages = 0;
+    do {
+        QImage page;
+        if (Outcome decoded = DecodePage(tiff, path, page); !decoded)
+            return decoded;
+        if (Outcome done = onPage(page); !done)
+            return done;
+    } while (++pages < MaxPages && TIFFReadDirectory(tiff.get()));
+    // A next page that cannot be read fires the error handler: the file is damaged.
+    if (Outcome read = tiff.Checked(path); !read)
+        return Outcome::Failed(QStringLiteral("damaged TIFF: %1").arg(read.reason));
+    return Outcome::Done();
+}
+
+namespace {
 }  // namespace
 
 Outcome CheckCompression(std::int32_t compression)
@@ -311,7 +474,21 @@ std::int32_t CountPages(const QString &path, QString &reason)
     return pages;
 }
 
-Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
+namespace {
+
+/// Moves the open file to page (1-based): straight there for the first page of a run, then one
+/// directory on for each next page, so a run costs one walk of the file and not one per page.
+Outcome GoToPage(const Tiff &in, const QString &path, std::int32_t page, bool next)
+{
+    const bool there = next ? TIFFReadDirectory(in.get()) != 0 : TIFFSetDirectory(in.get(), static_cast<tdir_t>(page - 1)) != 0;
+    if (!there)
+        return Outcome::Failed(QStringLiteral("%1: page %2 cannot be read").arg(path).arg(page));
+    return in.Checked(path);
+}
+
+/// A new TIFF at output, its pages written by body; it appears only when body and the writing went
+/// through.
+Outcome WriteTiff(const QString &output, const std::function<Outcome(TIFF *)> &body)
 {
     AtomicOutput target(output);
     if (!target.Opened())
@@ -319,24 +496,48 @@ Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
     Tiff out;
     if (Outcome opened = out.OpenWrite(target.TempPath()); !opened)
         return opened;
-    std::int32_t written = 0;
-    for (const PageRun &run : runs) {
-        Tiff in;
-        if (Outcome opened = in.OpenRead(run.path); !opened)
-            return opened;
-        for (std::int32_t page = run.first; page <= run.last; ++page) {
-            if (!TIFFSetDirectory(in.get(), static_cast<tdir_t>(page - 1)))
-                return Outcome::Failed(QStringLiteral("%1: page %2 cannot be read").arg(run.path).arg(page));
-            if (Outcome copied = CopyPage(in, out.get(), run.path); !copied)
-                return copied;
-            ++written;
-        }
-    }
-    if (written == 0)
-        return Outcome::Failed(QStringLiteral("%1: no pages to write").arg(output));
+    if (Outcome written = body(out.get()); !written)
+        return written;
     if (Outcome closed = out.Close(output); !closed)
         return closed;
     return target.Commit();
+}
+
+}  // namespace
+
+Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
+{
+    return WriteTiff(output, [&](TIFF *out) {
+        std::int32_t written = 0;
+        for (const PageRun &run : runs) {
+            Tiff in;
+            if (Outcome opened = in.OpenRead(run.path); !opened)
+                return opened;
+            for (std::int32_t page = run.first; page <= run.last; ++page) {
+                if (Outcome there = GoToPage(in, run.path, page, page > run.first); !there)
+                    return there;
+                if (Outcome copied = CopyPage(in, out, run.path); !copied)
+                    return copied;
+                ++written;
+            }
+        }
+        return written == 0 ? Outcome::Failed(QStringLiteral("%1: no pages to write").arg(output)) : Outcome::Done();
+    });
+}
+
+Outcome CopyEachPage(const QString &source, std::int32_t first, std::int32_t last,
+                     const std::function<QString(std::int32_t)> &outputOf)
+{
+    Tiff in;
+    if (Outcome opened = in.OpenRead(source); !opened)
+        return opened;
+    for (std::int32_t page = first; page <= last; ++page) {
+        if (Outcome there = GoToPage(in, source, page, page > first); !there)
+            return there;
+        if (Outcome written = WriteTiff(outputOf(page), [&](TIFF *out) { return CopyPage(in, out, source); }); !written)
+            return written;
+    }
+    return Outcome::Done();
 }
 
 struct ImageWriter::Impl {

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,13 @@ Outcome CheckCompression(std::int32_t compression);
 /// Pages of the TIFF at path; -1, with the reason, when it cannot be read or is damaged.
 std::int32_t CountPages(const QString &path, QString &reason);
 
+/// Decodes every page of the TIFF at path, reading the file once from start to end, and hands each
+/// to onPage, upright (the page's orientation applied) and with its resolution (RasterImage's
+/// default when it has none), stopping at the first failure. Black-and-white pages come as 1-bit
+/// images, palettes with their colours, grey as 8 or 16 bits, the rest (CMYK, YCbCr, alpha, tiles)
+/// as 32-bit colour. A damaged file or a page above RasterImage::MaxPixels fails with the reason.
+Outcome ReadPages(const QString &path, const std::function<Outcome(const QImage &)> &onPage);
+
 /// Pages first..last (1-based, inclusive) of the TIFF at path.
 struct PageRun {
     QString path;
@@ -43,6 +51,12 @@ struct PageRun {
 /// data and tags; only old-style JPEG pages, which libtiff cannot write, are decoded and stored as
 /// LZW colour. The runs' pages must exist (the caller checks them against CountPages).
 Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output);
+
+/// Writes pages first..last of source each into a new TIFF of its own at outputOf(page), as
+/// CopyPages would, reading the source once. On a failure the files already written stay, and the
+/// caller removes them.
+Outcome CopyEachPage(const QString &source, std::int32_t first, std::int32_t last,
+                     const std::function<QString(std::int32_t)> &outputOf);
 
 /// Writes images as the pages of a new TIFF at output, one Add() per page, the file appearing at
 /// Commit(). Black-and-white images are stored with 1 bit, grey ones with 8 and the rest as 24-bit

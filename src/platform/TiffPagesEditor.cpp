@@ -48,14 +48,14 @@ Outcome ExtractEach(const QString &source, std::int32_t first, std::int32_t last
         for (const Part &p : parts)
             QFile::remove(p.staged);
     };
-    for (std::int32_t page = first; page <= last; ++page) {
-        const QString final = QDir(folder).filePath(QStringLiteral("%1_%2.tif").arg(name).arg(page));
-        const QString staged = QDir(folder).filePath(QStringLiteral(".%1_%2.tif.part").arg(name).arg(page));
-        parts.push_back({staged, final});
-        if (Outcome done = TiffFile::CopyPages({{source, page, page}}, staged); !done) {
-            cleanUp();
-            return done;
-        }
+    const Outcome copied = TiffFile::CopyEachPage(source, first, last, [&](std::int32_t page) {
+        parts.push_back({QDir(folder).filePath(QStringLiteral(".%1_%2.tif.part").arg(name).arg(page)),
+                         QDir(folder).filePath(QStringLiteral("%1_%2.tif").arg(name).arg(page))});
+        return parts.back().staged;
+    });
+    if (!copied) {
+        cleanUp();
+        return copied;
     }
     for (const Part &p : parts) {
         if (std::rename(QFile::encodeName(p.staged).constData(), QFile::encodeName(p.final).constData()) != 0) {

@@ -1,11 +1,13 @@
 #include "docops/ApImgToPdf.h"
 
 #include "docops/CombineProgress.h"
+#include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
 #include "support/Records.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -132,4 +134,47 @@ TEST_F(ApImgToPdfTest, CompressionFollowsTheImageDepth)
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
     EXPECT_FALSE(img.ConverImageToPdf(colour, dir.filePath("none/x.pdf"), "", "", ""));
     EXPECT_TRUE(Logged("ConverImageToPdf", "cannot write"));
+}
+
+TEST_F(ApImgToPdfTest, ARefusedImageIsLoggedWithItsReasonAndNothingOnStderr)
+{
+    QImage noisy(128, 128, QImage::Format_RGB32);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            noisy.setPixel(x, y, qRgb((x * 37 + y * 91) % 256, (x * y) % 256, (x * 13 + y * y) % 256));
+    const QByteArray jpeg = test::JpegOf(noisy);
+    QByteArray huge = jpeg;
+    const qsizetype sof = huge.indexOf("\xff\xc0");
+    huge.replace(sof + 5, 4, QByteArray("\xfd\xe8\xfd\xe8", 4));  // 65000 x 65000
+    const QByteArray png = [&] {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        noisy.save(&buffer, "PNG");
+        return bytes;
+    }();
+    struct Case {
+        const char *file;
+        QByteArray bytes;
+        const char *reason;
+    } cases[] = {
+        {"cut.jpg", jpeg.left(jpeg.size() / 2), "Premature end of JPEG file"},
+        {"huge.jpg", huge, "65000 x 65000 pixels"},
+        {"cut.png", png.left(png.size() / 2), "libpng error"},
+    };
+    for (const Case &c : cases) {
+        test::ClearErrorLog();
+        const QString path = test::WriteBytes(dir.filePath(c.file), c.bytes);
+        bool converted = true;
+        QByteArray said;
+        {
+            const test::StderrCapture stderrText;
+            converted = img.ConverImageToPdf(path, dir.filePath("out.pdf"), "JPEG", "", "");
+            said = stderrText.text();
+        }
+        EXPECT_FALSE(converted) << c.file;
+        EXPECT_TRUE(Logged("ConverImageToPdf", c.reason)) << c.file << ": " << test::ErrorLogLines().join('\n').toStdString();
+        EXPECT_TRUE(said.isEmpty()) << c.file << ": " << said.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath("out.pdf"))) << c.file;
+    }
 }

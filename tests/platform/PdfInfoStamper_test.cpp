@@ -1,10 +1,12 @@
 #include "platform/PdfInfoStamper.h"
 
+#include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -83,4 +85,32 @@ TEST_F(PdfInfoStamperTest, BadEntriesOrFilesWriteNothing)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << c.name;
     }
     EXPECT_TRUE(Read(damaged).startsWith("<unreadable"));
+}
+
+TEST_F(PdfInfoStamperTest, KeysWithNameDelimitersReadBackAsGiven)
+{
+    // "#" starts an escape in a PDF name; the others end a name unless escaped.
+    const QStringList keys = {"Weird(#)", "#", "a#20b", "Per%cent", "x[y]<z>{w}", "Zoë"};
+    QString entries;
+    for (int i = 0; i < keys.size(); ++i)
+        entries += QStringLiteral("%1=value %2\n").arg(keys[i]).arg(i);
+    const QString src = MakeTaggedPdf(dir.path(), "a", 1);
+    ASSERT_TRUE(stamper.UpdatePDFInfo(src, {}, entries, dir.filePath("b.pdf")).ok);
+    const QStringList lines = Read(dir.filePath("b.pdf")).split('\n');
+    for (int i = 0; i < keys.size(); ++i)
+        EXPECT_TRUE(lines.contains(QStringLiteral("%1=value %2").arg(keys[i]).arg(i))) << keys[i].toStdString() << ": "
+                                                                                       << lines.join(" | ").toStdString();
+    const QStringList popplerKeys = test::PopplerInfoKeys(dir.filePath("b.pdf"));
+    for (const QString &key : keys)  // poppler gives a name's bytes as Latin-1; they are UTF-8 here
+        EXPECT_TRUE(popplerKeys.contains(QString::fromLatin1(key.toUtf8()))) << key.toStdString() << ": " << popplerKeys.join(" | ").toStdString();
+    // qpdf's own check finds nothing wrong, and a second update of the same keys replaces them.
+    QProcess check;
+    check.start("qpdf", {"--check", dir.filePath("b.pdf")});
+    ASSERT_TRUE(check.waitForFinished());
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
+    ASSERT_TRUE(stamper.UpdatePDFInfo(dir.filePath("b.pdf"), {}, "Weird(#)=again", dir.filePath("c.pdf")).ok);
+    const QStringList again = Read(dir.filePath("c.pdf")).split('\n');
+    EXPECT_TRUE(again.contains("Weird(#)=again")) << again.join(" | ").toStdString();
+    EXPECT_FALSE(again.contains("Weird(#)=value 0"));
+    EXPECT_EQ(again.size(), lines.size());
 }

@@ -1,5 +1,8 @@
 #include "platform/PdfRasterEngine.h"
 
+#include "platform/ImagePdfEngine.h"
+
+#include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
@@ -125,4 +128,55 @@ TEST_F(PdfRasterEngineTest, BadRequestsAnswerMinusOneAndWriteNothing)
     EXPECT_EQ(engine::apClose(h), -1);
     EXPECT_EQ(engine::apConvertPage(h, 1), -1);
     EXPECT_TRUE(test::FolderEntries(out).isEmpty());
+}
+
+TEST_F(PdfRasterEngineTest, PagesComeOutWithTheColoursOfThePdf)
+{
+    // A page showing four flat quadrants and a black corner (64 x 64 pixels at 72 dpi), converted
+    // at the engine's 150 dpi; the middle of each area is compared, away from the smoothed edges.
+    const QImage source = test::Quadrants(64, 64);
+    const QString pdf = dir.filePath("quadrants.pdf");
+    {
+        const std::int32_t h = ImagePdfEngine::ApCreate(pdf);
+        ASSERT_EQ(ImagePdfEngine::ApAddImage(h, test::MakeTiffOf(dir.filePath("q.tif"), {source}, {.dpi = 72})), 0);
+        ASSERT_EQ(ImagePdfEngine::ApClose(h), 0);
+    }
+    const QPoint middles[] = {{8, 8}, {24, 24}, {48, 16}, {16, 48}, {48, 48}};
+    struct Case {
+        std::int32_t type, bits;
+        const char *file;
+        int tolerance;  ///< summed over the channels
+    } cases[] = {
+        {engine::TypePng, 24, "pg1.png", 0},   {engine::TypeBmp, 24, "pg1.bmp", 0},
+        {engine::TypeTiff, 24, "pg1.tif", 0},  {engine::TypeJpeg, 24, "pg1.jpg", 12},
+        {engine::TypePng, 8, "pg1.png", 0},    {engine::TypeTiff, 1, "pg1.tif", 0},
+        {engine::TypeMultiPageTiff, 24, "pg.tif", 0},
+    };
+    for (const Case &c : cases) {
+        const std::int32_t h = engine::apOpen(pdf, {}, {});
+        ASSERT_GT(h, 0);
+        EXPECT_EQ(engine::apSetProperty(h, engine::PropOutputFolder, out, 0, 0), 0);
+        EXPECT_EQ(engine::apSetProperty(h, engine::PropPrefix, "pg", 0, 0), 0);
+        EXPECT_EQ(engine::apSetProperty(h, engine::PropImageType, {}, c.type, 0), 0);
+        EXPECT_EQ(engine::apSetProperty(h, engine::PropBitsPerPixel, {}, c.bits, 0), 0);
+        EXPECT_EQ(engine::apConvertPage(h, 1), 0) << engine::apLastError().toStdString();
+        EXPECT_EQ(engine::apClose(h), 0);
+        const QString path = QDir(out).filePath(c.file);
+        const QImage image(path);
+        ASSERT_EQ(image.size(), QSize(133, 133)) << c.file << " " << c.bits;
+        for (const QPoint &m : middles) {
+            QRgb want = source.pixel(m);
+            if (c.bits == 8) {
+                const int g = qGray(source.convertToFormat(QImage::Format_Grayscale8).pixel(m));
+                want = qRgb(g, g, g);
+            } else if (c.bits == 1) {
+                want = qGray(source.convertToFormat(QImage::Format_Grayscale8).pixel(m)) < 128 ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+            }
+            const QRgb got = image.pixel(m * 150 / 72);
+            EXPECT_LE(std::abs(qRed(want) - qRed(got)) + std::abs(qGreen(want) - qGreen(got)) + std::abs(qBlue(want) - qBlue(got)),
+                      c.tolerance)
+                << c.file << ", " << c.bits << " bits, at " << m.x() << "," << m.y() << ": " << std::hex << got << " for " << want;
+        }
+        QFile::remove(path);
+    }
 }

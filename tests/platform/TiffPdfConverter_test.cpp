@@ -1,11 +1,15 @@
 #include "platform/TiffPdfConverter.h"
 
+#include "platform/TiffFile.h"
+
+#include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 
@@ -135,4 +139,102 @@ TEST_F(TiffPdfConverterTest, TiffPagesBecomePdfPagesSizedByTheirResolution)
     }
     EXPECT_FALSE(converter.ConvertTiffToPDF(dir.createFile("bad.tif", QByteArray("MM\0*", 4) + "xx"), dir.filePath("bad.pdf")).ok);
     EXPECT_FALSE(QFile::exists(dir.filePath("bad.pdf")));
+}
+
+TEST_F(TiffPdfConverterTest, EveryImageClassBecomesATiffOfTheSamePixels)
+{
+    // Read back by Qt's TIFF reader, not by the code that wrote it.
+    for (const test::ImageCase &c : test::ImageClassCases(dir.path())) {
+        const QString out = dir.filePath(QStringLiteral("%1.out.tif").arg(QFileInfo(c.path).fileName()));
+        const Outcome done = converter.ConvertImageToTiff(c.path, out, TiffFile::Compression::Default);
+        ASSERT_TRUE(done.ok) << c.name << ": " << done.reason.toStdString();
+        const QImage back(out);
+        if (c.lossy) {
+            const double mean = test::MeanChannelDiff(c.expected, back);
+            EXPECT_TRUE(mean >= 0 && mean <= 10) << c.name << ": mean difference " << mean;
+        } else {
+            const int diff = test::MaxChannelDiff(c.expected, back);
+            EXPECT_TRUE(diff >= 0 && diff <= c.tolerance) << c.name << ": " << test::DiffReport(c.expected, back).toStdString();
+        }
+        const auto pages = TiffPages(out);
+        ASSERT_EQ(pages.size(), 1u) << c.name;
+        EXPECT_EQ(pages[0].bitsPerSample == 1, c.blackWhite) << c.name;
+    }
+}
+
+TEST_F(TiffPdfConverterTest, TiffPagesOfEveryLayoutAndOrientationRenderBackUpright)
+{
+    const QImage upright = test::Quadrants(64, 32);
+    QImage redBlue(64, 32, QImage::Format_Mono);
+    redBlue.setColorTable({qRgb(220, 20, 20), qRgb(20, 40, 230)});
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            redBlue.setPixel(x, y, (x / 16 + y / 16) % 2);
+    for (const bool tiled : {false, true}) {
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            test::TiffOptions options;
+            options.orientation = orientation;
+            options.tiled = tiled;
+            options.compression = 5;
+            const QString tif = test::MakeTiffOf(dir.filePath(QStringLiteral("o%1%2.tif").arg(orientation).arg(tiled)),
+                                                 {test::StoredFor(upright, orientation),
+                                                  test::StoredFor(redBlue.convertToFormat(QImage::Format_RGB32), orientation)},
+                                                 options);
+            const QString pdf = dir.filePath("o.pdf");
+            const Outcome done = converter.ConvertTiffToPDF(tif, pdf);
+            ASSERT_TRUE(done.ok) << done.reason.toStdString();
+            for (int page = 1; page <= 2; ++page) {
+                const QImage want = page == 1 ? upright : redBlue;
+                const QImage got = test::RenderPdfPage(pdf, page, 72);
+                EXPECT_EQ(test::MaxChannelDiff(want, got), 0) << "orientation " << orientation << (tiled ? ", tiles" : ", strips")
+                                                               << ", page " << page << ": "
+                                                               << test::DiffReport(want, got).toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(TiffPdfConverterTest, PdfPagesBecomeImagesOfTheirPixels)
+{
+    // A 16 x 16 image at 72 dpi; pages rendered at 288 dpi repeat each pixel 4 x 4 times, and the
+    // middle of each block is compared with the source (poppler smooths below four times).
+    const QImage source = test::Quadrants(16, 16);
+    const QString tif = test::MakeTiffOf(dir.filePath("src.tif"), {source, source}, {.dpi = 72});
+    const QString pdf = dir.filePath("src.pdf");
+    ASSERT_TRUE(converter.ConvertTiffToPDF(tif, pdf).ok);
+    auto sampled = [](const QImage &big) {
+        QImage out(big.width() / 4, big.height() / 4, QImage::Format_RGB32);
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                out.setPixel(x, y, big.pixel(4 * x + 2, 4 * y + 2));
+        return out;
+    };
+    // Grey as Qt computes it (luminance of the sRGB colours); black-and-white cut at its middle.
+    const QImage grey = source.convertToFormat(QImage::Format_Grayscale8);
+    QImage blackWhite(16, 16, QImage::Format_RGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            blackWhite.setPixel(x, y, qGray(grey.pixel(x, y)) < 128 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    struct Case {
+        const char *file;
+        TiffPdfConverter::ColourMode mode;
+        QImage expected;
+        int tolerance;
+    } cases[] = {
+        {"colour.png", TiffPdfConverter::Colour, source, 0},
+        {"colour.bmp", TiffPdfConverter::Colour, source, 0},
+        {"colour.tif", TiffPdfConverter::Colour, source, 0},
+        {"grey.png", TiffPdfConverter::Grey, grey, 0},
+        {"grey.tif", TiffPdfConverter::Grey, grey, 0},
+        {"bw.png", TiffPdfConverter::BlackWhite, blackWhite, 0},
+        {"bw.tif", TiffPdfConverter::BlackWhite, blackWhite, 0},
+    };
+    for (const Case &c : cases) {
+        const QString out = dir.filePath(c.file);
+        const Outcome done = converter.PDFToImage(pdf, out, 288, 288, 2, c.mode, 2);
+        ASSERT_TRUE(done.ok) << c.file << ": " << done.reason.toStdString();
+        const QImage back = sampled(QImage(out));
+        const int diff = test::MaxChannelDiff(c.expected, back);
+        EXPECT_TRUE(diff >= 0 && diff <= c.tolerance) << c.file << ": " << test::DiffReport(c.expected, back).toStdString();
+    }
 }

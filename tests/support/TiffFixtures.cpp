@@ -81,6 +81,132 @@ QString MakeTiff(const QString &path, const std::vector<TiffPage> &pages, const 
     return path;
 }
 
+QString MakeTiffOf(const QString &path, const std::vector<QImage> &pages, const TiffOptions &options)
+{
+    TIFF *tif = Open(path, options.bigEndian ? "wb" : "wl");
+    if (!tif)
+        return path;
+    for (const QImage &source : pages) {
+        QImage image = source;
+        int bps = 8, spp = 1;
+        std::uint16_t photometric = PHOTOMETRIC_MINISBLACK;
+        const QList<QRgb> table = image.colorTable();
+        switch (image.format()) {
+        case QImage::Format_Mono:
+            bps = 1;
+            if (table == QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)})
+                photometric = PHOTOMETRIC_MINISBLACK;
+            else if (table == QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0)})
+                photometric = PHOTOMETRIC_MINISWHITE;
+            else
+                photometric = PHOTOMETRIC_PALETTE;
+            break;
+        case QImage::Format_Indexed8:
+            photometric = PHOTOMETRIC_PALETTE;
+            break;
+        case QImage::Format_Grayscale8:
+            break;
+        case QImage::Format_Grayscale16:
+            bps = 16;
+            break;
+        case QImage::Format_ARGB32:
+            image = image.convertToFormat(QImage::Format_RGBA8888);  // R, G, B, A bytes
+            spp = 4;
+            photometric = PHOTOMETRIC_RGB;
+            break;
+        case QImage::Format_RGBA64:
+            image = image.convertToFormat(QImage::Format_RGBX64);
+            bps = 16;
+            spp = 4;  // the fourth sample is dropped below
+            photometric = PHOTOMETRIC_RGB;
+            break;
+        default:
+            image = image.convertToFormat(QImage::Format_RGB888);
+            spp = 3;
+            photometric = options.cmyk ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB;
+            if (options.cmyk)
+                spp = 4;
+            break;
+        }
+        const int storedSpp = image.format() == QImage::Format_RGBX64 ? 3 : spp;
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width());
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, image.height());
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bps);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, storedSpp);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, options.compression);
+        if (options.compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_RGB && storedSpp == 3) {
+            // YCbCr, as JPEG pages are stored; libtiff converts the RGB rows as it writes.
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        }
+        if (image.format() == QImage::Format_RGBA8888) {
+            const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+        }
+        if (photometric == PHOTOMETRIC_PALETTE) {
+            std::vector<std::uint16_t> r(1u << bps), g(1u << bps), b(1u << bps);
+            for (int i = 0; i < table.size() && i < (1 << bps); ++i) {
+                r[i] = static_cast<std::uint16_t>(qRed(table[i]) * 257);
+                g[i] = static_cast<std::uint16_t>(qGreen(table[i]) * 257);
+                b[i] = static_cast<std::uint16_t>(qBlue(table[i]) * 257);
+            }
+            TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
+        }
+        if (options.orientation > 0)
+            TIFFSetField(tif, TIFFTAG_ORIENTATION, options.orientation);
+        if (options.dpi > 0) {
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(options.dpi));
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(options.dpi));
+        }
+        // Rows of stored samples.
+        const std::size_t rowBytes = (static_cast<std::size_t>(image.width()) * bps * storedSpp + 7) / 8;
+        std::vector<std::vector<unsigned char>> rows(static_cast<std::size_t>(image.height()), std::vector<unsigned char>(rowBytes));
+        for (int y = 0; y < image.height(); ++y) {
+            unsigned char *row = rows[static_cast<std::size_t>(y)].data();
+            const uchar *line = image.constScanLine(y);
+            if (image.format() == QImage::Format_RGBX64) {
+                for (int x = 0; x < image.width(); ++x)
+                    std::memcpy(row + x * 6, line + x * 8, 6);  // host order: libtiff swaps for a big-endian file
+            } else if (photometric == PHOTOMETRIC_SEPARATED) {
+                for (int x = 0; x < image.width(); ++x) {
+                    for (int k = 0; k < 3; ++k)
+                        row[x * 4 + k] = static_cast<unsigned char>(255 - line[x * 3 + k]);
+                    row[x * 4 + 3] = 0;
+                }
+            } else {
+                std::memcpy(row, line, rowBytes);
+            }
+        }
+        if (options.tiled) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, 16);
+            const std::size_t tileRow = (16u * bps * storedSpp + 7) / 8;
+            std::vector<unsigned char> tile(tileRow * 16);
+            for (int ty = 0; ty < image.height(); ty += 16) {
+                for (int tx = 0; tx < image.width(); tx += 16) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (int y = 0; y < 16 && ty + y < image.height(); ++y) {
+                        const std::size_t from = static_cast<std::size_t>(tx) * bps * storedSpp / 8;
+                        const std::size_t n = std::min(tileRow, rowBytes - from);
+                        std::memcpy(tile.data() + y * tileRow, rows[static_cast<std::size_t>(ty + y)].data() + from, n);
+                    }
+                    TIFFWriteTile(tif, tile.data(), static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty), 0, 0);
+                }
+            }
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
+            for (int y = 0; y < image.height(); ++y)
+                TIFFWriteScanline(tif, rows[static_cast<std::size_t>(y)].data(), static_cast<std::uint32_t>(y), 0);
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return path;
+}
+
 QString MakeTiffWidths(const QString &path, std::initializer_list<int> widths)
 {
     std::vector<TiffPage> pages;

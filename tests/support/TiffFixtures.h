@@ -3,6 +3,7 @@
 // shade is the value of every sample, so a test can read back which pages a file holds, in which
 // order, and whether their samples came through.
 
+#include <QImage>
 #include <QList>
 #include <QString>
 
@@ -22,6 +23,9 @@ struct TiffOptions {
     int compression = 1;     ///< a TIFF compression code: 1 none, 5 LZW, 7 JPEG, 4 CCITT G4, 32773 PackBits
     bool bigEndian = false;  ///< "MM" byte order
     double dpi = 0;          ///< 0: no resolution tags
+    bool tiled = false;      ///< 16 x 16 tiles instead of strips (MakeTiffOf)
+    int orientation = 0;     ///< the Orientation tag, 1-8; 0: none (MakeTiffOf)
+    bool cmyk = false;       ///< colour pages stored as CMYK inks, C = 255 - R and so on, K = 0 (MakeTiffOf)
 };
 
 /// Writes the TIFF at path and returns path.
@@ -31,6 +35,12 @@ QString MakeTiff(const QString &path, const std::vector<TiffPage> &pages, const 
 QString MakeTiff(const QString &path, int pages);
 /// Pages of the given widths, 8-bit grey.
 QString MakeTiffWidths(const QString &path, std::initializer_list<int> widths);
+
+/// A TIFF whose pages hold the images' samples in the layout of their format: Format_Mono as 1 bit
+/// (min-is-black for a black-and-white table {black, white}, min-is-white for {white, black}, a
+/// palette otherwise), Grayscale8 and Grayscale16 as grey, Indexed8 as an 8-bit palette, RGB888 as
+/// RGB (or CMYK), ARGB32 as RGB with unassociated alpha, RGBA64 as 16-bit RGB. Returns path.
+QString MakeTiffOf(const QString &path, const std::vector<QImage> &pages, const TiffOptions &options = {});
 
 /// The widths of the file's pages in order; empty when it cannot be read.
 QList<int> TiffPageWidths(const QString &path);
