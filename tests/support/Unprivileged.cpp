@@ -83,12 +83,6 @@ bool RanUnprivileged()
         ADD_FAILURE() << "setpriv (util-linux) is needed to run " << name.toStdString() << " without root's privileges";
         return true;
     }
-    const QString exe = QCoreApplication::applicationFilePath();
-    if (const QString why = WhyUnreachable(exe, S_IXUSR, S_IXGRP, S_IXOTH); !why.isEmpty()) {
-        ADD_FAILURE() << "the test binary cannot be started as uid " << kUnprivilegedId << ": " << why.toStdString();
-        return true;
-    }
-
     // The child's home, temporary and runtime folders: its own, so everything it makes is its user's.
     QTemporaryDir scratch;
     const QString runtime = scratch.filePath(QStringLiteral("runtime"));
@@ -99,6 +93,19 @@ bool RanUnprivileged()
     if (const QString why = WhyUnreachable(runtime, S_IXUSR, S_IXGRP, S_IXOTH); !why.isEmpty()) {
         ADD_FAILURE() << "the child's folder cannot be reached as uid " << kUnprivilegedId << ": " << why.toStdString();
         return true;
+    }
+
+    // A build tree under a folder that user cannot enter (root's home): the binary, which needs no
+    // file of the tree, runs from a copy in the child's own folder.
+    QString exe = QCoreApplication::applicationFilePath();
+    if (!WhyUnreachable(exe, S_IXUSR, S_IXGRP, S_IXOTH).isEmpty()) {
+        const QString copy = scratch.filePath(QFileInfo(exe).fileName());
+        if (!QFile::copy(exe, copy) || !GiveToChild(copy)) {
+            ADD_FAILURE() << "the test binary cannot be started as uid " << kUnprivilegedId << ": "
+                          << WhyUnreachable(exe, S_IXUSR, S_IXGRP, S_IXOTH).toStdString() << ", and copying it failed";
+            return true;
+        }
+        exe = copy;
     }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
