@@ -20,6 +20,7 @@
 #include "platform/Twips.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
@@ -32,9 +33,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTime>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -106,14 +110,13 @@ void SetWindowStateCode(QWidget &window, int code)
     window.setWindowState(state);
 }
 
-// Left and top place the frame, width and height size the window's inside, as Qt reads them back:
-// a stored rectangle then comes back exactly, whatever the window manager's frame.
-void MoveTwips(QWidget &window, double left, double top, double width, double height)
+/// A rectangle in twips as whole pixels on the window's screen.
+QRect TwipsToPixels(const QWidget &window, double left, double top, double width, double height)
 {
     const double dpiX = window.logicalDpiX();
     const double dpiY = window.logicalDpiY();
-    window.move(Twips::ToPixels(left, dpiX), Twips::ToPixels(top, dpiY));
-    window.resize(Twips::ToPixels(width, dpiX), Twips::ToPixels(height, dpiY));
+    return QRect(Twips::ToPixels(left, dpiX), Twips::ToPixels(top, dpiY), Twips::ToPixels(width, dpiX),
+                 Twips::ToPixels(height, dpiY));
 }
 
 bool IsWindowShortcut(int KeyCode, int Shift) { return Shift == 2 && (KeyCode == 'A' || KeyCode == 'D'); }
@@ -200,7 +203,56 @@ void frmMain::PlaceFromRegistry()
     const float top = read("MainTop", 1000);
     const float width = read("MainWidth", Twips::FromPixels(MinimumWidthPx, logicalDpiX()));
     const float height = read("MainHeight", Twips::FromPixels(MinimumHeightPx, logicalDpiY()));
-    MoveTwips(*this, left, top, width, height);
+    PlaceOuter(TwipsToPixels(*this, left, top, width, height));
+}
+
+QMargins frmMain::FrameMargins() const
+{
+    const QWindow *handle = windowHandle();
+    return handle && isVisible() ? handle->frameMargins() : QMargins();
+}
+
+void frmMain::PlaceOuter(const QRect &outer)
+{
+    // A window's position is its frame's corner; its size is the inside, so the frame comes off.
+    // Until the window manager has framed the window its frame is unknown: the rectangle is placed
+    // as if there were none and placed again once the frame is known.
+    const QMargins frame = FrameMargins();
+    move(outer.topLeft());
+    resize(std::max(outer.width() - frame.left() - frame.right(), 1),
+           std::max(outer.height() - frame.top() - frame.bottom(), 1));
+    pendingOuter_.reset();
+    if (frame.isNull())
+        pendingOuter_ = outer;
+}
+
+void frmMain::PlaceOuterOnceFramed()
+{
+    if (!pendingOuter_ || WindowStateCode(*this) != StateNormal || FrameMargins().isNull())
+        return;
+    const QRect outer = *pendingOuter_;
+    PlaceOuter(outer);
+}
+
+bool frmMain::TitleBarReachable(const QRect &outer) const
+{
+    const int frameTop = FrameMargins().top();
+    const int titleHeight = frameTop > 0 ? frameTop : style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QRect titleBar(outer.left(), outer.top(), outer.width(), std::max(titleHeight, 1));
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(),
+                       [&](const QScreen *screen) { return screen->availableGeometry().intersects(titleBar); });
+}
+
+void frmMain::RestoreOuterTwips(double left, double top, double width, double height)
+{
+    const QRect outer = TwipsToPixels(*this, left, top, width, height);
+    // A rectangle stored on a monitor since unplugged, or absurd values, would put the window where
+    // no one can take hold of it: it opens where a first start opens it instead.
+    if (TitleBarReachable(outer))
+        PlaceOuter(outer);
+    else
+        PlaceFromRegistry();
 }
 
 void frmMain::CreatePanes()
@@ -229,6 +281,8 @@ void frmMain::SelectStartFolder()
     // Selecting the folder runs the first search before it returns; its rows are then checked.
     ftvFolder->setSelectedPath(st.CmdLineFolder);
     CheckCmdLineFiles();
+    // The search showed its summary before these rows were checked.
+    ShowStatus(getSelectedFileinfo());
     st.CmdLineFolder.clear();
 }
 
@@ -268,16 +322,16 @@ void frmMain::SetWindowState()
         const auto height = static_cast<float>(s.LastWindowHeight());
         switch (s.WindowStateValue()) {
         case 0:
-            MoveTwips(*this, left, top, width, height);
+            RestoreOuterTwips(left, top, width, height);
             SetWindowStateCode(*this, StateMaximized);
             break;
         case 1:
-            MoveTwips(*this, left, top, width, height);
+            RestoreOuterTwips(left, top, width, height);
             SetWindowStateCode(*this, StateMinimized);
             break;
         case 2:
             if (left != 0 || top != 0 || width != 0 || height != 0) {
-                MoveTwips(*this, left, top, width, height);
+                RestoreOuterTwips(left, top, width, height);
                 SetWindowStateCode(*this, s.LastWindowState());
             } else {
                 SetWindowStateCode(*this, StateMaximized);
@@ -297,12 +351,14 @@ void frmMain::RememberWindow()
         s.setLastWindowState(state);
     if (state != StateNormal)
         return;
+    // The outer rectangle, frame and title bar included: what a restore places again.
+    const QRect outer = frameGeometry();
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
-    s.setLastWindowLeft(ToLong(Twips::FromPixels(x(), dpiX)));
-    s.setLastWindowTop(ToLong(Twips::FromPixels(y(), dpiY)));
-    s.setLastWindowWidth(ToLong(Twips::FromPixels(width(), dpiX)));
-    s.setLastWindowHeight(ToLong(Twips::FromPixels(height(), dpiY)));
+    s.setLastWindowLeft(ToLong(Twips::FromPixels(outer.x(), dpiX)));
+    s.setLastWindowTop(ToLong(Twips::FromPixels(outer.y(), dpiY)));
+    s.setLastWindowWidth(ToLong(Twips::FromPixels(outer.width(), dpiX)));
+    s.setLastWindowHeight(ToLong(Twips::FromPixels(outer.height(), dpiY)));
 }
 
 void frmMain::ApplyOptionsPaneTrackingSize()
@@ -365,7 +421,21 @@ bool frmMain::event(QEvent *e)
 {
     if (e->type() == QEvent::WindowActivate)
         Form_Activate();
-    return QMainWindow::event(e);
+    const bool handled = QMainWindow::event(e);
+    // The window manager frames the window after it is shown; Qt learns the frame with one of these.
+    switch (e->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::WindowActivate:
+    case QEvent::WindowStateChange:
+        if (pendingOuter_)
+            QTimer::singleShot(0, this, &frmMain::PlaceOuterOnceFramed);
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void frmMain::resizeEvent(QResizeEvent *e)

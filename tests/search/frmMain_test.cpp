@@ -10,6 +10,7 @@
 #include "platform/DataGrid.h"
 #include "platform/FolderTree.h"
 #include "support/MainWindowFixture.h"
+#include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -385,8 +387,8 @@ TEST_F(frmMainFrame, DraggingABorderInwardStopsAtTheMinimumAndIsStoredAfterwards
 
     QTest::qWait(150); // the drag ends after a quiet interval
     EXPECT_EQ(S().LastWindowState(), 0);
-    EXPECT_EQ(S().LastWindowWidth(), w.width() * 15);
-    EXPECT_EQ(S().LastWindowHeight(), w.height() * 15);
+    EXPECT_EQ(S().LastWindowWidth(), w.frameGeometry().width() * 15) << "the outer rectangle";
+    EXPECT_EQ(S().LastWindowHeight(), w.frameGeometry().height() * 15);
 }
 
 // ---- panes ------------------------------------------------------------------------------------
@@ -523,6 +525,22 @@ TEST_F(frmMainFrame, TheCommandLineFolderIsUsedOnceOnly)
     EXPECT_EQ(CheckedRows(w), (std::vector<bool>{false, false}));
 }
 
+TEST_F(frmMainFrame, AfterACommandLineStartTheStatusCountsTheCheckedFiles)
+{
+    TempDir docs;
+    folvane::test::MakePdf(docs.filePath(QStringLiteral("a.pdf")), 2);
+    folvane::test::MakePdf(docs.filePath(QStringLiteral("b.pdf")), 3);
+    folvane::test::MakePdf(docs.filePath(QStringLiteral("c.pdf")), 4);
+    S().setWindowStateFlag(0);
+    State().CmdLineFolder = docs.path();
+    State().CmdLineFiles = {docs.filePath(QStringLiteral("a.pdf")), docs.filePath(QStringLiteral("C.PDF"))};
+
+    frmMain w;
+    w.Form_Load(); // the first search, then the command-line files checked
+    EXPECT_EQ(CheckedRows(w).size(), 3u);
+    EXPECT_EQ(w.sbPanelStatus->text(), QStringLiteral("2 file selected; Total Page count of PDF Files: 6"));
+}
+
 // ---- menus ------------------------------------------------------------------------------------
 
 TEST_F(frmMainFrame, HelpOpensTheHelpFileBesideTheProgramOrSaysItIsMissing)
@@ -578,7 +596,7 @@ TEST_F(frmMainFrame, ExitClosesTheWindowAndStoresIt)
     w.mnuexit_Click();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(S().LastWindowState(), 0);
-    EXPECT_EQ(S().LastWindowWidth(), w.width() * 15);
+    EXPECT_EQ(S().LastWindowWidth(), w.frameGeometry().width() * 15) << "the outer rectangle";
 }
 
 TEST_F(frmMainFrame, PreferencesPutTheColumnsInTheirSavedOrderFirst)

@@ -1,0 +1,224 @@
+// The main window as a user meets it on a desktop: real starts of the program under a window
+// manager, and the window in this process driven by real clicks and keys (run by run-with-wm).
+
+#include "search/frmMain.h"
+
+#include "app/ProgramState.h"
+#include "app/Settings.h"
+#include "support/RealInput.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+using namespace folvane;
+using namespace folvane::test;
+
+namespace {
+
+struct OuterRect {
+    std::int32_t left, top, width, height;
+    bool operator==(const OuterRect &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &os, const OuterRect &r)
+{
+    return os << r.left << "," << r.top << " " << r.width << "x" << r.height;
+}
+
+}  // namespace
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QRect &r, std::ostream *os)
+{
+    *os << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+}
+QT_END_NAMESPACE
+
+namespace {
+
+/// Output of a command, or empty when it failed.
+QString Run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+/// A home of its own for the real program: its settings are written before a start and read back
+/// after it has closed.
+class ProgramHome {
+public:
+    ProgramHome()
+    {
+        docs_.createFolder(QStringLiteral("empty"));
+        WriteSettings([](Settings &) {});
+    }
+
+    QString storage() const { return home_.filePath(QStringLiteral("data/Quorrel Technologies/Folvane 1.1")); }
+
+    /// Default settings, starting in an empty folder, changed by `change`.
+    void WriteSettings(const std::function<void(Settings &)> &change)
+    {
+        WithStorage([&] {
+            Settings s;
+            if (!s.LoadSettings())
+                s.LoadDefaultSettings();
+            s.setStartupFolder(docs_.filePath(QStringLiteral("empty")));
+            change(s);
+        });
+    }
+
+    OuterRect StoredRect()
+    {
+        OuterRect r{};
+        WithStorage([&] {
+            Settings s;
+            EXPECT_TRUE(s.LoadSettings());
+            r = {s.LastWindowLeft(), s.LastWindowTop(), s.LastWindowWidth(), s.LastWindowHeight()};
+        });
+        return r;
+    }
+
+    /// Starts the program, waits for its main window, lets `whileOpen` look at it (the X window id
+    /// given), and closes it with Ctrl+X as a user would. False when any step failed.
+    bool StartAndExit(const std::function<void(const QString &windowId)> &whileOpen = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home_.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home_.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.filePath(QStringLiteral("config")));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(FOLVANE_EXE), {});
+        if (!program.waitForStarted(10000)) {
+            ADD_FAILURE() << "the program did not start";
+            return false;
+        }
+        const QString id = Run(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                QStringLiteral("--pid"), QString::number(program.processId()), QStringLiteral("--name"),
+                                QStringLiteral("^Folvane 1\\.1$")})
+                               .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                               .value(0);
+        if (id.isEmpty()) {
+            ADD_FAILURE() << "no main window; the program's output: "
+                          << program.readAllStandardError().toStdString();
+            program.kill();
+            program.waitForFinished();
+            return false;
+        }
+        Settle(700); // the first search of the empty folder, and the window manager's placement
+        if (whileOpen)
+            whileOpen(id);
+        Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+        Xdotool({QStringLiteral("key"), QStringLiteral("ctrl+x")});
+        if (!program.waitForFinished(20000)) {
+            ADD_FAILURE() << "Ctrl+X did not close the window";
+            program.kill();
+            program.waitForFinished();
+            return false;
+        }
+        return program.exitStatus() == QProcess::NormalExit;
+    }
+
+private:
+    void WithStorage(const std::function<void()> &work)
+    {
+        const QString savedPath = State().StorageFolderPath;
+        State().StorageFolderPath = storage();
+        QDir().mkpath(storage());
+        work();
+        State().StorageFolderPath = savedPath;
+    }
+
+    TempDir home_;
+    TempDir docs_;
+};
+
+/// The frame's corner and outer size of a client window as the X server and the window manager
+/// report them, in pixels.
+QRect OuterOnScreen(const QString &windowId)
+{
+    const QString info = Run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
+    auto number = [&info](const char *label) {
+        const QRegularExpressionMatch m =
+            QRegularExpression(QString::fromLatin1(label) + QStringLiteral(":\\s+(-?\\d+)")).match(info);
+        return m.hasMatch() ? std::optional<int>(m.captured(1).toInt()) : std::nullopt;
+    };
+    const std::optional<int> x = number("Absolute upper-left X"), y = number("Absolute upper-left Y");
+    const std::optional<int> width = number("Width"), height = number("Height");
+    const QString extents = Run(QStringLiteral("xprop"), {QStringLiteral("-id"), windowId, QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QRegularExpressionMatch frame =
+        QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(extents);
+    if (!x || !y || !width || !height || !frame.hasMatch())
+        return {};
+    const int left = frame.captured(1).toInt(), right = frame.captured(2).toInt();
+    const int top = frame.captured(3).toInt(), bottom = frame.captured(4).toInt();
+    return QRect(*x - left, *y - top, *width + left + right, *height + top + bottom);
+}
+
+// ---- the window rectangle across real starts --------------------------------------------------
+
+TEST(frmMainWindowManager, AWindowNotMovedOpensAndIsStoredWhereItWasStartAfterStart)
+{
+    ASSERT_TRUE(WindowManagerRunning());
+    ProgramHome home;
+    const OuterRect stored{4500, 3000, 12000, 9000}; // 300, 200, 800 x 600 pixels
+    home.WriteSettings([&](Settings &s) {
+        s.setWindowStateFlag(1);
+        s.setWindowStateValue(2);
+        s.setLastWindowState(0);
+        s.setLastWindowLeft(stored.left);
+        s.setLastWindowTop(stored.top);
+        s.setLastWindowWidth(stored.width);
+        s.setLastWindowHeight(stored.height);
+    });
+    for (int start = 1; start <= 4; ++start) {
+        SCOPED_TRACE(start);
+        QRect onScreen;
+        ASSERT_TRUE(home.StartAndExit([&](const QString &id) { onScreen = OuterOnScreen(id); }));
+        EXPECT_EQ(onScreen, QRect(300, 200, 800, 600)) << "the frame's corner and the outer size";
+        EXPECT_EQ(home.StoredRect(), stored);
+    }
+}
+
+TEST(frmMainWindowManager, ARectangleWhoseTitleBarNoScreenShowsOpensAtTheFirstStartPlace)
+{
+    ASSERT_TRUE(WindowManagerRunning());
+    struct Case {
+        const char *what;
+        OuterRect stored;
+    } cases[] = {
+        {"beyond the right edge (a monitor since unplugged)", {30000, 3000, 12000, 9000}},
+        {"above the top", {4500, -12000, 12000, 9000}},
+        {"absurd values", {-2000000000, 2000000000, 12000, 9000}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramHome home;
+        home.WriteSettings([&](Settings &s) {
+            s.setLastWindowLeft(c.stored.left);
+            s.setLastWindowTop(c.stored.top);
+            s.setLastWindowWidth(c.stored.width);
+            s.setLastWindowHeight(c.stored.height);
+        });
+        QRect onScreen;
+        ASSERT_TRUE(home.StartAndExit([&](const QString &id) { onScreen = OuterOnScreen(id); }));
+        // 1000 twips from the corner and 700 x 403 pixels, as on a first start.
+        EXPECT_EQ(onScreen, QRect(67, 67, 700, 403));
+        EXPECT_EQ(home.StoredRect(), (OuterRect{1005, 1005, 10500, 6045}));
+    }
+}
+
+}  // namespace
