@@ -3,16 +3,38 @@
 
 #include "search/frmMain.h"
 
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/Settings.h"
+#include "app/modGeneral.h"
+#include "app/modMasterLayout.h"
+#include "platform/DataGrid.h"
+#include "platform/FolderTree.h"
+#include "support/MainWindowFixture.h"
+#include "support/PdfFixtures.h"
 #include "support/RealInput.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStyleOptionMenuItem>
+#include <QTableView>
+#include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +240,130 @@ TEST(frmMainWindowManager, ARectangleWhoseTitleBarNoScreenShowsOpensAtTheFirstSt
         // 1000 twips from the corner and 700 x 403 pixels, as on a first start.
         EXPECT_EQ(onScreen, QRect(67, 67, 700, 403));
         EXPECT_EQ(home.StoredRect(), (OuterRect{1005, 1005, 10500, 6045}));
+    }
+}
+
+// ---- the window in this process, under real input -------------------------------------------
+
+Settings &S() { return *State().objSettings; }
+
+/// The main window loaded as start-up loads it, on a folder of PDFs, in the forms' font.
+class MainWindowOnDesktop : public MainWindowFixture {
+protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        ASSERT_TRUE(WindowManagerRunning());
+        modMasterLayout::UseFormsFont();
+        config_.emplace("XDG_CONFIG_HOME", configDir_.path());
+        for (const char *name : {"Annual report 2025.pdf", "b.pdf", "invoice-7781.pdf", "letter.pdf", "notes.pdf",
+                                 "Quarterly figures.pdf", "scan 0001.pdf"})
+            MakePdf(docs.filePath(QString::fromLatin1(name)), 2);
+        S().setStartupFolder(docs.path());
+        S().setWindowStateFlag(0);
+        // Start-up gives the model the saved widths by position.
+        const QStringList widths = modGeneral::SplitList(S().LastGridColWidth());
+        for (int k = 1; k <= State().objGridColumns->Count(); ++k)
+            State().objGridColumns->Item(k)->ColumnWidth = widths[k - 1].toFloat();
+    }
+    void TearDown() override
+    {
+        w.reset();
+        config_.reset();
+        MainWindowFixture::TearDown();
+    }
+    /// Loads and shows the window and gives it the outer size; an empty size maximizes it.
+    void Open(QSize outer)
+    {
+        w = std::make_unique<frmMain>();
+        w->Form_Load();
+        ASSERT_TRUE(ShowAndWaitForFrame(*w));
+        Resize(outer);
+    }
+    void Resize(QSize outer)
+    {
+        if (outer.isEmpty()) {
+            w->showMaximized();
+            WaitUntil([&] { return w->isMaximized(); });
+        } else {
+            w->showNormal();
+            const QMargins frame = w->windowHandle()->frameMargins();
+            w->resize(outer.width() - frame.left() - frame.right(), outer.height() - frame.top() - frame.bottom());
+            WaitUntil([&] { return w->frameGeometry().size() == outer; });
+        }
+        Settle(300);
+    }
+    DataGrid &grid() { return *w->grdSearchList; }
+    QTableView &view() { return *grid().view(); }
+    /// The global centre of a result cell.
+    QPoint CellCenter(int row, int col)
+    {
+        const QRect cell = view().visualRect(view().model()->index(row - 1, col));
+        return view().viewport()->mapToGlobal(cell.center());
+    }
+
+    TempDir docs;
+    std::unique_ptr<frmMain> w;
+
+private:
+    TempDir configDir_;
+    std::optional<ScopedEnv> config_;
+};
+
+/// Pixels in which two images of one size differ.
+QRegion Difference(const QImage &a, const QImage &b)
+{
+    QRegion region;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                region += QRect(x, y, 1, 1);
+    return region;
+}
+
+TEST_F(MainWindowOnDesktop, CaptionsDatesAndCheckBoxesFitTheDefaultWidthsAndTheSortArrowCoversNoCaption)
+{
+    Open({1280, 1024});
+    ASSERT_GE(grid().Rows(), 2);
+    QHeaderView &header = *view().horizontalHeader();
+    const QFontMetrics headerFont(header.font());
+    const QFontMetrics cellFont(view().font());
+    const int headerMargin = header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+    const int cellMargin = view().style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view()) + 1;
+    const QRegularExpression wholeDate(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d [AP]M$"));
+
+    for (int c = 0; c < grid().Cols(); ++c) {
+        const QString caption = grid().TextMatrix(0, c);
+        SCOPED_TRACE(caption.toStdString());
+        const int width = header.sectionSize(c);
+        if (caption == QLatin1String("Selection")) {
+            // The column holds only its check box, whole.
+            const int box = view().style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &view());
+            EXPECT_LE(box, width - 1);
+        } else {
+            EXPECT_LE(headerFont.horizontalAdvance(caption) + 2 * headerMargin, width);
+        }
+        if (grid().ColDataType(c) == GridDataType::Date) {
+            const QString date = grid().TextMatrix(1, c);
+            EXPECT_TRUE(wholeDate.match(date).hasMatch()) << date.toStdString();
+            EXPECT_LE(cellFont.horizontalAdvance(date) + 2 * cellMargin, width) << date.toStdString();
+        }
+
+        // The caption's ink, and what a sort arrow adds to the section: never on the caption.
+        const QRect section(header.sectionViewportPosition(c), 0, width, header.height());
+        auto image = [&] { return header.grab(section).toImage(); };
+        const QImage plain = image();
+        grid().setTextMatrix(0, c, QString());
+        const QImage blank = image();
+        grid().setTextMatrix(0, c, caption);
+        grid().Sort(c, GridSort::GenericAscending);
+        const QImage sorted = image();
+        const QRect ink = Difference(plain, blank).boundingRect();
+        const QRegion arrow = Difference(plain, sorted);
+        ASSERT_FALSE(ink.isEmpty());
+        EXPECT_FALSE(arrow.isEmpty()) << "the sorted column shows its arrow";
+        EXPECT_FALSE(arrow.intersects(ink)) << "arrow " << arrow.boundingRect().top() << "-"
+                                           << arrow.boundingRect().bottom() << ", caption from " << ink.top();
     }
 }
 
