@@ -59,11 +59,12 @@ constexpr int MinimumHeightPx = 403;
 
 constexpr int PaneActionActivated = 14;
 
-// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 2 pixels at 96 dpi
-// (30 twips): 100 units is the height the date and size filters of the tab beside it need.
+// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 1.5 pixels at 96 dpi
+// (22.5 twips): 100 units hold either tab's controls in the 8-point font and, at the 700 x 403
+// minimum, still leave the result grid five whole rows.
 constexpr int OptionsPaneTrackWidth = 130;
 constexpr int OptionsPaneTrackHeight = 100;
-constexpr double TwipsPerTrackUnit = 30;
+constexpr double TwipsPerTrackUnit = 22.5;
 
 Settings &CurrentSettings()
 {
@@ -375,6 +376,9 @@ void frmMain::ApplyOptionsPaneTrackingSize()
     const bool fixHeight = floating || area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
     paneOptions->setMinimumSize(fixWidth ? width : 0, fixHeight ? height : 0);
     paneOptions->setMaximumSize(fixWidth ? width : QWIDGETSIZE_MAX, fixHeight ? height : QWIDGETSIZE_MAX);
+    // The dock area itself would keep whatever depth it had, leaving an empty band under the pane.
+    if (!floating && fixHeight)
+        resizeDocks({paneOptions}, {height}, Qt::Vertical);
 }
 
 void frmMain::Form_Resize()

@@ -124,6 +124,7 @@ void frmMain::buildControls()
 
     auto *searchLayout = new QVBoxLayout(ctlPaneSearch);
     searchLayout->setContentsMargins(2, 2, 2, 2);
+    searchLayout->setSpacing(2);
     searchLayout->addWidget(fraTotal);
     searchLayout->addWidget(fraCommand, 1);
 
@@ -198,6 +199,14 @@ void frmMain::buildControls()
     auto *optionsLayout = new QVBoxLayout(CtlPaneSearchOptions);
     optionsLayout->setContentsMargins(2, 2, 2, 2);
     optionsLayout->addWidget(fraAdvSearch);
+    // The pane has a fixed depth that leaves the result grid its rows: the frames keep their
+    // contents close.
+    for (QLayout *layout : {static_cast<QLayout *>(totalLayout), static_cast<QLayout *>(commandLayout),
+                            static_cast<QLayout *>(dateLayout), static_cast<QLayout *>(sizeLayout),
+                            static_cast<QLayout *>(advLayout)}) {
+        layout->setContentsMargins(6, 3, 6, 3);
+        layout->setSpacing(3);
+    }
 
     paneFolders = makePane(this, QStringLiteral("Folders"), "paneFolders", ctlPaneFolder);
     paneSearchList = makePane(this, QStringLiteral("Search List"), "paneSearchList", ctlPaneSearchList);

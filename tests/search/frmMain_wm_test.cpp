@@ -367,4 +367,43 @@ TEST_F(MainWindowOnDesktop, CaptionsDatesAndCheckBoxesFitTheDefaultWidthsAndTheS
     }
 }
 
+TEST_F(MainWindowOnDesktop, TheOptionsPaneLeavesTheGridFiveRowsAndClipsNothingInEitherTab)
+{
+    Open({700, 403});
+    ASSERT_GE(grid().Rows(), 6);
+    for (const QSize outer : {QSize(700, 403), QSize()}) {
+        SCOPED_TRACE(outer.isEmpty() ? "maximized" : "700 x 403 outer");
+        Resize(outer);
+        const QRect fifth = view().visualRect(view().model()->index(4, 0));
+        EXPECT_LE(fifth.bottom(), view().viewport()->height() - 1) << "five whole rows";
+
+        for (QDockWidget *pane : {w->paneAdvSearch, w->paneOptions}) {
+            SCOPED_TRACE(pane->windowTitle().toStdString());
+            pane->raise();
+            Settle(100);
+            QWidget *container = pane->widget();
+            ASSERT_TRUE(container->isVisible());
+            for (QWidget *control : container->findChildren<QWidget *>()) {
+                const bool shown = qobject_cast<QAbstractButton *>(control) || qobject_cast<QLabel *>(control)
+                                   || qobject_cast<QComboBox *>(control) || qobject_cast<QLineEdit *>(control)
+                                   || qobject_cast<QAbstractSpinBox *>(control) || qobject_cast<QGroupBox *>(control);
+                // The parts of a composite control (an up-down's two arrows) are judged by the whole.
+                const bool part = control->parentWidget()->inherits("folvane::UpDown")
+                                  || control->parentWidget()->inherits("QComboBox")
+                                  || control->parentWidget()->inherits("QAbstractSpinBox");
+                if (!shown || part || !control->isVisibleTo(container))
+                    continue;
+                const QString name = control->objectName().isEmpty() ? control->metaObject()->className()
+                                                                     : control->objectName();
+                SCOPED_TRACE(name.toStdString());
+                const QSize least = control->minimumSizeHint();
+                EXPECT_GE(control->width(), least.width());
+                EXPECT_GE(control->height(), least.height());
+                const QRect inContainer(control->mapTo(container, QPoint(0, 0)), control->size());
+                EXPECT_TRUE(container->rect().contains(inContainer));
+            }
+        }
+    }
+}
+
 }  // namespace
