@@ -59,6 +59,10 @@ constexpr int MinimumHeightPx = 403;
 
 constexpr int PaneActionActivated = 14;
 
+// How long a shown window waits for its frame: 100 looks, 50 ms apart.
+constexpr int MaxFramePolls = 100;
+constexpr int FramePollMs = 50;
+
 // The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 1.5 pixels at 96 dpi
 // (22.5 twips): 100 units hold either tab's controls in the 8-point font and, at the 700 x 403
 // minimum, still leave the result grid five whole rows.
@@ -210,7 +214,13 @@ void frmMain::PlaceFromRegistry()
 QMargins frmMain::FrameMargins() const
 {
     const QWindow *handle = windowHandle();
-    return handle && isVisible() ? handle->frameMargins() : QMargins();
+    if (!handle || !isVisible())
+        return {};
+    // While the window manager is still building the frame, its size can lag behind the window's
+    // and Qt reads negative margins: those are no frame yet.
+    const QMargins frame = handle->frameMargins();
+    const bool settled = frame.left() >= 0 && frame.top() >= 0 && frame.right() >= 0 && frame.bottom() >= 0;
+    return settled ? frame : QMargins();
 }
 
 void frmMain::PlaceOuter(const QRect &outer)
@@ -229,8 +239,17 @@ void frmMain::PlaceOuter(const QRect &outer)
 
 void frmMain::PlaceOuterOnceFramed()
 {
-    if (!pendingOuter_ || WindowStateCode(*this) != StateNormal || FrameMargins().isNull())
+    if (!pendingOuter_ || WindowStateCode(*this) != StateNormal)
         return;
+    if (FrameMargins().isNull()) {
+        // Qt learns the frame from the window manager without an event of its own: look again for
+        // a while after the window was shown. Without a window manager the frame never comes.
+        if (isVisible() && framePolls_ < MaxFramePolls) {
+            ++framePolls_;
+            QTimer::singleShot(FramePollMs, this, &frmMain::PlaceOuterOnceFramed);
+        }
+        return;
+    }
     const QRect outer = *pendingOuter_;
     PlaceOuter(outer);
 }
@@ -353,7 +372,7 @@ void frmMain::RememberWindow()
     if (state != StateNormal)
         return;
     // The outer rectangle, frame and title bar included: what a restore places again.
-    const QRect outer = frameGeometry();
+    const QRect outer = isVisible() ? geometry().marginsAdded(FrameMargins()) : frameGeometry();
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
     s.setLastWindowLeft(ToLong(Twips::FromPixels(outer.x(), dpiX)));
@@ -428,9 +447,11 @@ bool frmMain::event(QEvent *e)
     const bool handled = QMainWindow::event(e);
     // The window manager frames the window after it is shown; Qt learns the frame with one of these.
     switch (e->type()) {
+    case QEvent::Show:
+        framePolls_ = 0;
+        [[fallthrough]];
     case QEvent::Move:
     case QEvent::Resize:
-    case QEvent::Show:
     case QEvent::WindowActivate:
     case QEvent::WindowStateChange:
         if (pendingOuter_)

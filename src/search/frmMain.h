@@ -224,6 +224,7 @@ private:
     std::unique_ptr<cSizeMoveHelper> m_c;
     /// An outer rectangle placed before the frame was known, in pixels: placed again once it is.
     std::optional<QRect> pendingOuter_;
+    int framePolls_ = 0;
 
     // -- result grid and check commands --
     /// Flips rows first to last: a checked row becomes unchecked, any other checked.
