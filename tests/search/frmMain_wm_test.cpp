@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStyleOptionMenuItem>
@@ -422,6 +423,141 @@ TEST_F(MainWindowOnDesktop, TheOptionsPaneLeavesTheGridFiveRowsAndClipsNothingIn
                 EXPECT_TRUE(container->rect().contains(inContainer));
             }
         }
+    }
+}
+
+/// The text of every cell of the result rows.
+QStringList AllTexts(const DataGrid &grid)
+{
+    QStringList texts;
+    for (int r = 1; r < grid.Rows(); ++r)
+        for (int c = 0; c < grid.Cols(); ++c)
+            texts << grid.TextMatrix(r, c);
+    return texts;
+}
+
+TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
+{
+    Open({1000, 700});
+    const int selection = Col("Selection");
+    const int name = Col("Name");
+    const QStringList before = AllTexts(grid());
+    ASSERT_FALSE(before.isEmpty());
+
+    // A click on a check box, then the cursor moved off it and typing, as a user did.
+    ASSERT_TRUE(ClickAt(CellCenter(1, selection)));
+    EXPECT_EQ(grid().Cell(flexcpChecked, 1, selection).toInt(), GridCheck::Checked);
+    const struct {
+        const char *what;
+        QStringList keys;
+    } moves[] = {
+        {"left onto the name", {"Left"}},
+        {"down, then left", {"Down", "Left"}},
+        {"right onto the pages", {"Right"}},
+        {"F2 on the check box", {"F2"}},
+    };
+    for (const auto &move : moves) {
+        SCOPED_TRACE(move.what);
+        ASSERT_TRUE(ClickAt(CellCenter(1, selection)));
+        ASSERT_TRUE(PressKeys(move.keys));
+        ASSERT_TRUE(TypeText(QStringLiteral("zz")));
+        ASSERT_TRUE(PressKeys({QStringLiteral("Return")}));
+        EXPECT_EQ(AllTexts(grid()), before);
+    }
+    // A double click on a name, and typing there.
+    const QPoint nameCell = CellCenter(2, name);
+    ASSERT_TRUE(Xdotool({QStringLiteral("mousemove"), QString::number(nameCell.x()), QString::number(nameCell.y()),
+                         QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")}));
+    Settle();
+    ASSERT_TRUE(TypeText(QStringLiteral("zz")));
+    ASSERT_TRUE(PressKeys({QStringLiteral("Return")}));
+    EXPECT_EQ(AllTexts(grid()), before);
+    // The check boxes still change under the mouse.
+    ASSERT_TRUE(ClickAt(CellCenter(2, selection)));
+    EXPECT_EQ(grid().Cell(flexcpChecked, 2, selection).toInt(), GridCheck::Checked);
+}
+
+/// Reads the option a menu draws an item with.
+struct MenuLook : QMenu {
+    static QString DrawnText(QMenu *menu, QAction *action)
+    {
+        QStyleOptionMenuItem option;
+        static_cast<MenuLook *>(menu)->initStyleOption(&option, action);
+        return option.text;
+    }
+};
+
+TEST_F(MainWindowOnDesktop, MenuItemsShowTheirCaptionsOnceAndTheirKeysWork)
+{
+    Open({1000, 700});
+    struct Menu {
+        const char *keys;
+        QMenu *menu;
+    } menus[] = {{"alt+e", w->mnuEdit}, {"alt+h", w->mnuhelp}};
+    for (const Menu &m : menus) {
+        SCOPED_TRACE(m.keys);
+        ASSERT_TRUE(PressKeys({QString::fromLatin1(m.keys)}));
+        ASSERT_TRUE(WaitUntil([&] { return m.menu->isVisible(); }));
+        for (QAction *action : m.menu->actions()) {
+            if (!action->isSeparator())
+                EXPECT_EQ(MenuLook::DrawnText(m.menu, action), action->text()) << "nothing drawn beside the caption";
+        }
+        ASSERT_TRUE(PressKeys({QStringLiteral("Escape"), QStringLiteral("Escape")}));
+    }
+
+    // The keys, pressed on the window.
+    ScriptedMsgBox box;
+    ShellRecorder shell;
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+h")}));
+    EXPECT_EQ(box.texts(), QStringList{QStringLiteral("Help file not found.")});
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+e")}));
+    EXPECT_EQ(box.texts().value(1), QStringLiteral("No files selected")) << "the export ran";
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+w")}));
+    EXPECT_EQ(shell.requests().size(), 1u) << "the web site was opened";
+
+    QString modalClass; // the dialog lives only while it is shown
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            modalClass = QString::fromLatin1(modal->metaObject()->className());
+            modal->close();
+        }
+    });
+    closer.start(50);
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+p")}));
+    WaitUntil([&] { return !modalClass.isEmpty(); });
+    EXPECT_EQ(modalClass, QStringLiteral("folvane::frmPreferences"));
+    closer.stop();
+    Settle();
+
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+x")}));
+    EXPECT_TRUE(WaitUntil([&] { return !w->isVisible(); })) << "Exit closed the window";
+}
+
+TEST_F(MainWindowOnDesktop, AFolderChosenWithTheArrowKeysLeavesTheKeyboardOnTheTree)
+{
+    for (const char *folder : {"sub1", "sub2", "sub3"}) {
+        docs.createFolder(QString::fromLatin1(folder));
+        MakePdf(docs.filePath(QString::fromLatin1(folder) + QStringLiteral("/x.pdf")), 1);
+    }
+    S().setStartupFolder(docs.filePath(QStringLiteral("sub1")));
+    Open({1000, 700});
+    FolderTree &tree = *w->ftvFolder;
+    auto *model = static_cast<QFileSystemModel *>(tree.model());
+    // The tree lists folders in the background; the siblings must be there for the arrow keys.
+    ASSERT_TRUE(WaitUntil([&] { return model->rowCount(model->index(docs.path())) == 3; }));
+    Settle(300);
+
+    const QRect current = tree.visualRect(tree.currentIndex());
+    ASSERT_TRUE(ClickWidget(*tree.viewport(), current.center()));
+    ASSERT_EQ(QApplication::focusWidget(), &tree);
+    for (const char *next : {"sub2", "sub3"}) {
+        SCOPED_TRACE(next);
+        ASSERT_TRUE(PressKeys({QStringLiteral("Down")}));
+        ASSERT_TRUE(WaitUntil([&] { return w->cmdSearch->text() == QLatin1String("&Search"); }));
+        Settle(300);
+        EXPECT_EQ(tree.SelectedPath(), docs.filePath(QString::fromLatin1(next))) << "the key reached the tree";
+        EXPECT_EQ(QApplication::focusWidget(), &tree);
     }
 }
 
