@@ -426,14 +426,17 @@ TEST_F(MainWindowOnDesktop, TheOptionsPaneLeavesTheGridFiveRowsAndClipsNothingIn
     }
 }
 
-/// The text of every cell of the result rows.
-QStringList AllTexts(const DataGrid &grid)
+/// The text of every cell of the result rows, a row a line, cells joined by "|".
+std::string AllTexts(const DataGrid &grid)
 {
-    QStringList texts;
-    for (int r = 1; r < grid.Rows(); ++r)
+    QStringList rows;
+    for (int r = 1; r < grid.Rows(); ++r) {
+        QStringList cells;
         for (int c = 0; c < grid.Cols(); ++c)
-            texts << grid.TextMatrix(r, c);
-    return texts;
+            cells << grid.TextMatrix(r, c);
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
@@ -441,8 +444,8 @@ TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
     Open({1000, 700});
     const int selection = Col("Selection");
     const int name = Col("Name");
-    const QStringList before = AllTexts(grid());
-    ASSERT_FALSE(before.isEmpty());
+    const std::string before = AllTexts(grid());
+    ASSERT_FALSE(before.empty());
 
     // A click on a check box, then the cursor moved off it and typing, as a user did.
     ASSERT_TRUE(ClickAt(CellCenter(1, selection)));
@@ -500,7 +503,8 @@ TEST_F(MainWindowOnDesktop, MenuItemsShowTheirCaptionsOnceAndTheirKeysWork)
         ASSERT_TRUE(WaitUntil([&] { return m.menu->isVisible(); }));
         for (QAction *action : m.menu->actions()) {
             if (!action->isSeparator())
-                EXPECT_EQ(MenuLook::DrawnText(m.menu, action), action->text()) << "nothing drawn beside the caption";
+                EXPECT_EQ(MenuLook::DrawnText(m.menu, action).toStdString(), action->text().toStdString())
+                    << "nothing drawn beside the caption";
         }
         ASSERT_TRUE(PressKeys({QStringLiteral("Escape"), QStringLiteral("Escape")}));
     }
