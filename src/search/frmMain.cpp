@@ -227,31 +227,36 @@ void frmMain::PlaceOuter(const QRect &outer)
 {
     // A window's position is its frame's corner; its size is the inside, so the frame comes off.
     // Until the window manager has framed the window its frame is unknown: the rectangle is placed
-    // as if there were none and placed again once the frame is known.
+    // as if there were none, and again until the frame stands where it was asked to.
     const QMargins frame = FrameMargins();
     move(outer.topLeft());
     resize(std::max(outer.width() - frame.left() - frame.right(), 1),
            std::max(outer.height() - frame.top() - frame.bottom(), 1));
-    pendingOuter_.reset();
-    if (frame.isNull())
-        pendingOuter_ = outer;
+    pendingOuter_ = outer;
 }
 
 void frmMain::PlaceOuterOnceFramed()
 {
-    if (!pendingOuter_ || WindowStateCode(*this) != StateNormal)
+    if (!pendingOuter_ || !isVisible() || WindowStateCode(*this) != StateNormal)
         return;
-    if (FrameMargins().isNull()) {
-        // Qt learns the frame from the window manager without an event of its own: look again for
-        // a while after the window was shown. Without a window manager the frame never comes.
-        if (isVisible() && framePolls_ < MaxFramePolls) {
-            ++framePolls_;
-            QTimer::singleShot(FramePollMs, this, &frmMain::PlaceOuterOnceFramed);
+    // Qt learns the frame from the window manager without an event of its own, and the window
+    // manager may still be placing the window: look again for a while after the window was shown.
+    // Without a window manager the frame never comes, and the rectangle already stands.
+    const QMargins frame = FrameMargins();
+    if (!frame.isNull()) {
+        if (geometry().marginsAdded(frame) == *pendingOuter_) {
+            pendingOuter_.reset();
+            return;
         }
+        const QRect outer = *pendingOuter_;
+        PlaceOuter(outer);
+    }
+    if (framePolls_ >= MaxFramePolls) {
+        pendingOuter_.reset();
         return;
     }
-    const QRect outer = *pendingOuter_;
-    PlaceOuter(outer);
+    ++framePolls_;
+    QTimer::singleShot(FramePollMs, this, &frmMain::PlaceOuterOnceFramed);
 }
 
 bool frmMain::TitleBarReachable(const QRect &outer) const
