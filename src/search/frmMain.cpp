@@ -63,12 +63,12 @@ constexpr int PaneActionActivated = 14;
 constexpr int MaxFramePolls = 100;
 constexpr int FramePollMs = 50;
 
-// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 1.5 pixels at 96 dpi
-// (22.5 twips): 100 units hold either tab's controls in the 8-point font and, at the 700 x 403
+// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 1.4 pixels at 96 dpi
+// (21 twips): 100 units hold either tab's controls in the 8-point font and, at the 700 x 403
 // minimum, still leave the result grid five whole rows.
 constexpr int OptionsPaneTrackWidth = 130;
 constexpr int OptionsPaneTrackHeight = 100;
-constexpr double TwipsPerTrackUnit = 22.5;
+constexpr double TwipsPerTrackUnit = 21;
 
 Settings &CurrentSettings()
 {

@@ -204,8 +204,8 @@ void frmMain::buildControls()
     for (QLayout *layout : {static_cast<QLayout *>(totalLayout), static_cast<QLayout *>(commandLayout),
                             static_cast<QLayout *>(dateLayout), static_cast<QLayout *>(sizeLayout),
                             static_cast<QLayout *>(advLayout)}) {
-        layout->setContentsMargins(6, 3, 6, 3);
-        layout->setSpacing(3);
+        layout->setContentsMargins(6, 2, 6, 2);
+        layout->setSpacing(2);
     }
 
     paneFolders = makePane(this, QStringLiteral("Folders"), "paneFolders", ctlPaneFolder);
