@@ -402,21 +402,21 @@ TEST_F(frmMainFrame, PanesAreDockedAndTheOptionsPaneKeepsItsSize)
     EXPECT_EQ(w.dockWidgetArea(w.paneOptions), Qt::BottomDockWidgetArea);
     EXPECT_EQ(w.tabifiedDockWidgets(w.paneOptions), QList<QDockWidget *>{w.paneAdvSearch});
 
-    // 100 tracking units of 1.5 pixels.
-    EXPECT_EQ(w.paneOptions->minimumHeight(), 150);
-    EXPECT_EQ(w.paneOptions->maximumHeight(), 150);
+    // 100 tracking units of 1.4 pixels.
+    EXPECT_EQ(w.paneOptions->minimumHeight(), 140);
+    EXPECT_EQ(w.paneOptions->maximumHeight(), 140);
 
     DetachFolderTree(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    EXPECT_EQ(w.paneOptions->height(), 150);
+    EXPECT_EQ(w.paneOptions->height(), 140);
     EXPECT_GT(w.paneSearchList->width(), 2 * w.paneFolders->width()) << "the list takes most of the width";
 
     // Floating, the pane keeps both sides of its tracking size; docked again, only its depth.
     w.paneOptions->setFloating(true);
     w.Form_Resize();
-    EXPECT_EQ(w.paneOptions->minimumSize(), QSize(195, 150));
-    EXPECT_EQ(w.paneOptions->maximumSize(), QSize(195, 150));
+    EXPECT_EQ(w.paneOptions->minimumSize(), QSize(182, 140));
+    EXPECT_EQ(w.paneOptions->maximumSize(), QSize(182, 140));
     w.paneOptions->setFloating(false);
     EXPECT_EQ(w.paneOptions->maximumWidth(), QWIDGETSIZE_MAX);
 }
