@@ -7,6 +7,7 @@
 #include "platform/Shell.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
@@ -157,6 +158,22 @@ void LoadGridColumns()
         st.ColumnOrder = SplitList(st.objSettings->ColumnReOrder());
         const QStringList widths = SplitList(st.objSettings->LastGridColWidth());
 
+        // Whether a column moves is judged by where it was shown before this call: the records'
+        // ColumnIndex values go stale as soon as one column is taken out and put back.
+        // (Add makes a new record, so columns are known by their keys.)
+        QHash<QString, int> shownAt;
+        for (const GridColumns::Ptr &column : model)
+            shownAt.insert(column->ColumnKey.toCaseFolded(), column->ColumnIndex);
+        auto collectionPosition = [&model](const QString &folded) {
+            int position = 0;
+            for (const GridColumns::Ptr &column : model) {
+                if (column->ColumnKey.toCaseFolded() == folded)
+                    return position;
+                ++position;
+            }
+            return -1;
+        };
+
         QSet<QString> placed; // keys compare without regard to case
         for (int i = 0; i < static_cast<int>(st.ColumnOrder.size()); ++i) {
             const GridColumns::Ptr column = model.Item(TrimSpaces(st.ColumnOrder[i]));
@@ -168,14 +185,19 @@ void LoadGridColumns()
             if (placed.contains(folded))
                 continue;
             placed.insert(folded);
-            if (column->ColumnIndex == i)
+            // Entries before i hold positions 0 to i - 1 already, so putting this one at i leaves
+            // them in place.
+            const bool moves = shownAt.value(folded) != i;
+            if (!moves && collectionPosition(folded) == i)
                 continue;
 
             model.Remove(column->ColumnKey);
-            if (column->ColumnName == QLatin1String("Selection"))
-                column->ColumnWidth = 250;
-            else if (const std::optional<float> w = SavedWidth(widths, i))
-                column->ColumnWidth = *w;
+            if (moves) {
+                if (column->ColumnName == QLatin1String("Selection"))
+                    column->ColumnWidth = 250;
+                else if (const std::optional<float> w = SavedWidth(widths, i))
+                    column->ColumnWidth = *w;
+            }
             // The column goes before position i + 1, or last where there is no such position. For a
             // list naming every column once that is exactly "last entry at the end"; a longer list
             // then never drops a column for want of a place, and a shorter one moves its last entry

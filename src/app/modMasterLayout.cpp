@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFont>
 #include <QMainWindow>
 
 #include <cmath>
@@ -60,9 +62,19 @@ void ApplySavedWidths()
 
 QString CommandLineText(const QStringList &arguments) { return arguments.join(QLatin1Char('|')); }
 
+void UseFormsFont()
+{
+    // The forms were laid out in twips for an 8-point interface font: the desktop's family at that
+    // size keeps the fixed widths and pane sizes holding their captions.
+    QFont font = QApplication::font();
+    font.setPointSize(8);
+    QApplication::setFont(font);
+}
+
 int RunProgram(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    UseFormsFont();
     if (!Main(CommandLineText(QCoreApplication::arguments().mid(1))))
         return 0;
     return app.exec();

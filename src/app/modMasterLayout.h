@@ -9,6 +9,9 @@ namespace folvane::modMasterLayout {
 /// Creates the application object, runs Main and then the event loop while the main window lives.
 int RunProgram(int argc, char **argv);
 
+/// Gives the application the desktop's font family at 8 points, the size the forms are laid out for.
+void UseFormsFont();
+
 /// The start-up sequence; answers true when the main window was shown.
 bool Main(const QString &commandLine);
 

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOption>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -55,6 +56,61 @@ int MovedIndex(int index, int from, int to)
 }
 
 }  // namespace
+
+/// The header row. The sort arrow is drawn in a strip of its own at the top centre of the sorted
+/// section, as the classic list headers draw it: beside the caption it would take the room the
+/// column's fixed width keeps for the caption, and clip it.
+class DataGridHeader : public QHeaderView {
+public:
+    explicit DataGridHeader(QWidget *parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+    void setSortArrow(int section, bool descending)
+    {
+        sortSection_ = section;
+        descending_ = descending;
+        viewport()->update();
+    }
+    int sortSection() const noexcept { return sortSection_; }
+    /// The rectangle of the arrow in a section's rectangle; above the caption's line.
+    static QRect ArrowRect(const QRect &section)
+    {
+        return QRect(section.center().x() - ArrowWidth / 2, section.top() + 1, ArrowWidth, ArrowHeight);
+    }
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override
+    {
+        QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
+        size.rheight() += ArrowHeight + 2; // the centred caption moves down clear of the strip
+        return size;
+    }
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        // The style leaves the painter clipped to nothing after a section; the arrow needs its own state.
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        if (logicalIndex != sortSection_)
+            return;
+        // Drawn by hand: the styles draw their header arrow only where they lay it out themselves.
+        const QRect r = ArrowRect(rect);
+        const QPolygon up({QPoint(r.left(), r.bottom()), QPoint(r.right(), r.bottom()), QPoint(r.center().x(), r.top())});
+        const QPolygon down({QPoint(r.left(), r.top()), QPoint(r.right(), r.top()), QPoint(r.center().x(), r.bottom())});
+        painter->save();
+        painter->setClipRect(rect);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(palette().color(QPalette::WindowText));
+        painter->drawPolygon(descending_ ? down : up);
+        painter->restore();
+    }
+
+private:
+    static constexpr int ArrowWidth = 9;
+    static constexpr int ArrowHeight = 5;
+    int sortSection_ = -1;
+    bool descending_ = false;
+};
 
 /// Draws a check box that is the cell's only content where the column's alignment puts it, and lets
 /// the mouse toggle it only when the grid is editable by mouse.
@@ -125,7 +181,9 @@ private:
         QStyle *style = widget ? widget->style() : QApplication::style();
         const QSize size(style->pixelMetric(QStyle::PM_IndicatorWidth, &opt, widget),
                          style->pixelMetric(QStyle::PM_IndicatorHeight, &opt, widget));
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, widget) + 1;
+        // A column just wide enough for the box (the 250-twip "Selection") gives up the margin first.
+        const int room = std::max(0, (opt.rect.width() - size.width()) / 2);
+        const int margin = std::min(style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, widget) + 1, room);
         return QStyle::alignedRect(opt.direction, opt.displayAlignment, size, opt.rect.adjusted(margin, 0, -margin, 0));
     }
 
@@ -137,6 +195,7 @@ DataGrid::DataGrid(QWidget *parent) : QWidget(parent)
     model_ = new DataGridModel(this);
     view_ = new QTableView(this);
     delegate_ = new DataGridDelegate(model_, view_);
+    view_->setHorizontalHeader(new DataGridHeader(view_));
     view_->setModel(model_);
     view_->setItemDelegate(delegate_);
     view_->setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -584,14 +643,9 @@ int DataGrid::FindRow(const QString &text, int startRow, int col) const
 
 void DataGrid::updateSortIndicator()
 {
-    QHeaderView *header = view_->horizontalHeader();
-    if (sortCol_ < 0) {
-        header->setSortIndicatorShown(false);
-        return;
-    }
+    auto *header = static_cast<DataGridHeader *>(view_->horizontalHeader());
     const bool descending = sortOrder_ == GridSort::GenericDescending || sortOrder_ == GridSort::NumericDescending;
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(sortCol_, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    header->setSortArrow(sortCol_, descending);
 }
 
 void DataGrid::headerClicked(int col)

@@ -20,6 +20,7 @@
 #include "platform/Twips.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
@@ -32,9 +33,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTime>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -55,11 +59,16 @@ constexpr int MinimumHeightPx = 403;
 
 constexpr int PaneActionActivated = 14;
 
-// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 2 pixels at 96 dpi
-// (30 twips): 100 units is the height the date and size filters of the tab beside it need.
+// How long a shown window waits for its frame: 100 looks, 50 ms apart.
+constexpr int MaxFramePolls = 100;
+constexpr int FramePollMs = 50;
+
+// The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 1.4 pixels at 96 dpi
+// (21 twips): 100 units hold either tab's controls in the 8-point font and, at the 700 x 403
+// minimum, still leave the result grid five whole rows.
 constexpr int OptionsPaneTrackWidth = 130;
 constexpr int OptionsPaneTrackHeight = 100;
-constexpr double TwipsPerTrackUnit = 30;
+constexpr double TwipsPerTrackUnit = 21;
 
 Settings &CurrentSettings()
 {
@@ -106,14 +115,13 @@ void SetWindowStateCode(QWidget &window, int code)
     window.setWindowState(state);
 }
 
-// Left and top place the frame, width and height size the window's inside, as Qt reads them back:
-// a stored rectangle then comes back exactly, whatever the window manager's frame.
-void MoveTwips(QWidget &window, double left, double top, double width, double height)
+/// A rectangle in twips as whole pixels on the window's screen.
+QRect TwipsToPixels(const QWidget &window, double left, double top, double width, double height)
 {
     const double dpiX = window.logicalDpiX();
     const double dpiY = window.logicalDpiY();
-    window.move(Twips::ToPixels(left, dpiX), Twips::ToPixels(top, dpiY));
-    window.resize(Twips::ToPixels(width, dpiX), Twips::ToPixels(height, dpiY));
+    return QRect(Twips::ToPixels(left, dpiX), Twips::ToPixels(top, dpiY), Twips::ToPixels(width, dpiX),
+                 Twips::ToPixels(height, dpiY));
 }
 
 bool IsWindowShortcut(int KeyCode, int Shift) { return Shift == 2 && (KeyCode == 'A' || KeyCode == 'D'); }
@@ -200,7 +208,76 @@ void frmMain::PlaceFromRegistry()
     const float top = read("MainTop", 1000);
     const float width = read("MainWidth", Twips::FromPixels(MinimumWidthPx, logicalDpiX()));
     const float height = read("MainHeight", Twips::FromPixels(MinimumHeightPx, logicalDpiY()));
-    MoveTwips(*this, left, top, width, height);
+    PlaceOuter(TwipsToPixels(*this, left, top, width, height));
+}
+
+QMargins frmMain::FrameMargins() const
+{
+    const QWindow *handle = windowHandle();
+    if (!handle || !isVisible())
+        return {};
+    // While the window manager is still building the frame, its size can lag behind the window's
+    // and Qt reads negative margins: those are no frame yet.
+    const QMargins frame = handle->frameMargins();
+    const bool settled = frame.left() >= 0 && frame.top() >= 0 && frame.right() >= 0 && frame.bottom() >= 0;
+    return settled ? frame : QMargins();
+}
+
+void frmMain::PlaceOuter(const QRect &outer)
+{
+    // A window's position is its frame's corner; its size is the inside, so the frame comes off.
+    // Until the window manager has framed the window its frame is unknown: the rectangle is placed
+    // as if there were none, and again until the frame stands where it was asked to.
+    const QMargins frame = FrameMargins();
+    move(outer.topLeft());
+    resize(std::max(outer.width() - frame.left() - frame.right(), 1),
+           std::max(outer.height() - frame.top() - frame.bottom(), 1));
+    pendingOuter_ = outer;
+}
+
+void frmMain::PlaceOuterOnceFramed()
+{
+    if (!pendingOuter_ || !isVisible() || WindowStateCode(*this) != StateNormal)
+        return;
+    // Qt learns the frame from the window manager without an event of its own, and the window
+    // manager may still be placing the window: look again for a while after the window was shown.
+    // Without a window manager the frame never comes, and the rectangle already stands.
+    const QMargins frame = FrameMargins();
+    if (!frame.isNull()) {
+        if (geometry().marginsAdded(frame) == *pendingOuter_) {
+            pendingOuter_.reset();
+            return;
+        }
+        const QRect outer = *pendingOuter_;
+        PlaceOuter(outer);
+    }
+    if (framePolls_ >= MaxFramePolls) {
+        pendingOuter_.reset();
+        return;
+    }
+    ++framePolls_;
+    QTimer::singleShot(FramePollMs, this, &frmMain::PlaceOuterOnceFramed);
+}
+
+bool frmMain::TitleBarReachable(const QRect &outer) const
+{
+    const int frameTop = FrameMargins().top();
+    const int titleHeight = frameTop > 0 ? frameTop : style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QRect titleBar(outer.left(), outer.top(), outer.width(), std::max(titleHeight, 1));
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(),
+                       [&](const QScreen *screen) { return screen->availableGeometry().intersects(titleBar); });
+}
+
+void frmMain::RestoreOuterTwips(double left, double top, double width, double height)
+{
+    const QRect outer = TwipsToPixels(*this, left, top, width, height);
+    // A rectangle stored on a monitor since unplugged, or absurd values, would put the window where
+    // no one can take hold of it: it opens where a first start opens it instead.
+    if (TitleBarReachable(outer))
+        PlaceOuter(outer);
+    else
+        PlaceFromRegistry();
 }
 
 void frmMain::CreatePanes()
@@ -229,6 +306,8 @@ void frmMain::SelectStartFolder()
     // Selecting the folder runs the first search before it returns; its rows are then checked.
     ftvFolder->setSelectedPath(st.CmdLineFolder);
     CheckCmdLineFiles();
+    // The search showed its summary before these rows were checked.
+    ShowStatus(getSelectedFileinfo());
     st.CmdLineFolder.clear();
 }
 
@@ -268,16 +347,16 @@ void frmMain::SetWindowState()
         const auto height = static_cast<float>(s.LastWindowHeight());
         switch (s.WindowStateValue()) {
         case 0:
-            MoveTwips(*this, left, top, width, height);
+            RestoreOuterTwips(left, top, width, height);
             SetWindowStateCode(*this, StateMaximized);
             break;
         case 1:
-            MoveTwips(*this, left, top, width, height);
+            RestoreOuterTwips(left, top, width, height);
             SetWindowStateCode(*this, StateMinimized);
             break;
         case 2:
             if (left != 0 || top != 0 || width != 0 || height != 0) {
-                MoveTwips(*this, left, top, width, height);
+                RestoreOuterTwips(left, top, width, height);
                 SetWindowStateCode(*this, s.LastWindowState());
             } else {
                 SetWindowStateCode(*this, StateMaximized);
@@ -297,12 +376,14 @@ void frmMain::RememberWindow()
         s.setLastWindowState(state);
     if (state != StateNormal)
         return;
+    // The outer rectangle, frame and title bar included: what a restore places again.
+    const QRect outer = isVisible() ? geometry().marginsAdded(FrameMargins()) : frameGeometry();
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
-    s.setLastWindowLeft(ToLong(Twips::FromPixels(x(), dpiX)));
-    s.setLastWindowTop(ToLong(Twips::FromPixels(y(), dpiY)));
-    s.setLastWindowWidth(ToLong(Twips::FromPixels(width(), dpiX)));
-    s.setLastWindowHeight(ToLong(Twips::FromPixels(height(), dpiY)));
+    s.setLastWindowLeft(ToLong(Twips::FromPixels(outer.x(), dpiX)));
+    s.setLastWindowTop(ToLong(Twips::FromPixels(outer.y(), dpiY)));
+    s.setLastWindowWidth(ToLong(Twips::FromPixels(outer.width(), dpiX)));
+    s.setLastWindowHeight(ToLong(Twips::FromPixels(outer.height(), dpiY)));
 }
 
 void frmMain::ApplyOptionsPaneTrackingSize()
@@ -319,6 +400,9 @@ void frmMain::ApplyOptionsPaneTrackingSize()
     const bool fixHeight = floating || area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
     paneOptions->setMinimumSize(fixWidth ? width : 0, fixHeight ? height : 0);
     paneOptions->setMaximumSize(fixWidth ? width : QWIDGETSIZE_MAX, fixHeight ? height : QWIDGETSIZE_MAX);
+    // The dock area itself would keep whatever depth it had, leaving an empty band under the pane.
+    if (!floating && fixHeight)
+        resizeDocks({paneOptions}, {height}, Qt::Vertical);
 }
 
 void frmMain::Form_Resize()
@@ -365,7 +449,23 @@ bool frmMain::event(QEvent *e)
 {
     if (e->type() == QEvent::WindowActivate)
         Form_Activate();
-    return QMainWindow::event(e);
+    const bool handled = QMainWindow::event(e);
+    // The window manager frames the window after it is shown; Qt learns the frame with one of these.
+    switch (e->type()) {
+    case QEvent::Show:
+        framePolls_ = 0;
+        [[fallthrough]];
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+    case QEvent::WindowStateChange:
+        if (pendingOuter_)
+            QTimer::singleShot(0, this, &frmMain::PlaceOuterOnceFramed);
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void frmMain::resizeEvent(QResizeEvent *e)

@@ -12,13 +12,16 @@
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -220,6 +223,9 @@ private:
 
     frmLoading *loading_ = nullptr;
     std::unique_ptr<cSizeMoveHelper> m_c;
+    /// An outer rectangle placed before the frame was known, in pixels: placed again once it is.
+    std::optional<QRect> pendingOuter_;
+    int framePolls_ = 0;
 
     // -- result grid and check commands --
     /// Flips rows first to last: a checked row becomes unchecked, any other checked.
@@ -247,6 +253,14 @@ private:
     void UpdateStatusClock();
     void AttachSizeMove();
     void PlaceFromRegistry();
+    /// The window's frame as Qt knows it; none before the window manager has framed the window.
+    QMargins FrameMargins() const;
+    /// Puts the frame's corner at the rectangle's corner and gives the window its outer size.
+    void PlaceOuter(const QRect &outer);
+    void PlaceOuterOnceFramed();
+    bool TitleBarReachable(const QRect &outer) const;
+    /// A stored outer rectangle in twips, or the first-start placement when no screen shows its title bar.
+    void RestoreOuterTwips(double left, double top, double width, double height);
     void CreatePanes();
     void SelectStartFolder();
     void CheckCmdLineFiles();

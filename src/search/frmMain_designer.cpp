@@ -23,8 +23,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace folvane {
 
@@ -121,6 +124,7 @@ void frmMain::buildControls()
 
     auto *searchLayout = new QVBoxLayout(ctlPaneSearch);
     searchLayout->setContentsMargins(2, 2, 2, 2);
+    searchLayout->setSpacing(2);
     searchLayout->addWidget(fraTotal);
     searchLayout->addWidget(fraCommand, 1);
 
@@ -195,6 +199,14 @@ void frmMain::buildControls()
     auto *optionsLayout = new QVBoxLayout(CtlPaneSearchOptions);
     optionsLayout->setContentsMargins(2, 2, 2, 2);
     optionsLayout->addWidget(fraAdvSearch);
+    // The pane has a fixed depth that leaves the result grid its rows: the frames keep their
+    // contents close.
+    for (QLayout *layout : {static_cast<QLayout *>(totalLayout), static_cast<QLayout *>(commandLayout),
+                            static_cast<QLayout *>(dateLayout), static_cast<QLayout *>(sizeLayout),
+                            static_cast<QLayout *>(advLayout)}) {
+        layout->setContentsMargins(6, 2, 6, 2);
+        layout->setSpacing(2);
+    }
 
     paneFolders = makePane(this, QStringLiteral("Folders"), "paneFolders", ctlPaneFolder);
     paneSearchList = makePane(this, QStringLiteral("Search List"), "paneSearchList", ctlPaneSearchList);
@@ -216,22 +228,25 @@ void frmMain::buildControls()
     // Menus.
     mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     mnupreferances = mnuEdit->addAction(QStringLiteral("&Preferances Ctr+P"));
-    mnupreferances->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     mnuExport = mnuEdit->addAction(QStringLiteral("&Export Ctr+E"));
-    mnuExport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     mnuEdit->addSeparator();
     mnuexit = mnuEdit->addAction(QStringLiteral("E&xit Ctl+X"));
-    mnuexit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuhelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuWebsite = mnuhelp->addAction(QStringLiteral("Visit Our &website Ctr+W"));
-    mnuWebsite->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     mnuShowHelp = mnuhelp->addAction(QStringLiteral("&Help Ctr+H"));
-    mnuShowHelp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     mnuhelp->addSeparator();
     mnuAbout = mnuhelp->addAction(QStringLiteral("&About..."));
-    // The captions carry the shortcut text themselves; Qt must not add it a second time.
-    for (QAction *a : {mnupreferances, mnuExport, mnuexit, mnuWebsite, mnuShowHelp})
-        a->setShortcutVisibleInContextMenu(false);
+    // The captions carry the key text themselves, and a menu of the menu bar always adds an
+    // action's own shortcut beside its text. The keys are the window's, each triggering its item.
+    const std::pair<QAction *, QKeySequence> accelerators[] = {
+        {mnupreferances, QKeySequence(Qt::CTRL | Qt::Key_P)}, {mnuExport, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {mnuexit, QKeySequence(Qt::CTRL | Qt::Key_X)},        {mnuWebsite, QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {mnuShowHelp, QKeySequence(Qt::CTRL | Qt::Key_H)},
+    };
+    for (const auto &[action, keys] : accelerators) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, action, &QAction::trigger);
+    }
 
     // The result grid's context menu; never part of the menu bar.
     mnuCtxMenu = new QMenu(QStringLiteral("Context Menu"), this);
@@ -256,7 +271,14 @@ void frmMain::wireControls()
         if (index >= 0)
             cboFilterPattern_Click();
     });
-    connect(ftvFolder, &FolderTree::FolderSelected, this, [this] { ftvFolder_FolderSelected(); });
+    connect(ftvFolder, &FolderTree::FolderSelected, this, [this] {
+        // The search disables the tree while it runs, and Qt then hands the focus on: a folder
+        // chosen with the arrow keys gives the keyboard back to the tree once it is enabled again.
+        const bool treeHadFocus = focusWidget() == ftvFolder;
+        ftvFolder_FolderSelected();
+        if (treeHadFocus && ftvFolder->isEnabled())
+            ftvFolder->setFocus();
+    });
     connect(chkSearchByDate, &QCheckBox::clicked, this, [this] { chkSearchByDate_Click(); });
     connect(chkSearchBySize, &QCheckBox::clicked, this, [this] { chkSearchBySize_Click(); });
     connect(cmdExport, &QPushButton::clicked, this, [this] { cmdExport_Click(); });

@@ -12,6 +12,7 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QItemSelectionModel>
 #include <QTableView>
 
 #include <limits>
@@ -276,6 +277,14 @@ void frmMain::ShowStatus(const QString &text)
 void frmMain::wireGridEvents()
 {
     PopupMenu = [](QMenu *menu, const QPoint &globalPos) { menu->popup(globalPos); };
+    // A press on a check box makes the grid editable, and the keyboard could then edit whatever cell
+    // the cursor moves on to: editing ends as soon as the cursor leaves the check boxes.
+    connect(grdSearchList->view()->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (grdSearchList->Editable() != 0
+                    && current.column() != modGeneral::GetColumnIndexByKey(QStringLiteral("Selection")))
+                    grdSearchList->setEditable(0);
+            });
     connect(grdSearchList, &DataGrid::AfterMoveColumn, this, [this](int col, int position) {
         std::int32_t moved = position;
         grdSearchList_AfterMoveColumn(col, moved);

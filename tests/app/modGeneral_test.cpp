@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 using namespace folvane;
@@ -171,19 +173,74 @@ protected:
         return keys;
     }
     static float Width(const char *key) { return State().objGridColumns->Item(QString(key))->ColumnWidth; }
-    /// Every column once, and each ColumnIndex equal to its place.
-    static void ExpectWholeModel()
+    /// Every column stays in the model, once.
+    static void ExpectEveryColumnOnce()
     {
         QStringList keys = Keys();
         EXPECT_EQ(keys.size(), 8);
         keys.sort();
         keys.removeDuplicates();
         EXPECT_EQ(keys.size(), 8);
-        int position = 0;
-        for (const GridColumns::Ptr &c : *State().objGridColumns)
-            EXPECT_EQ(c->ColumnIndex, position++) << c->ColumnKey.toStdString();
+    }
+    /// The model shows `order`: collection order, ColumnIndex and the grid's lookup by key agree.
+    static bool ShowsOrder(const QStringList &order)
+    {
+        if (Keys() != order)
+            return false;
+        for (int p = 0; p < order.size(); ++p)
+            if (State().objGridColumns->Item(p + 1)->ColumnIndex != p || GetColumnIndexByKey(order[p]) != p)
+                return false;
+        return true;
     }
 };
+
+TEST_F(LoadGridColumnsTest, EveryOrderOfTheEightColumnsIsShownAsSavedAndBackAgain)
+{
+    // Widths are stored by display position; start-up gives the default model the saved list by
+    // position, and each load then runs on the model the previous one left.
+    const QStringList defaultOrder = kDefaultOrder.split(',');
+    const QString widths = "1000,1001,1002,1003,1004,1005,1006,1007";
+    auto expectWidths = [&](const QStringList &order, float selectionBefore, bool selectionMoved) {
+        for (int p = 0; p < order.size(); ++p) {
+            const float expected = order[p] != "Selection" ? 1000.0f + p : selectionMoved ? 250.0f : selectionBefore;
+            if (Width(order[p].toLatin1().constData()) != expected)
+                return false;
+        }
+        return true;
+    };
+    const test::StorageInMemory storage;
+    auto loadOrder = [](const QString &order) {
+        State().objSettings->setColumnReOrder(order);
+        LoadGridColumns();
+    };
+    std::vector<int> perm{0, 1, 2, 3, 4, 5, 6, 7};
+    int orders = 0;
+    int wrong = 0;
+    QString firstWrong;
+    State().objSettings->setLastGridColWidth(widths);
+    do {
+        State().objGridColumns = std::make_unique<GridColumns>();
+        AddDefaultResultColumns(*State().objGridColumns);
+        for (int k = 1; k <= 8; ++k)
+            State().objGridColumns->Item(k)->ColumnWidth = 1000.0f + (k - 1);
+        QStringList order;
+        for (int i : perm)
+            order << defaultOrder[i];
+        ++orders;
+
+        const int selectionAt = order.indexOf("Selection");
+        loadOrder(order.join(','));
+        bool right = ShowsOrder(order) && expectWidths(order, 1001, selectionAt != 1);
+        const float selectionWidth = Width("Selection");
+        loadOrder(kDefaultOrder);
+        right = right && ShowsOrder(defaultOrder) && expectWidths(defaultOrder, selectionWidth, selectionAt != 1);
+        if (!right && wrong++ == 0)
+            firstWrong = order.join(',');
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    EXPECT_EQ(orders, 40320);
+    EXPECT_EQ(wrong, 0) << "first wrong order: " << firstWrong.toStdString();
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
 
 TEST_F(LoadGridColumnsTest, DefaultOrderLeavesTheModelUntouched)
 {
@@ -192,7 +249,7 @@ TEST_F(LoadGridColumnsTest, DefaultOrderLeavesTheModelUntouched)
     EXPECT_EQ(Width("Name"), 1800);
     EXPECT_EQ(Width("Modified Date"), 1400);
     EXPECT_EQ(State().ColumnOrder, kDefaultOrder.split(','));
-    ExpectWholeModel();
+    ExpectEveryColumnOnce();
 }
 
 TEST_F(LoadGridColumnsTest, MovedColumnsTakeTheirSavedWidthsSelectionAlways250)
@@ -203,7 +260,7 @@ TEST_F(LoadGridColumnsTest, MovedColumnsTakeTheirSavedWidthsSelectionAlways250)
     EXPECT_EQ(Width("Selection"), 250);
     EXPECT_EQ(Width("Name"), 222);
     EXPECT_EQ(Width("Pages"), 700); // did not move
-    ExpectWholeModel();
+    ExpectEveryColumnOnce();
 
     Load("Modified Date, Created Date , Type,Size (In KB),Location,Pages,Selection,Name",
          "10,20.5,21.5,40,50,60,70,80");
@@ -213,7 +270,7 @@ TEST_F(LoadGridColumnsTest, MovedColumnsTakeTheirSavedWidthsSelectionAlways250)
     EXPECT_EQ(Width("Type"), 22);
     EXPECT_EQ(Width("Selection"), 250);
     EXPECT_EQ(Width("Name"), 80);
-    ExpectWholeModel();
+    ExpectEveryColumnOnce();
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
@@ -226,7 +283,7 @@ TEST_F(LoadGridColumnsTest, UnusableWidthEntriesKeepTheColumnsWidth)
     EXPECT_EQ(Width("Size (In KB)"), 1000);
     EXPECT_EQ(Width("Location"), 1800);
     EXPECT_EQ(Width("Name"), 1800); // no entry at all
-    ExpectWholeModel();
+    ExpectEveryColumnOnce();
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
@@ -253,7 +310,7 @@ TEST_F(LoadGridColumnsTest, InconsistentOrderListsKeepEveryColumnOnce)
         if (c.last) {
             EXPECT_EQ(Keys().last(), c.last);
         }
-        ExpectWholeModel();
+        ExpectEveryColumnOnce();
     }
 }
 

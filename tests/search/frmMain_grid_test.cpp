@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 using namespace folvane;
@@ -130,6 +132,53 @@ TEST_F(GridTest, RefreshGridKeepsTheRowsAndAppliesChangedPreferences)
     settings().setColumnVisibility("1,1,1,1,1,1,1,1");
     w.RefreshGrid();
     EXPECT_EQ(hidden(), std::vector<bool>(8, false));
+    EXPECT_TRUE(ErrorLogLines().isEmpty());
+}
+
+TEST_F(GridTest, EverySavedOrderIsShownWithItsWidthsAndVisibilityAndBackToTheDefault)
+{
+    // Widths and visibility are stored by display position: entry p must land on the column the
+    // saved order puts at p. The set-up takes the default model to each order, and re-applying the
+    // model takes it back.
+    const StorageInMemory storage;
+    const QStringList defaultOrder = QString(DefaultOrder).split(',');
+    const QString widths = "1000,1001,1002,1003,1004,1005,1006,1007";
+    const QString visibility = "1,0,1,1,0,1,1,0";
+    settings().setLastGridColWidth(widths);
+    settings().setColumnVisibility(visibility);
+    auto shows = [&](const QStringList &order, bool selectionMoved) {
+        if (headers() != order)
+            return false;
+        for (int p = 0; p < order.size(); ++p) {
+            const int width = order[p] == "Selection" && selectionMoved ? 250 : 1000 + p;
+            if (Col(order[p].toLatin1().constData()) != p || grid().ColWidth(p) != width
+                || grid().ColHidden(p) != (visibility.split(',')[p] != "1"))
+                return false;
+        }
+        return true;
+    };
+    std::vector<int> perm{0, 1, 2, 3, 4, 5, 6, 7};
+    int wrong = 0;
+    QString firstWrong;
+    do {
+        State().objGridColumns = std::make_unique<GridColumns>();
+        AddDefaultResultColumns(*State().objGridColumns);
+        for (int k = 1; k <= 8; ++k)
+            State().objGridColumns->Item(k)->ColumnWidth = 1000.0f + (k - 1);
+        QStringList order;
+        for (int i : perm)
+            order << defaultOrder[i];
+
+        settings().setColumnReOrder(order.join(','));
+        w.InitFiles();
+        bool right = shows(order, order.indexOf("Selection") != 1);
+        settings().setColumnReOrder(DefaultOrder);
+        w.RefreshGrid(); // gives every column its saved width, "Selection" too
+        right = right && shows(defaultOrder, false);
+        if (!right && wrong++ == 0)
+            firstWrong = order.join(',');
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    EXPECT_EQ(wrong, 0) << "first wrong order: " << firstWrong.toStdString();
     EXPECT_TRUE(ErrorLogLines().isEmpty());
 }
 

@@ -10,6 +10,7 @@
 #include "platform/DataGrid.h"
 #include "platform/FolderTree.h"
 #include "support/MainWindowFixture.h"
+#include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -385,8 +387,8 @@ TEST_F(frmMainFrame, DraggingABorderInwardStopsAtTheMinimumAndIsStoredAfterwards
 
     QTest::qWait(150); // the drag ends after a quiet interval
     EXPECT_EQ(S().LastWindowState(), 0);
-    EXPECT_EQ(S().LastWindowWidth(), w.width() * 15);
-    EXPECT_EQ(S().LastWindowHeight(), w.height() * 15);
+    EXPECT_EQ(S().LastWindowWidth(), w.frameGeometry().width() * 15) << "the outer rectangle";
+    EXPECT_EQ(S().LastWindowHeight(), w.frameGeometry().height() * 15);
 }
 
 // ---- panes ------------------------------------------------------------------------------------
@@ -400,23 +402,21 @@ TEST_F(frmMainFrame, PanesAreDockedAndTheOptionsPaneKeepsItsSize)
     EXPECT_EQ(w.dockWidgetArea(w.paneOptions), Qt::BottomDockWidgetArea);
     EXPECT_EQ(w.tabifiedDockWidgets(w.paneOptions), QList<QDockWidget *>{w.paneAdvSearch});
 
-    // 100 tracking units of 2 pixels: both tabs' contents must fit in that height.
-    EXPECT_EQ(w.paneOptions->minimumHeight(), 200);
-    EXPECT_EQ(w.paneOptions->maximumHeight(), 200);
-    EXPECT_LE(w.paneAdvSearch->minimumSizeHint().height(), 200);
-    EXPECT_LE(w.paneOptions->minimumSizeHint().height(), 200);
+    // 100 tracking units of 1.4 pixels.
+    EXPECT_EQ(w.paneOptions->minimumHeight(), 140);
+    EXPECT_EQ(w.paneOptions->maximumHeight(), 140);
 
     DetachFolderTree(w);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    EXPECT_EQ(w.paneOptions->height(), 200);
+    EXPECT_EQ(w.paneOptions->height(), 140);
     EXPECT_GT(w.paneSearchList->width(), 2 * w.paneFolders->width()) << "the list takes most of the width";
 
     // Floating, the pane keeps both sides of its tracking size; docked again, only its depth.
     w.paneOptions->setFloating(true);
     w.Form_Resize();
-    EXPECT_EQ(w.paneOptions->minimumSize(), QSize(260, 200));
-    EXPECT_EQ(w.paneOptions->maximumSize(), QSize(260, 200));
+    EXPECT_EQ(w.paneOptions->minimumSize(), QSize(182, 140));
+    EXPECT_EQ(w.paneOptions->maximumSize(), QSize(182, 140));
     w.paneOptions->setFloating(false);
     EXPECT_EQ(w.paneOptions->maximumWidth(), QWIDGETSIZE_MAX);
 }
@@ -523,6 +523,22 @@ TEST_F(frmMainFrame, TheCommandLineFolderIsUsedOnceOnly)
     EXPECT_EQ(CheckedRows(w), (std::vector<bool>{false, false}));
 }
 
+TEST_F(frmMainFrame, AfterACommandLineStartTheStatusCountsTheCheckedFiles)
+{
+    TempDir docs;
+    folvane::test::MakePdf(docs.filePath(QStringLiteral("a.pdf")), 2);
+    folvane::test::MakePdf(docs.filePath(QStringLiteral("b.pdf")), 3);
+    folvane::test::MakePdf(docs.filePath(QStringLiteral("c.pdf")), 4);
+    S().setWindowStateFlag(0);
+    State().CmdLineFolder = docs.path();
+    State().CmdLineFiles = {docs.filePath(QStringLiteral("a.pdf")), docs.filePath(QStringLiteral("C.PDF"))};
+
+    frmMain w;
+    w.Form_Load(); // the first search, then the command-line files checked
+    EXPECT_EQ(CheckedRows(w).size(), 3u);
+    EXPECT_EQ(w.sbPanelStatus->text(), QStringLiteral("2 file selected; Total Page count of PDF Files: 6"));
+}
+
 // ---- menus ------------------------------------------------------------------------------------
 
 TEST_F(frmMainFrame, HelpOpensTheHelpFileBesideTheProgramOrSaysItIsMissing)
@@ -578,7 +594,7 @@ TEST_F(frmMainFrame, ExitClosesTheWindowAndStoresIt)
     w.mnuexit_Click();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(S().LastWindowState(), 0);
-    EXPECT_EQ(S().LastWindowWidth(), w.width() * 15);
+    EXPECT_EQ(S().LastWindowWidth(), w.frameGeometry().width() * 15) << "the outer rectangle";
 }
 
 TEST_F(frmMainFrame, PreferencesPutTheColumnsInTheirSavedOrderFirst)

@@ -43,6 +43,21 @@ void InstallTestEnvironment()
 
 QString StorageFolder() { return State().StorageFolderPath; }
 
+StorageInMemory::StorageInMemory()
+    : dir_(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/folvane-test-XXXXXX")
+                                                                : QDir::tempPath() + QStringLiteral("/folvane-test-XXXXXX")),
+      savedPath_(State().StorageFolderPath), savedFolder_(State().StorageFolder)
+{
+    State().StorageFolderPath = dir_.path();
+    State().StorageFolder = dir_.path() + QLatin1Char('/');
+}
+
+StorageInMemory::~StorageInMemory()
+{
+    State().StorageFolderPath = savedPath_;
+    State().StorageFolder = savedFolder_;
+}
+
 QStringList ErrorLogLines()
 {
     QFile f(State().StorageFolderPath + QStringLiteral("/Errors.Log"));
