@@ -59,8 +59,9 @@ constexpr int MinimumHeightPx = 403;
 
 constexpr int PaneActionActivated = 14;
 
-// How long a shown window waits for its frame: 100 looks, 50 ms apart.
-constexpr int MaxFramePolls = 100;
+// How long a shown window waits for its frame: 200 looks, 50 ms apart (a loaded desktop can take
+// seconds to frame a new window).
+constexpr int MaxFramePolls = 200;
 constexpr int FramePollMs = 50;
 
 // The Options pane keeps a fixed size of 130 x 100 tracking units. A unit is 1.4 pixels at 96 dpi
@@ -235,8 +236,17 @@ void frmMain::PlaceOuter(const QRect &outer)
     pendingOuter_ = outer;
 }
 
+void frmMain::QueueFramePoll(int ms)
+{
+    if (framePollQueued_)
+        return;
+    framePollQueued_ = true;
+    QTimer::singleShot(ms, this, &frmMain::PlaceOuterOnceFramed);
+}
+
 void frmMain::PlaceOuterOnceFramed()
 {
+    framePollQueued_ = false;
     if (!pendingOuter_ || !isVisible() || WindowStateCode(*this) != StateNormal)
         return;
     // Qt learns the frame from the window manager without an event of its own, and the window
@@ -256,7 +266,7 @@ void frmMain::PlaceOuterOnceFramed()
         return;
     }
     ++framePolls_;
-    QTimer::singleShot(FramePollMs, this, &frmMain::PlaceOuterOnceFramed);
+    QueueFramePoll(FramePollMs);
 }
 
 bool frmMain::TitleBarReachable(const QRect &outer) const
@@ -460,7 +470,7 @@ bool frmMain::event(QEvent *e)
     case QEvent::WindowActivate:
     case QEvent::WindowStateChange:
         if (pendingOuter_)
-            QTimer::singleShot(0, this, &frmMain::PlaceOuterOnceFramed);
+            QueueFramePoll(0);
         break;
     default:
         break;

@@ -226,6 +226,9 @@ private:
     /// An outer rectangle placed before the frame was known, in pixels: placed again once it is.
     std::optional<QRect> pendingOuter_;
     int framePolls_ = 0;
+    /// A look at the frame is already queued: events that come meanwhile add none of their own.
+    bool framePollQueued_ = false;
+    void QueueFramePoll(int ms);
 
     // -- result grid and check commands --
     /// Flips rows first to last: a checked row becomes unchecked, any other checked.
