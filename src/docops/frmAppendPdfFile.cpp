@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -230,6 +231,15 @@ frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
         if (keyCode == 32)
             keyCode = 0;
     });
+    // A click makes only a "Selection" or "Range" cell editable; moving the cursor by keyboard to
+    // another column must not leave that cell open to typing (a typed name would name another file).
+    connect(vsFilesSetOrder->view()->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (!State().objGridColumns)
+                    return;
+                if (current.column() != Col("Selection") && current.column() != RangeCol())
+                    vsFilesSetOrder->setEditable(0);
+            });
 }
 
 frmAppendPdfFile::~frmAppendPdfFile() = default;

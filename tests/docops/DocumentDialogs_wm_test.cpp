@@ -220,6 +220,50 @@ TEST_F(DocumentDialogsTest, EditingKeysWorkInTheRangeBoxAndTheFilterStillDropsWh
     }
 }
 
+/// Every cell's text, row by row, the "Range" column left out.
+std::string TextsOutsideRange(const DataGrid &grid)
+{
+    QStringList rows;
+    for (int r = 1; r < grid.Rows(); ++r) {
+        QStringList cells;
+        for (int c = 0; c + 1 < grid.Cols(); ++c)
+            cells << grid.TextMatrix(r, c);
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(DocumentDialogsTest, NoKeyAfterAClickOnACheckBoxEditsANameOrAnyTextButARange)
+{
+    for (Kind kind : {Kind::Combine, Kind::Append}) {
+        SCOPED_TRACE(NameOf(kind));
+        OpenDialog o = Open(kind);
+        ASSERT_TRUE(ShowAndWaitForFrame(*o.dialog));
+        DataGrid &grid = *o.grid;
+        QTableView &view = *grid.view();
+        auto cellCenter = [&](int row, int col) {
+            return view.viewport()->mapToGlobal(view.visualRect(view.model()->index(row - 1, col)).center());
+        };
+        const int selection = Col("Selection");
+        const int range = grid.Cols() - 1;
+        const std::string before = TextsOutsideRange(grid);
+        for (const char *move : {"Left", "Right"}) {
+            SCOPED_TRACE(move);
+            ASSERT_TRUE(ClickAt(cellCenter(1, selection)));
+            ASSERT_TRUE(PressKeys({QString::fromLatin1(move)}));
+            ASSERT_TRUE(TypeText(QStringLiteral("zz")));
+            ASSERT_TRUE(PressKeys({QStringLiteral("Return")}));
+            EXPECT_EQ(TextsOutsideRange(grid), before);
+        }
+        // The "Range" cell stays open to typing after a click on it.
+        ASSERT_TRUE(ClickAt(cellCenter(2, range)));
+        ASSERT_TRUE(TypeText(QStringLiteral("7")));
+        ASSERT_TRUE(PressKeys({QStringLiteral("Return")}));
+        EXPECT_EQ(grid.TextMatrix(2, range), QStringLiteral("7"));
+        EXPECT_EQ(TextsOutsideRange(grid), before);
+    }
+}
+
 TEST_F(DocumentDialogsTest, OpensWideEnoughForEveryShownColumnUpToTheScreen)
 {
     struct Case {
