@@ -10,7 +10,9 @@
 #include "platform/PageCounters.h"
 #include "search/frmMain.h"
 
+#include <algorithm>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 namespace folvane::test {
@@ -91,6 +93,27 @@ std::vector<int> CheckStates(const frmMain &window)
     for (int r = 1; r < grid.Rows(); ++r)
         states.push_back(grid.Cell(flexcpChecked, r, selection).toInt());
     return states;
+}
+
+void ForEachOrderOfTheDefaultColumns(const std::function<void(const QStringList &order)> &visit)
+{
+    GridColumns keys;
+    AddDefaultResultColumns(keys);
+    QStringList defaultOrder;
+    for (int k = 1; k <= keys.Count(); ++k)
+        defaultOrder << keys.Item(k)->ColumnKey;
+    std::vector<int> perm(static_cast<std::size_t>(defaultOrder.size()));
+    std::iota(perm.begin(), perm.end(), 0);
+    do {
+        State().objGridColumns = std::make_unique<GridColumns>();
+        AddDefaultResultColumns(*State().objGridColumns);
+        for (int k = 1; k <= State().objGridColumns->Count(); ++k)
+            State().objGridColumns->Item(k)->ColumnWidth = 1000.0f + static_cast<float>(k - 1);
+        QStringList order;
+        for (int i : perm)
+            order << defaultOrder[i];
+        visit(order);
+    } while (std::next_permutation(perm.begin(), perm.end()));
 }
 
 }  // namespace folvane::test

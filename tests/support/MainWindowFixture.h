@@ -4,7 +4,11 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <vector>
 
@@ -20,6 +24,11 @@ void InstallDefaultProgramState();
 
 /// One grid column per model column at its display position and a header row with the column names.
 void PrepareResultGrid(frmMain &w);
+
+/// Calls visit with each of the 40,320 orders of the eight result columns' keys, each time after
+/// putting a fresh default column model in place whose columns are 1000, 1001, ... 1007 twips wide
+/// in their default order (so a width names its column).
+void ForEachOrderOfTheDefaultColumns(const std::function<void(const QStringList &order)> &visit);
 
 /// InstallDefaultProgramState and an empty error log; TearDown takes the state away again.
 class MainWindowFixture : public ::testing::Test {
