@@ -1,0 +1,220 @@
+#include "platform/AtomicOutput.h"
+
+#include "support/SmallDisk.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace folvane;
+
+namespace {
+
+QByteArray Enc(const QString &path) { return QFile::encodeName(path); }
+
+struct stat LStat(const QString &path)
+{
+    struct stat st {};
+    ::lstat(Enc(path).constData(), &st);
+    return st;
+}
+
+QString LinkTarget(const QString &path) { return QFileInfo(path).symLinkTarget(); }
+
+/// What a test makes at the target's name before writing there.
+enum class AtTarget { Nothing, File, LinkToFile, DanglingLink, LinkToFifo, Fifo, Socket, Folder, DeviceNode };
+
+void Make(AtTarget kind, const test::TempDir &dir, const QString &target)
+{
+    const QString other = dir.filePath(QStringLiteral("elsewhere/real.pdf"));
+    switch (kind) {
+    case AtTarget::Nothing:
+        break;
+    case AtTarget::File:
+        dir.createFile(QFileInfo(target).fileName(), "old bytes");
+        ::chmod(Enc(target).constData(), 0600);
+        break;
+    case AtTarget::LinkToFile:
+        dir.createFile(QStringLiteral("elsewhere/real.pdf"), "old bytes");
+        ::chmod(Enc(other).constData(), 0640);
+        ASSERT_EQ(::symlink(Enc(other).constData(), Enc(target).constData()), 0);
+        break;
+    case AtTarget::DanglingLink:
+        ASSERT_EQ(::symlink(Enc(other).constData(), Enc(target).constData()), 0);
+        break;
+    case AtTarget::LinkToFifo:
+        dir.createFolder(QStringLiteral("elsewhere"));
+        ASSERT_EQ(::mkfifo(Enc(other).constData(), 0600), 0);
+        ASSERT_EQ(::symlink(Enc(other).constData(), Enc(target).constData()), 0);
+        break;
+    case AtTarget::Fifo:
+        ASSERT_EQ(::mkfifo(Enc(target).constData(), 0600), 0);
+        break;
+    case AtTarget::Socket: {
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = Enc(target);
+        ASSERT_LT(size_t(path.size()), sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.constData(), path.size());
+        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        ::close(s);
+        break;
+    }
+    case AtTarget::Folder:
+        dir.createFolder(QFileInfo(target).fileName());
+        break;
+    case AtTarget::DeviceNode:
+        // A character device like /dev/null; root may make one, and root is who could wreck one.
+        ASSERT_EQ(::mknod(Enc(target).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        break;
+    }
+}
+
+}  // namespace
+
+TEST(AtomicOutput, WhatStandsAtTheTargetIsReplacedWrittenThroughOrLeftAlone)
+{
+    struct Case {
+        const char *name;
+        AtTarget kind;
+        bool written;
+        mode_t mode;  // of the file holding the new bytes
+    };
+    const mode_t fresh = NewFileMode();
+    const Case cases[] = {
+        {"nothing", AtTarget::Nothing, true, fresh},
+        {"a private file keeps its mode", AtTarget::File, true, 0600},
+        {"a link is written through", AtTarget::LinkToFile, true, 0640},
+        {"a dangling link", AtTarget::DanglingLink, false},
+        {"a link to a FIFO", AtTarget::LinkToFifo, false},
+        {"a FIFO", AtTarget::Fifo, false},
+        {"a socket", AtTarget::Socket, false},
+        {"a folder", AtTarget::Folder, false},
+        {"a device node", AtTarget::DeviceNode, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const QString target = dir.filePath(QStringLiteral("out.pdf"));
+        Make(c.kind, dir, target);
+        const struct stat before = LStat(target);
+        const QString linkBefore = LinkTarget(target);
+        const QStringList entriesBefore = test::FolderEntries(dir.path());
+
+        const Outcome written = WriteFileAtomically(target, "new bytes");
+        EXPECT_EQ(written.ok, c.written) << written.reason.toStdString();
+        if (c.written) {
+            EXPECT_EQ(test::FileBytes(target), "new bytes");
+            const QString holder = c.kind == AtTarget::LinkToFile ? LinkTarget(target) : target;
+            EXPECT_EQ(LStat(holder).st_mode & 07777, c.mode);
+            if (c.kind == AtTarget::LinkToFile) {
+                EXPECT_TRUE(S_ISLNK(LStat(target).st_mode)) << "the link was replaced by a file";
+                EXPECT_EQ(LinkTarget(target), linkBefore);
+            }
+        } else {
+            EXPECT_FALSE(written.reason.isEmpty());
+            const struct stat after = LStat(target);
+            EXPECT_EQ(after.st_mode, before.st_mode) << "what stood at the target was changed";
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(LinkTarget(target), linkBefore);
+        }
+        if (c.kind != AtTarget::Nothing) {
+            EXPECT_EQ(test::FolderEntries(dir.path()), entriesBefore) << "something was left beside the target";
+        }
+    }
+}
+
+TEST(AtomicOutput, AnOutputNotCommittedOrWhoseWriteFailedLeavesNothing)
+{
+    test::TempDir dir;
+    const QString target = dir.createFile(QStringLiteral("keep.pdf"), "old bytes");
+    const QStringList before = test::FolderEntries(dir.path());
+    {
+        AtomicOutput out(target);
+        ASSERT_TRUE(out.Opened()) << out.Opened().reason.toStdString();
+        EXPECT_TRUE(out.Write("half of it"));
+    }
+    {
+        AtomicOutput out(target);
+        ASSERT_TRUE(out.Write("written, then the writer found its own fault"));
+        out.Abandon(QStringLiteral("page 3 is damaged"));
+        const Outcome committed = out.Commit();
+        EXPECT_FALSE(committed);
+        EXPECT_EQ(committed.reason, QStringLiteral("page 3 is damaged"));
+    }
+    EXPECT_EQ(test::FileBytes(target), "old bytes");
+    EXPECT_EQ(test::FolderEntries(dir.path()), before);
+}
+
+TEST(AtomicOutput, AFullDiskFailsTheOutputAndKeepsTheOldFile)
+{
+    if (test::RanOnSmallDisk(1 << 20))
+        return;
+    const QString disk = test::SmallDisk();
+    const QString target = disk + QStringLiteral("/report.pdf");
+    const QByteArray old(300 * 1024, 'o');
+    ASSERT_TRUE(WriteFileAtomically(target, old));
+    const QStringList before = test::FolderEntries(disk);
+
+    // Larger than what is left: the disk fills part way through.
+    AtomicOutput out(target);
+    ASSERT_TRUE(out.Opened());
+    Outcome written = Outcome::Done();
+    const QByteArray chunk(64 * 1024, 'n');
+    for (int i = 0; i < 20 && written; ++i)
+        written = out.Write(chunk);
+    EXPECT_FALSE(written) << "2 MB went onto a 1 MB disk";
+    EXPECT_TRUE(written.reason.contains(QStringLiteral("No space left"))) << written.reason.toStdString();
+    EXPECT_FALSE(out.Commit());
+    EXPECT_EQ(test::FileBytes(target), old);
+    EXPECT_EQ(test::FolderEntries(disk), before);
+
+    // The space the failed output took is free again: a file that fits still goes in.
+    EXPECT_TRUE(WriteFileAtomically(target, QByteArray(600 * 1024, 'f')));
+}
+
+TEST(AtomicOutput, ALeftoverOfAProcessNoLongerRunningIsRemoved)
+{
+    test::TempDir dir;
+    const QString target = dir.filePath(QStringLiteral("out.pdf"));
+    // A pid that surely ran and ended: a child of ours, already reaped.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const QString deadOnes = dir.createFile(QStringLiteral(".out.pdf.%1-aB3xYz.part").arg(gone), "partial");
+    const QString liveOnes = dir.createFile(QStringLiteral(".out.pdf.1-aB3xYz.part"), "still being written");
+    const QString otherTarget = dir.createFile(QStringLiteral(".other.pdf.%1-aB3xYz.part").arg(gone), "not ours to judge");
+
+    ASSERT_TRUE(WriteFileAtomically(target, "new"));
+    EXPECT_FALSE(QFileInfo::exists(deadOnes));
+    EXPECT_TRUE(QFileInfo::exists(liveOnes));
+    EXPECT_TRUE(QFileInfo::exists(otherTarget));
+}
+
+TEST(AtomicOutput, LongAndNonAsciiNamesGetTemporaryNamesTheyFit)
+{
+    test::TempDir dir;
+    // 250 bytes of two-byte characters: a hidden temporary name around it must be cut to fit.
+    const QString name = QString(121, QChar(0x00E9)) + QStringLiteral(".pdf");
+    ASSERT_EQ(Enc(name).size(), 246);
+    const QString target = dir.filePath(name);
+    ASSERT_TRUE(WriteFileAtomically(target, "old"));
+    const Outcome replaced = WriteFileAtomically(target, "new");
+    ASSERT_TRUE(replaced) << replaced.reason.toStdString();
+    EXPECT_EQ(test::FileBytes(target), "new");
+    EXPECT_EQ(test::FolderEntries(dir.path()), QStringList{name});
+}
