@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,18 @@ void SyncFolder(const QByteArray &folder)
 
 QString DisplayName(const QString &path) { return QDir::toNativeSeparators(path); }
 
+/// Raises the soft open-file limit to the hard one. Outputs that appear together each hold their
+/// unnamed file open until the last is written (a page each, for a split of a long document), and
+/// the usual soft limit of 1,024 is far below what the system allows; nothing here uses select().
+bool RaiseOpenFileLimit()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max)
+        return false;
+    limit.rlim_cur = limit.rlim_max;
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
 }  // namespace
 
 mode_t NewFileMode()
@@ -166,14 +179,19 @@ AtomicOutput::AtomicOutput(const QString &targetPath)
 void AtomicOutput::OpenTemporary(const QString &shownPath)
 {
     RemoveLeftovers(folder_, finalName_);
-    fd_ = ::open(folder_.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        // No unnamed files here: a hidden named one, which a later write removes if we are killed.
-        QByteArray name = folder_ + '/' + TempPrefix(finalName_) + QByteArray::number(::getpid()) + "-XXXXXX.part";
-        fd_ = ::mkostemps(name.data(), 5, O_CLOEXEC);
-        if (fd_ >= 0)
-            tempName_ = name;
-    }
+    const auto open = [this] {
+        fd_ = ::open(folder_.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            // No unnamed files here: a hidden named one, which a later write removes if we are killed.
+            QByteArray name = folder_ + '/' + TempPrefix(finalName_) + QByteArray::number(::getpid()) + "-XXXXXX.part";
+            fd_ = ::mkostemps(name.data(), 5, O_CLOEXEC);
+            if (fd_ >= 0)
+                tempName_ = name;
+        }
+    };
+    open();
+    if (fd_ < 0 && errno == EMFILE && RaiseOpenFileLimit())
+        open();
     if (fd_ < 0) {
         opened_ = Outcome::Failed(
             QStringLiteral("%1: cannot write in the output folder: %2").arg(DisplayName(shownPath), Reason(errno)));
@@ -229,33 +247,47 @@ void AtomicOutput::Abandon(const QString &reason)
         written_ = Outcome::Failed(reason);
 }
 
-Outcome AtomicOutput::Commit()
+Outcome AtomicOutput::Seal()
 {
     if (fd_ < 0)
         return opened_.ok ? Outcome::Failed(QStringLiteral("%1: already written").arg(DisplayName(target_))) : opened_;
+    if (sealed_)
+        return Outcome::Done();
     if (!written_) {
         Discard();
         return written_;
     }
-    const QString shown = DisplayName(target_);
-    const QByteArray final = Encode(final_);
-    const auto fail = [this, &shown](const QString &what, int error) {
-        Discard();
-        return Outcome::Failed(QStringLiteral("%1: %2: %3").arg(shown, what, Reason(error)));
-    };
-
     // A replaced file keeps who may read it: a private document stays private.
     struct stat old {};
-    const bool replacing = ::stat(final.constData(), &old) == 0 && S_ISREG(old.st_mode);
-    if (replacing) {
+    if (::stat(Encode(final_).constData(), &old) == 0 && S_ISREG(old.st_mode)) {
         ::fchown(fd_, old.st_uid, old.st_gid);  // only where allowed; the mode below still holds
         ::fchmod(fd_, old.st_mode & 01777);
     } else {
         ::fchmod(fd_, NewFileMode());
     }
     // The rename drops the old file: the new one must be on disk first.
-    if (::fsync(fd_) != 0)
-        return fail(QStringLiteral("the file could not be written to disk"), errno);
+    if (::fsync(fd_) != 0) {
+        const int error = errno;
+        Discard();
+        return Outcome::Failed(QStringLiteral("%1: the file could not be written to disk: %2")
+                                   .arg(DisplayName(target_), Reason(error)));
+    }
+    sealed_ = true;
+    return Outcome::Done();
+}
+
+Outcome AtomicOutput::Commit()
+{
+    if (Outcome sealed = Seal(); !sealed)
+        return sealed;
+    const QString shown = DisplayName(target_);
+    const QByteArray final = Encode(final_);
+    const auto fail = [this, &shown](const QString &what, int error) {
+        Discard();
+        return Outcome::Failed(QStringLiteral("%1: %2: %3").arg(shown, what, Reason(error)));
+    };
+    struct stat old {};
+    const bool replacing = ::stat(final.constData(), &old) == 0 && S_ISREG(old.st_mode);
 
     QByteArray named = tempName_;
     if (named.isEmpty()) {
@@ -292,6 +324,17 @@ Outcome AtomicOutput::Commit()
         return fail(QStringLiteral("the file could not be put in place"), errno);
     tempName_.clear();
     SyncFolder(folder_);
+    return Outcome::Done();
+}
+
+Outcome CommitTogether(const std::vector<std::unique_ptr<AtomicOutput>> &outputs)
+{
+    for (const auto &output : outputs)
+        if (Outcome sealed = output->Seal(); !sealed)
+            return sealed;
+    for (const auto &output : outputs)
+        if (Outcome committed = output->Commit(); !committed)
+            return committed;
     return Outcome::Done();
 }
 

@@ -16,6 +16,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 #include <sys/types.h>
 
 namespace folvane {
@@ -45,9 +48,15 @@ public:
     Outcome Write(const QByteArray &bytes) { return Write(bytes.constData(), bytes.size()); }
     /// Marks the output as failed, for writers that found their own error; Commit() then refuses.
     void Abandon(const QString &reason);
+    /// Done while every write went through and nobody abandoned the output; else the first reason.
+    const Outcome &Written() const noexcept { return written_; }
 
-    /// Syncs the file, gives it the replaced file's permissions (else those of any new file), and
-    /// puts it in place. The temporary file is gone afterwards, whatever the answer.
+    /// Gives the file the replaced file's permissions (else those of any new file) and syncs it,
+    /// without naming it yet: for outputs that appear together (CommitTogether). A failure discards
+    /// the temporary file.
+    Outcome Seal();
+    /// Seals the file unless that was done, and puts it in place. The temporary file is gone
+    /// afterwards, whatever the answer.
     Outcome Commit();
 
 private:
@@ -60,9 +69,14 @@ private:
     QByteArray finalName_;  // the final path's file name, encoded
     QByteArray tempName_;   // the named temporary file's path, when O_TMPFILE is not offered
     int fd_ = -1;
+    bool sealed_ = false;
     Outcome opened_;
     Outcome written_ = Outcome::Done();
 };
+
+/// Puts several outputs in place only once every one of them is written and synced, so a failure
+/// of any leaves none of them (a process killed while they are named leaves each one old or new).
+Outcome CommitTogether(const std::vector<std::unique_ptr<AtomicOutput>> &outputs);
 
 /// Writes bytes to target through an AtomicOutput.
 Outcome WriteFileAtomically(const QString &target, const QByteArray &bytes);

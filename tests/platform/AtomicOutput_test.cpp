@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <vector>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
@@ -183,6 +186,46 @@ TEST(AtomicOutput, AFullDiskFailsTheOutputAndKeepsTheOldFile)
 
     // The space the failed output took is free again: a file that fits still goes in.
     EXPECT_TRUE(WriteFileAtomically(target, QByteArray(600 * 1024, 'f')));
+}
+
+TEST(AtomicOutput, OutputsCommittedTogetherAppearOnlyWhenEveryOneWasWritten)
+{
+    test::TempDir dir;
+    const QString first = dir.createFile(QStringLiteral("part1.tif"), "old first");
+    const QStringList before = test::FolderEntries(dir.path());
+    {
+        std::vector<std::unique_ptr<AtomicOutput>> outputs;
+        for (const char *name : {"part1.tif", "part2.tif"}) {
+            outputs.push_back(std::make_unique<AtomicOutput>(dir.filePath(QString::fromLatin1(name))));
+            ASSERT_TRUE(outputs.back()->Write("new"));
+        }
+        outputs.back()->Abandon(QStringLiteral("page 2 is damaged"));
+        const Outcome together = CommitTogether(outputs);
+        EXPECT_FALSE(together);
+        EXPECT_EQ(together.reason, QStringLiteral("page 2 is damaged"));
+    }
+    EXPECT_EQ(test::FileBytes(first), "old first");
+    EXPECT_EQ(test::FolderEntries(dir.path()), before);
+
+    // Past the soft open-file limit each output holding its unnamed file open still opens: the limit
+    // is raised as far as the system allows.
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    ASSERT_GT(saved.rlim_max, 200u);
+    rlimit low = saved;
+    low.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<std::unique_ptr<AtomicOutput>> outputs;
+    for (int page = 1; page <= 100; ++page) {
+        outputs.push_back(std::make_unique<AtomicOutput>(dir.filePath(QStringLiteral("page_%1.tif").arg(page))));
+        ASSERT_TRUE(outputs.back()->Opened()) << outputs.back()->Opened().reason.toStdString();
+        ASSERT_TRUE(outputs.back()->Write(QByteArray::number(page)));
+    }
+    const Outcome together = CommitTogether(outputs);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(together) << together.reason.toStdString();
+    EXPECT_EQ(test::FileBytes(dir.filePath(QStringLiteral("page_100.tif"))), "100");
+    EXPECT_EQ(test::FolderEntries(dir.path()).size(), 101);
 }
 
 TEST(AtomicOutput, ALeftoverOfAProcessNoLongerRunningIsRemoved)
