@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -210,6 +211,17 @@ QByteArray FileBytes(const QString &path)
 QStringList FolderEntries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray NoiseBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator rng(seed);
+    const qsizetype words = size / qsizetype(sizeof(quint32));
+    rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), words);
+    for (qsizetype i = words * qsizetype(sizeof(quint32)); i < size; ++i)
+        bytes[i] = static_cast<char>(rng.bounded(256));
+    return bytes;
 }
 
 }  // namespace folvane::test

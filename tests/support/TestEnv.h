@@ -35,6 +35,8 @@ bool LoggedFor(const QString &procedure, const QString &closingPiece, const QStr
 QByteArray FileBytes(const QString &path);
 /// The names in the folder, hidden ones and subfolders too (a leftover temporary file shows), sorted.
 QStringList FolderEntries(const QString &folder);
+/// Random bytes, the same for the same seed: data that no compression makes smaller.
+QByteArray NoiseBytes(qsizetype size, quint32 seed);
 
 /// While it lives, the storage folder is a fresh folder in memory (/dev/shm where there is one):
 /// each settings write syncs its file, and a test that writes the settings thousands of times
