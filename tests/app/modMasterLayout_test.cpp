@@ -481,6 +481,76 @@ TEST_F(ProgramTest, FirstRunWritesTheSettingsAndKeepsRunningWithItsWindow)
     program.waitForFinished();
 }
 
+TEST_F(ProgramTest, SpecialFilesAtItsOwnNamesNeitherHoldItUpNorAreChanged)
+{
+    using test::AtTarget;
+    struct Case {
+        const char *name;
+        const char *file; // under the storage folder
+        AtTarget kind;
+    };
+    const Case cases[] = {
+        {"settings.ini a FIFO", "Settings/settings.ini", AtTarget::Fifo},
+        {"settings.ini a dangling link", "Settings/settings.ini", AtTarget::DanglingLink},
+        {"settings.ini a link to a FIFO", "Settings/settings.ini", AtTarget::LinkToFifo},
+        {"Errors.Log a FIFO", "Errors.Log", AtTarget::Fifo},
+        {"Errors.Log a dangling link", "Errors.Log", AtTarget::DanglingLink},
+        {"Errors.Log a link to a FIFO", "Errors.Log", AtTarget::LinkToFifo},
+    };
+    struct Run {
+        const Case *c;
+        test::TempDir data;
+        QString path;
+        QString report;
+        test::NameState before;
+        test::NameState elsewhere;
+        QStringList entries; // of the folder that holds the name
+        QProcess program;
+    };
+    // All at once: each waits for its first-run box.
+    std::vector<std::unique_ptr<Run>> runs;
+    for (const Case &c : cases) {
+        auto run = std::make_unique<Run>();
+        run->c = &c;
+        const QString storage = run->data.path() + "/Quorrel Technologies/Folvane 1.1";
+        ASSERT_TRUE(QDir().mkpath(storage + "/Settings"));
+        run->path = storage + "/" + c.file;
+        test::Make(c.kind, run->path);
+        // A damaged settings file is logged at every start, so the log is written to.
+        if (QFileInfo(run->path).fileName() == "Errors.Log")
+            run->data.createFile("Quorrel Technologies/Folvane 1.1/Settings/settings.ini", "damaged");
+        run->report = run->data.filePath("report.txt");
+        run->before = test::StateOf(run->path);
+        run->elsewhere = test::StateOf(test::ElsewhereOf(run->path));
+        run->entries = test::FolderEntries(QFileInfo(run->path).path());
+
+        QProcessEnvironment env = Environment(run->data.path());
+        env.insert("HOME", run->data.createFolder("home"));
+        env.insert("XDG_CONFIG_HOME", run->data.filePath("config"));
+        env.insert("FOLVANE_TEST_REPORT", run->report); // written once the main window is up
+        env.insert("FOLVANE_TEST_QUIT", "1");           // then the window closes itself
+        run->program.setProcessEnvironment(env);
+        run->program.start(FOLVANE_EXE, {});
+        runs.push_back(std::move(run));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto &run : runs) {
+        SCOPED_TRACE(run->c->name);
+        const bool finished = run->program.waitForFinished(int(std::max<qint64>(60000 - clock.elapsed(), 1000)));
+        if (!finished) {
+            run->program.kill();
+            run->program.waitForFinished();
+        }
+        EXPECT_TRUE(finished) << "the program did not come up and close within a minute";
+        EXPECT_EQ(run->program.exitStatus(), QProcess::NormalExit);
+        EXPECT_TRUE(QFile::exists(run->report)) << "the main window never came up";
+        EXPECT_EQ(test::StateOf(run->path), run->before) << "what stood at the name was changed";
+        EXPECT_EQ(test::StateOf(test::ElsewhereOf(run->path)), run->elsewhere) << "a file was made where the link leads";
+        EXPECT_EQ(test::FolderEntries(QFileInfo(run->path).path()), run->entries);
+    }
+}
+
 TEST_F(ProgramTest, WithoutAStorageFolderTheProgramEndsAtOnce)
 {
     test::TempDir data;
