@@ -1,6 +1,7 @@
 #include "platform/AtomicOutput.h"
 
 #include "support/SmallDisk.h"
+#include "support/SpecialFiles.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -16,11 +17,11 @@
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace folvane;
+using test::AtTarget;
 
 namespace {
 
@@ -34,56 +35,6 @@ struct stat LStat(const QString &path)
 }
 
 QString LinkTarget(const QString &path) { return QFileInfo(path).symLinkTarget(); }
-
-/// What a test makes at the target's name before writing there.
-enum class AtTarget { Nothing, File, LinkToFile, DanglingLink, LinkToFifo, Fifo, Socket, Folder, DeviceNode };
-
-void Make(AtTarget kind, const test::TempDir &dir, const QString &target)
-{
-    const QString other = dir.filePath(QStringLiteral("elsewhere/real.pdf"));
-    switch (kind) {
-    case AtTarget::Nothing:
-        break;
-    case AtTarget::File:
-        dir.createFile(QFileInfo(target).fileName(), "old bytes");
-        ::chmod(Enc(target).constData(), 0600);
-        break;
-    case AtTarget::LinkToFile:
-        dir.createFile(QStringLiteral("elsewhere/real.pdf"), "old bytes");
-        ::chmod(Enc(other).constData(), 0640);
-        ASSERT_EQ(::symlink(Enc(other).constData(), Enc(target).constData()), 0);
-        break;
-    case AtTarget::DanglingLink:
-        ASSERT_EQ(::symlink(Enc(other).constData(), Enc(target).constData()), 0);
-        break;
-    case AtTarget::LinkToFifo:
-        dir.createFolder(QStringLiteral("elsewhere"));
-        ASSERT_EQ(::mkfifo(Enc(other).constData(), 0600), 0);
-        ASSERT_EQ(::symlink(Enc(other).constData(), Enc(target).constData()), 0);
-        break;
-    case AtTarget::Fifo:
-        ASSERT_EQ(::mkfifo(Enc(target).constData(), 0600), 0);
-        break;
-    case AtTarget::Socket: {
-        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        const QByteArray path = Enc(target);
-        ASSERT_LT(size_t(path.size()), sizeof address.sun_path);
-        std::memcpy(address.sun_path, path.constData(), path.size());
-        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-        ::close(s);
-        break;
-    }
-    case AtTarget::Folder:
-        dir.createFolder(QFileInfo(target).fileName());
-        break;
-    case AtTarget::DeviceNode:
-        // A character device like /dev/null; root may make one, and root is who could wreck one.
-        ASSERT_EQ(::mknod(Enc(target).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
-        break;
-    }
-}
 
 }  // namespace
 
@@ -111,7 +62,7 @@ TEST(AtomicOutput, WhatStandsAtTheTargetIsReplacedWrittenThroughOrLeftAlone)
         SCOPED_TRACE(c.name);
         test::TempDir dir;
         const QString target = dir.filePath(QStringLiteral("out.pdf"));
-        Make(c.kind, dir, target);
+        test::Make(c.kind, target);
         const struct stat before = LStat(target);
         const QString linkBefore = LinkTarget(target);
         const QStringList entriesBefore = test::FolderEntries(dir.path());

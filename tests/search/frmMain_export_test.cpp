@@ -8,12 +8,14 @@
 #include "search/dlgSave.h"
 #include "support/MainWindowFixture.h"
 #include "support/SmallDisk.h"
+#include "support/SpecialFiles.h"
 #include "support/TestEnv.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
@@ -237,6 +239,29 @@ TEST_F(ExportTest, CancelWritesNothingAndTheScratchCopyIsGoneBeforeTheDialogOpen
     EXPECT_FALSE(dialog.scratchSeen);
     EXPECT_TRUE(box.texts().isEmpty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(ExportTest, OnlyARegularFileAtTheScratchNameIsRemoved)
+{
+    using test::AtTarget;
+    fill({{"a.pdf", GridCheck::Checked}});
+    const QString scratch = State().StorageFolderPath + "/Temp.xls";
+    std::vector<AtTarget> kinds = test::LeftAlone();
+    kinds.push_back(AtTarget::LinkToFile);
+    for (const AtTarget kind : kinds) {
+        SCOPED_TRACE(test::Describe(kind));
+        test::Make(kind, scratch);
+        const test::NameState before = test::StateOf(scratch);
+        ScriptedMsgBox box;
+        ScriptedExportDialog dialog({dir.path()});
+        w.cmdExport_Click();
+        // Not ours to remove, and the export needs no scratch file: it goes on.
+        EXPECT_EQ(box.texts(), QStringList{dir.filePath("list.xls") + "Exported successfully"});
+        EXPECT_EQ(test::StateOf(scratch), before);
+        QFile::remove(scratch);
+        QDir(scratch).removeRecursively();
+        QDir(QFileInfo(test::ElsewhereOf(scratch)).path()).removeRecursively();
+    }
 }
 
 TEST_F(ExportTest, OpensTheFileInsteadOfReportingSuccess)

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 
+#include <fcntl.h>
 #include <sys/statfs.h>
 #include <unistd.h>
 
@@ -26,6 +28,24 @@ constexpr long kTmpfsMagic = 0x01021994;
 }  // namespace
 
 QString SmallDisk() { return qEnvironmentVariable(kChildMark); }
+
+QString FillDisk(const QString &folder)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("filler"));
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    EXPECT_GE(fd, 0) << "no filler file in " << folder.toStdString();
+    if (fd < 0)
+        return path;
+    // Page by page, then byte by byte, so not even the tail of a page is left.
+    const QByteArray page(4096, 'f');
+    for (const qsizetype piece : {page.size(), qsizetype(1)}) {
+        while (::write(fd, page.constData(), size_t(piece)) == piece) {
+        }
+    }
+    EXPECT_EQ(errno, ENOSPC) << "the filler stopped for another reason";
+    ::close(fd);
+    return path;
+}
 
 bool RanOnSmallDisk(long long bytes)
 {

@@ -21,4 +21,8 @@ bool RanOnSmallDisk(long long bytes);
 /// Inside the child: the folder the small file system is mounted on.
 QString SmallDisk();
 
+/// Writes a file named filler into folder until its file system has no room left; answers the
+/// file's path. Removing it frees the room again.
+QString FillDisk(const QString &folder);
+
 }  // namespace folvane::test

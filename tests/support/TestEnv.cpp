@@ -44,19 +44,23 @@ void InstallTestEnvironment()
 
 QString StorageFolder() { return State().StorageFolderPath; }
 
-StorageInMemory::StorageInMemory()
-    : dir_(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/folvane-test-XXXXXX")
-                                                                : QDir::tempPath() + QStringLiteral("/folvane-test-XXXXXX")),
-      savedPath_(State().StorageFolderPath), savedFolder_(State().StorageFolder)
+StorageAt::StorageAt(const QString &folder) : savedPath_(State().StorageFolderPath), savedFolder_(State().StorageFolder)
 {
-    State().StorageFolderPath = dir_.path();
-    State().StorageFolder = dir_.path() + QLatin1Char('/');
+    State().StorageFolderPath = folder;
+    State().StorageFolder = folder + QLatin1Char('/');
 }
 
-StorageInMemory::~StorageInMemory()
+StorageAt::~StorageAt()
 {
     State().StorageFolderPath = savedPath_;
     State().StorageFolder = savedFolder_;
+}
+
+StorageInMemory::StorageInMemory()
+    : dir_(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/folvane-test-XXXXXX")
+                                                                : QDir::tempPath() + QStringLiteral("/folvane-test-XXXXXX")),
+      at_(dir_.path())
+{
 }
 
 QStringList ErrorLogLines()
