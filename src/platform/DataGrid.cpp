@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -241,6 +242,16 @@ DataGrid::DataGrid(QWidget *parent) : QWidget(parent)
         applyColumns(0, model_->gridCols() - 1);
         updateSortIndicator();
     });
+    // A click may open a cell to editing; moving the cursor by keyboard to a cell that takes no edits
+    // closes the grid to editing, so no key reaches a cell the click did not open.
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current, const QModelIndex &previous) {
+                auto editableAt = [this](const QModelIndex &index) {
+                    return index.isValid() && model_->cellEditable(index.row() + model_->fixedRows(), index.column());
+                };
+                if (model_->editable() != 0 && editableAt(previous) && !editableAt(current))
+                    setEditable(0);
+            });
     connect(model_, &QAbstractItemModel::columnsInserted, this,
             [this](const QModelIndex &, int first, int last) { applyColumns(first, last); });
 }
@@ -600,6 +611,17 @@ void DataGrid::setEditable(int mode)
     if (mode == 2)
         triggers |= QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked;
     view_->setEditTriggers(triggers);
+}
+
+void DataGrid::setEditableCells(std::function<bool(int row, int col)> rule)
+{
+    model_->setEditableCells(std::move(rule));
+}
+
+bool DataGrid::CellEditable(int row, int col) const
+{
+    return row >= 0 && row < model_->gridRows() && col >= 0 && col < model_->gridCols()
+           && model_->cellEditable(row, col);
 }
 
 void DataGrid::setExplorerBar(int mode)

@@ -92,9 +92,15 @@ public:
     int MouseCol() const noexcept { return mouseCol_; }
 
     /// 0 nothing editable, 1 by keyboard, 2 by keyboard and mouse. A cell that shows a check box is
-    /// edited by toggling it; other cells by typing.
+    /// edited by toggling it; other cells by typing. Only cells that CellEditable allows are edited.
     int Editable() const;
     void setEditable(int mode);
+    /// The cells (grid row, column) editing may ever change, whatever Editable says; when the cursor
+    /// moves from such a cell to one outside the rule, Editable becomes 0. Without a rule every cell
+    /// outside the fixed rows and columns may be edited. The rule is asked often: keep it cheap.
+    void setEditableCells(std::function<bool(int row, int col)> rule);
+    /// False for a header or fixed cell, and for a cell outside the grid (Row and Col with no cursor).
+    bool CellEditable(int row, int col) const;
     /// Bit 1: a header click sorts (after BeforeSort); bit 2: headers can be dragged to move columns.
     int ExplorerBar() const noexcept { return explorerBar_; }
     void setExplorerBar(int mode);

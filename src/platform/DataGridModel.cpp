@@ -292,6 +292,18 @@ void DataGridModel::setEditable(int mode)
     editable_ = std::clamp(mode, 0, 2);
 }
 
+void DataGridModel::setEditableCells(std::function<bool(int row, int col)> rule)
+{
+    editableCells_ = std::move(rule);
+}
+
+bool DataGridModel::cellEditable(int row, int col) const
+{
+    if (row < fixedRows_ || col < fixedCols_)
+        return false;
+    return !editableCells_ || editableCells_(row, col);
+}
+
 void DataGridModel::setSuspended(bool suspended)
 {
     if (suspended == suspended_)
@@ -655,8 +667,9 @@ Qt::ItemFlags DataGridModel::flags(const QModelIndex &index) const
     if (col < fixedCols_)
         return Qt::ItemIsEnabled;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (editable_ > 0)
-        result |= hasCheckBox(gridRow(index), col) ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable;
+    const int row = gridRow(index);
+    if (editable_ > 0 && cellEditable(row, col))
+        result |= hasCheckBox(row, col) ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable;
     return result;
 }
 

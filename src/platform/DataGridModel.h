@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace folvane {
@@ -109,6 +110,9 @@ public:
     /// 0 none, 1 keyboard, 2 keyboard and mouse.
     int editable() const noexcept { return editable_; }
     void setEditable(int mode);
+    /// Which cells (grid row, column) editing may ever change; none set: every cell.
+    void setEditableCells(std::function<bool(int row, int col)> rule);
+    bool cellEditable(int row, int col) const;
     /// True when a cell shows a check box (a boolean column, or a check state that was set).
     bool hasCheckBox(int row, int col) const;
 
@@ -162,6 +166,7 @@ private:
     int fixedRows_ = 0;
     int fixedCols_ = 0;
     int editable_ = 0;
+    std::function<bool(int row, int col)> editableCells_;
 
     std::vector<QIcon> pictures_;
     QHash<qint64, std::uint16_t> pictureKeys_;

@@ -12,7 +12,6 @@
 
 #include <QLabel>
 #include <QMenu>
-#include <QItemSelectionModel>
 #include <QTableView>
 
 #include <limits>
@@ -225,8 +224,8 @@ void frmMain::grdSearchList_MouseDown(std::int16_t Button, std::int16_t, float X
     Guarded("grdSearchList_MouseDown", Unit::frmMain, [&] {
         DataGrid &grid = *grdSearchList;
         // Only the check boxes may change under the mouse; no cell text is ever edited.
-        const bool checkColumn = grid.Col() == modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
-        grid.setEditable(Button == 1 && checkColumn ? 2 : 0);
+        const bool checkBox = grid.CellEditable(grid.Row(), grid.Col());
+        grid.setEditable(Button == 1 && checkBox ? 2 : 0);
         if (Button == 2 && grid.MouseRow() >= 1 && grid.MouseCol() >= 0 && PopupMenu)
             PopupMenu(mnuCtxMenu, grid.mapToGlobal(QPointF(X, Y)).toPoint());
     });
@@ -277,14 +276,10 @@ void frmMain::ShowStatus(const QString &text)
 void frmMain::wireGridEvents()
 {
     PopupMenu = [](QMenu *menu, const QPoint &globalPos) { menu->popup(globalPos); };
-    // A press on a check box makes the grid editable, and the keyboard could then edit whatever cell
-    // the cursor moves on to: editing ends as soon as the cursor leaves the check boxes.
-    connect(grdSearchList->view()->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (grdSearchList->Editable() != 0
-                    && current.column() != modGeneral::GetColumnIndexByKey(QStringLiteral("Selection")))
-                    grdSearchList->setEditable(0);
-            });
+    // The check boxes are the only cells a user may change; no cell text is ever edited.
+    grdSearchList->setEditableCells([](int, int col) {
+        return State().objGridColumns && col == modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+    });
     connect(grdSearchList, &DataGrid::AfterMoveColumn, this, [this](int col, int position) {
         std::int32_t moved = position;
         grdSearchList_AfterMoveColumn(col, moved);

@@ -217,6 +217,69 @@ TEST_F(DataGridTest, BooleanColumnSortsByCheckState)
     EXPECT_EQ(column(0), QStringList({"a", "c", "b"}));
 }
 
+TEST_F(DataGridTest, OnlyTheCellsOfTheRuleTakeEditsAndEditingEndsWhenTheCursorLeavesThem)
+{
+    addRows({{"a", "1"}, {"b", "2"}});
+    // The check boxes of column 1 and the texts of column 2; never column 0.
+    grid.setEditableCells([](int, int col) { return col == 1 || col == 2; });
+    // A closed editor lingers until it is deleted; only a shown one takes keys.
+    auto editor = [&]() -> QLineEdit * {
+        for (QLineEdit *box : view()->viewport()->findChildren<QLineEdit *>())
+            if (box->isVisible())
+                return box;
+        return nullptr;
+    };
+
+    grid.setEditable(2);
+    grid.Select(1, 0, 1, 0);
+    QTest::keyClick(view(), Qt::Key_Z);
+    QTest::keyClick(view(), Qt::Key_F2);
+    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(2, 0));
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_FALSE(view()->model()->setData(view()->model()->index(0, 0), "x", Qt::EditRole));
+    EXPECT_EQ(column(0), QStringList({"a", "b"}));
+    EXPECT_FALSE(grid.CellEditable(1, 0));
+    EXPECT_TRUE(grid.CellEditable(1, 2));
+    EXPECT_FALSE(grid.CellEditable(0, 2)) << "the header row";
+    EXPECT_FALSE(grid.CellEditable(-1, -1)) << "no cursor";
+
+    // Within the rule, editing works as the mode says.
+    grid.setEditable(2);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, 1));
+    EXPECT_EQ(grid.Cell(flexcpChecked, 1, 1).toInt(), GridCheck::Checked);
+    QTest::keyClick(view(), Qt::Key_Right);
+    ASSERT_EQ(grid.Col(), 2);
+    EXPECT_EQ(grid.Editable(), 2) << "from one editable cell to another";
+    QTest::keyClick(view(), Qt::Key_7);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.TextMatrix(1, 2), "7");
+
+    // The cursor leaves the editable cells: editing ends, and stays ended on the way back.
+    grid.Select(1, 1, 1, 1);
+    QTest::keyClick(view(), Qt::Key_Left);
+    EXPECT_EQ(grid.Editable(), 0);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_8);
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_EQ(grid.TextMatrix(1, 2), "7");
+
+    // A mode given while the cursor stands outside the rule lasts until the cursor has been inside.
+    grid.Select(2, 0, 2, 0);
+    grid.setEditable(1);
+    QTest::keyClick(view(), Qt::Key_Up);
+    EXPECT_EQ(grid.Editable(), 1);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_9);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.TextMatrix(1, 2), "9");
+}
+
 TEST(DataGridParse, LeadingNumbersAndDates)
 {
     struct NumberCase {

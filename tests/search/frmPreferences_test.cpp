@@ -262,6 +262,33 @@ TEST_F(PreferencesTest, CancelWritesNothingButSetDefaultIsAlreadySaved)
     EXPECT_EQ(s->SortbyNumeric(), 0);
 }
 
+TEST_F(PreferencesTest, NoKeyOrEditingModeChangesAColumnName)
+{
+    frmPreferences f;
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    DataGrid &g = *f.vsColumnSettings;
+    QTableView *view = g.view();
+    QAbstractItemModel *model = view->model();
+    for (const int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        g.setEditable(mode);
+        // Straight onto the name cell, by key and by double click, and through the model.
+        g.Select(1, 1, 1, 1);
+        view->setFocus();
+        QTest::keyClicks(view, "Pages");
+        QTest::keyClick(view, Qt::Key_F2);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(0, 1)).center());
+        for (const QLineEdit *editor : view->viewport()->findChildren<QLineEdit *>())
+            EXPECT_FALSE(editor->isVisible());
+        EXPECT_FALSE(model->setData(model->index(0, 1), "Bogus", Qt::EditRole));
+        EXPECT_FALSE(model->flags(model->index(1, 1)) & Qt::ItemIsEditable);
+    }
+    f.cmdOk_Click();
+    EXPECT_EQ(Reread()->ColumnReOrder(), kDefaultOrder);
+    EXPECT_EQ(Reread()->LastGridColWidth(), kDefaultWidths);
+}
+
 TEST_F(PreferencesTest, TheFolderBrowserSetsTheStartUpFolder)
 {
     struct Case {
