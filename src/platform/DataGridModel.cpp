@@ -61,10 +61,31 @@ qsizetype ParseLeadingNumber(const QString &text, double &value)
 
 enum class DateField { Day, Month, Year, Hour, Minute, Second };
 
+struct DayHalfWord {
+    QString text;
+    bool pm = false;
+};
+
 struct DateFormat {
     std::vector<DateField> fields;
     bool twelveHour = false;
+    std::vector<DayHalfWord> dayHalves; ///< longest first
 };
+
+/// The words a 12-hour time may end in: the default locale's, which the program writes, and the
+/// English ones. In several languages AM and PM begin alike (Malay "PG" and "PTG", Latvian
+/// "priekšpusdienā" and "pēcpusdienā"): the longest word the text begins with decides, never a letter.
+std::vector<DayHalfWord> DayHalfWords()
+{
+    const QLocale locale;
+    std::vector<DayHalfWord> words = {{locale.amText(), false}, {locale.pmText(), true},
+                                      {QStringLiteral("AM"), false}, {QStringLiteral("PM"), true},
+                                      {QStringLiteral("A"), false}, {QStringLiteral("P"), true}};
+    std::erase_if(words, [](const DayHalfWord &w) { return w.text.isEmpty(); });
+    std::stable_sort(words.begin(), words.end(),
+                     [](const DayHalfWord &a, const DayHalfWord &b) { return a.text.size() > b.text.size(); });
+    return words;
+}
 
 DateFormat ParseDateFormat(const QString &format)
 {
@@ -108,6 +129,8 @@ DateFormat ParseDateFormat(const QString &format)
         }
         i += run;
     }
+    if (result.twelveHour)
+        result.dayHalves = DayHalfWords();
     return result;
 }
 
@@ -150,10 +173,11 @@ bool ReadDate(const QString &text, const DateFormat &fmt, std::int64_t &key)
         || second > 59)
         return false;
     if (fmt.twelveHour) {
-        const QString rest = text.mid(i).trimmed();
-        const QLocale locale;
-        const bool pm = rest.startsWith(u'p', Qt::CaseInsensitive)
-                        || (!locale.pmText().isEmpty() && rest.startsWith(locale.pmText(), Qt::CaseInsensitive));
+        const QStringView rest = QStringView(text).mid(i).trimmed();
+        const auto word = std::find_if(fmt.dayHalves.begin(), fmt.dayHalves.end(), [&](const DayHalfWord &w) {
+            return rest.startsWith(w.text, Qt::CaseInsensitive);
+        });
+        const bool pm = word != fmt.dayHalves.end() && word->pm;
         if (hour < 1 || hour > 12)
             return false;
         hour = hour % 12 + (pm ? 12 : 0);

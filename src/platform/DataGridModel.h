@@ -131,7 +131,8 @@ public:
     /// Leading number of a text, digit grouping ignored ("1,500 KB" is 1500); false when it has none.
     static bool LeadingNumber(const QString &text, double &value);
     /// Date and time of a text written in `format` ("dd/mm/yyyy hh:mm ampm" when empty) as seconds on
-    /// one scale; false when the text does not fit the format. Separators may be any non-digits.
+    /// one scale; false when the text does not fit the format. Separators may be any non-digits; the
+    /// AM and PM words are the default locale's (or the English ones).
     static bool DateKey(const QString &text, const QString &format, std::int64_t &key);
 
 signals:
