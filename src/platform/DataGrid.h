@@ -110,9 +110,11 @@ public:
     bool Visible() const { return !isHidden(); }
 
     /// Sorts the data rows by one column (GridSort order); check states, pictures and colours stay
-    /// with their rows. Generic: whole numbers numerically before other texts, texts without regard
-    /// to case. Numeric: by the leading number, texts without one after every number. Date columns
-    /// sort by the date and time their text holds, boolean columns by check state.
+    /// with their rows. Texts compare in the user's language without regard to case. Generic: whole
+    /// numbers numerically before other texts. Numeric: in a string column, every run of digits
+    /// compares as a number ("file 2" before "file 10"); in other columns by the leading number,
+    /// texts without one after every number. Date columns sort by the date and time their text holds,
+    /// boolean columns by check state.
     void Sort(int col, int order);
     /// First row from startRow on whose text in col is exactly text; -1 when none.
     int FindRow(const QString &text, int startRow, int col) const;

@@ -1,5 +1,6 @@
 #include "platform/DataGridModel.h"
 
+#include <QCollator>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPalette>
@@ -195,8 +196,23 @@ struct SortKey {
     int group = 0;    ///< rows of a lower group come first whatever the direction
     double number = 0;
     std::int64_t date = 0;
-    QString text;
+    int text = -1;    ///< index of the row's collation key
 };
+
+/// Texts compare in the user's language, letters without regard to case, so "Ärger" sorts beside
+/// "Arger" and not after "zero.pdf". The C locale has no language, and its collation knows neither
+/// accents nor numbers: the root order of the Unicode collation tables, which English uses unchanged,
+/// stands in for it. In numeric mode every run of digits compares as the number it writes.
+QCollator TextCollator(bool numeric)
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(numeric);
+    return collator;
+}
 
 }  // namespace
 
@@ -513,15 +529,25 @@ void DataGridModel::sortRows(int col, int order)
     const Column &column = columns_[col];
     const bool descending = order == GridSort::GenericDescending || order == GridSort::NumericDescending;
     const bool numeric = order == GridSort::NumericAscending || order == GridSort::NumericDescending;
-    enum class Kind { Text, Number, Date, Check } kind = Kind::Text;
+    // A numeric order reads the number a cell starts with, except in a text column, where it means
+    // names with numbers in them: "file 2" before "file 10", "inv-9" before "inv-010".
+    enum class Kind { Text, NumberAwareText, Number, Date, Check } kind = Kind::Text;
     if (column.dataType == GridDataType::Date)
         kind = Kind::Date;
     else if (column.dataType == GridDataType::Boolean)
         kind = Kind::Check;
     else if (numeric)
-        kind = Kind::Number;
+        kind = column.dataType == GridDataType::String ? Kind::NumberAwareText : Kind::Number;
 
     const DateFormat dateFormat = ParseDateFormat(column.format);
+    const QCollator collator = TextCollator(kind == Kind::NumberAwareText);
+    // Collation keys are built once per row: comparing them costs a fraction of a collator's compare.
+    std::vector<QCollatorSortKey> texts;
+    texts.reserve(count);
+    auto textKey = [&](const QString &text) {
+        texts.push_back(collator.sortKey(text));
+        return static_cast<int>(texts.size() - 1);
+    };
     std::vector<SortKey> keys(count);
     for (int i = 0; i < count; ++i) {
         const Cell &cell = rows_[first + i][col];
@@ -530,7 +556,7 @@ void DataGridModel::sortRows(int col, int order)
         case Kind::Date:
             key.group = ReadDate(cell.text, dateFormat, key.date) ? 0 : 1;
             if (key.group != 0)
-                key.text = cell.text.toCaseFolded();
+                key.text = textKey(cell.text);
             break;
         case Kind::Check:
             // Checked rows first when ascending, as a true value sorts below a false one.
@@ -540,7 +566,11 @@ void DataGridModel::sortRows(int col, int order)
             // Texts without a leading number ("Secured or Corrupted", empty) go after every number.
             key.group = LeadingNumber(cell.text, key.number) ? 0 : 1;
             if (key.group != 0)
-                key.text = cell.text.toCaseFolded();
+                key.text = textKey(cell.text);
+            break;
+        case Kind::NumberAwareText:
+            key.group = 1;
+            key.text = textKey(cell.text);
             break;
         case Kind::Text: {
             // Whole numbers compare as numbers and come before other texts, which keeps the order total.
@@ -548,14 +578,14 @@ void DataGridModel::sortRows(int col, int order)
             const qsizetype used = ParseLeadingNumber(trimmed, key.number);
             key.group = used > 0 && used == trimmed.size() ? 0 : 1;
             if (key.group != 0)
-                key.text = cell.text.toCaseFolded();
+                key.text = textKey(cell.text);
             break;
         }
         }
     }
     auto compareValue = [&](const SortKey &a, const SortKey &b) -> int {
         if (a.group != 0) // both in the text group
-            return a.text.compare(b.text);
+            return texts[a.text].compare(texts[b.text]);
         if (kind == Kind::Date)
             return a.date < b.date ? -1 : a.date > b.date ? 1 : 0;
         return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QTableView>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -176,17 +178,15 @@ TEST_F(DataGridTest, SortRulesPerDataTypeAndOrder)
          {"b", "A", "c"}, {"c", "b", "A"}},
         {"generic puts whole numbers first, by value", GridDataType::String, GridSort::GenericAscending,
          {"10", "x", "9", "1a"}, {"9", "10", "1a", "x"}},
-        {"numeric reads sizes without the grouping", GridDataType::String, GridSort::NumericAscending,
+        {"numeric reads sizes without the grouping", GridDataType::Decimal, GridSort::NumericAscending,
          {"1,500 KB", "20 KB", "0 KB", "999 KB", "1,000,001 KB"},
          {"0 KB", "20 KB", "999 KB", "1,500 KB", "1,000,001 KB"}},
-        {"numeric puts texts without a number last", GridDataType::String, GridSort::NumericAscending,
+        {"numeric puts texts without a number last", GridDataType::Decimal, GridSort::NumericAscending,
          {"12", "Secured or Corrupted", "", "3"}, {"3", "12", "", "Secured or Corrupted"}},
         {"numeric descending still puts them last", GridDataType::Decimal, GridSort::NumericDescending,
          {"12", "Secured or Corrupted", "3", "100"}, {"100", "12", "3", "Secured or Corrupted"}},
-        {"numeric keeps equal numbers in their order", GridDataType::String, GridSort::NumericAscending,
+        {"numeric keeps equal numbers in their order", GridDataType::Decimal, GridSort::NumericAscending,
          {"2 b", "1", "2 a"}, {"1", "2 b", "2 a"}},
-        {"a numeric sort of names uses their leading number", GridDataType::String, GridSort::NumericAscending,
-         {"10 x.pdf", "9 y.pdf", "file.pdf"}, {"9 y.pdf", "10 x.pdf", "file.pdf"}},
         {"dates by date and time, not by text", GridDataType::Date, GridSort::GenericAscending,
          {"02/01/2024 01:00 PM", "15/12/2023 09:30 AM", "02/01/2024 11:59 AM", "01/02/2024 12:05 AM"},
          {"15/12/2023 09:30 AM", "02/01/2024 11:59 AM", "02/01/2024 01:00 PM", "01/02/2024 12:05 AM"}},
@@ -215,6 +215,57 @@ TEST_F(DataGridTest, BooleanColumnSortsByCheckState)
     EXPECT_EQ(column(0), QStringList({"b", "a", "c"}));
     grid.Sort(1, GridSort::GenericDescending);
     EXPECT_EQ(column(0), QStringList({"a", "c", "b"}));
+}
+
+/// The default locale for the life of the object; texts compare and dates read in it.
+class DefaultLocale {
+public:
+    explicit DefaultLocale(const QLocale &locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(saved_); }
+    DefaultLocale(const DefaultLocale &) = delete;
+    DefaultLocale &operator=(const DefaultLocale &) = delete;
+
+private:
+    QLocale saved_;
+};
+
+TEST_F(DataGridTest, NamesSortInTheUsersLanguageWithTheNumbersInThemAsNumbers)
+{
+    const QStringList names = {"zero.pdf", "file 10.pdf", "Ärger.pdf", "inv-100.pdf", "file 2.pdf",
+                               "Arger.pdf", "inv-001.pdf", "file 1.pdf", "inv-010.pdf"};
+    const QStringList byNumbers = {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf",
+                                   "inv-001.pdf", "inv-010.pdf", "inv-100.pdf", "zero.pdf"};
+    const QStringList byText = {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 10.pdf", "file 2.pdf",
+                                "inv-001.pdf", "inv-010.pdf", "inv-100.pdf", "zero.pdf"};
+    QStringList reversed = byNumbers;
+    std::reverse(reversed.begin(), reversed.end());
+    struct Case {
+        const char *locale;
+        int order;
+        QStringList expected;
+    } cases[] = {
+        {"en_US", GridSort::NumericAscending, byNumbers},
+        {"de_DE", GridSort::NumericAscending, byNumbers},
+        {"C", GridSort::NumericAscending, byNumbers}, // no language: the root order
+        {"en_US", GridSort::NumericDescending, reversed},
+        {"en_US", GridSort::GenericAscending, byText},
+        {"C", GridSort::GenericAscending, byText},
+        // Swedish puts Ä after Z.
+        {"sv_SE", GridSort::NumericAscending,
+         {"Arger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf", "inv-001.pdf", "inv-010.pdf", "inv-100.pdf",
+          "zero.pdf", "Ärger.pdf"}},
+    };
+    grid.setColDataType(0, GridDataType::String);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " order " + std::to_string(c.order));
+        const DefaultLocale locale{QLocale(QString::fromLatin1(c.locale))};
+        grid.setRows(1);
+        for (const QString &name : names)
+            addRows({{name, name}});
+        grid.Sort(0, c.order);
+        EXPECT_EQ(column(0).join(" | ").toStdString(), c.expected.join(" | ").toStdString());
+        EXPECT_EQ(column(2), c.expected); // the whole row moved
+    }
 }
 
 TEST_F(DataGridTest, OnlyTheCellsOfTheRuleTakeEditsAndEditingEndsWhenTheCursorLeavesThem)

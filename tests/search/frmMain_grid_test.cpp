@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QTableView>
 #include <QTest>
@@ -438,6 +439,36 @@ TEST_F(GridMouseTest, AHeaderClickOnSizeSortsByTheNumber)
     for (int r = 1; r < grid().Rows(); ++r)
         column << grid().TextMatrix(r, Col("Size (In KB)"));
     EXPECT_EQ(column, QStringList({"20 KB", "900 KB", "1,500 KB"}));
+}
+
+TEST_F(GridMouseTest, AHeaderClickOnNameSortsTheNumbersInNamesWhenNumericSortingIsAllowed)
+{
+    const QStringList names = {"file 10.pdf", "Ärger.pdf", "file 2.pdf", "zero.pdf", "file 1.pdf", "Arger.pdf"};
+    struct Case {
+        const char *locale;
+        int sortByNumeric;
+        QStringList expected;
+    } cases[] = {
+        {"en_US", 1, {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf", "zero.pdf"}},
+        {"en_US", 0, {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 10.pdf", "file 2.pdf", "zero.pdf"}},
+        {"de_DE", 1, {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf", "zero.pdf"}},
+    };
+    const QLocale saved;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " SortbyNumeric " + std::to_string(c.sortByNumeric));
+        QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        w.InitFiles();
+        for (const QString &name : names)
+            AddResultRow(w, {name, "1"});
+        grid().setExplorerBar(3); // as a search leaves it
+        settings().setSortbyNumeric(static_cast<std::int16_t>(c.sortByNumeric));
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(Col("Name")));
+        QStringList column;
+        for (int r = 1; r < grid().Rows(); ++r)
+            column << grid().TextMatrix(r, Col("Name"));
+        EXPECT_EQ(column.join(" | ").toStdString(), c.expected.join(" | ").toStdString());
+    }
+    QLocale::setDefault(saved);
 }
 
 }  // namespace
