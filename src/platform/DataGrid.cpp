@@ -45,17 +45,6 @@ QColor ColorFromValue(const QVariant &value)
                   static_cast<int>((number >> 16) & 0xFF));
 }
 
-int MovedIndex(int index, int from, int to)
-{
-    if (index == from)
-        return to;
-    if (from < to && index > from && index <= to)
-        return index - 1;
-    if (from > to && index >= to && index < from)
-        return index + 1;
-    return index;
-}
-
 }  // namespace
 
 /// The header row. The sort arrow is drawn in a strip of its own at the top centre of the sorted
@@ -242,6 +231,7 @@ DataGrid::DataGrid(QWidget *parent) : QWidget(parent)
         applyColumns(0, model_->gridCols() - 1);
         updateSortIndicator();
     });
+    connect(model_, &DataGridModel::sortChanged, this, &DataGrid::updateSortIndicator);
     // A click may open a cell to editing; moving the cursor by keyboard to a cell that takes no edits
     // closes the grid to editing, so no key reaches a cell the click did not open.
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -313,8 +303,6 @@ void DataGrid::setCols(int cols)
     if (cols < 0)
         throw AppError(ErrNo::InvalidProcedureCall, QStringLiteral("Invalid Column value"));
     model_->setGridCols(cols);
-    if (sortCol_ >= cols)
-        sortCol_ = -1;
 }
 
 int DataGrid::FixedRows() const { return model_->fixedRows(); }
@@ -508,10 +496,7 @@ void DataGrid::setColPosition(int col, int position)
     if (col == position)
         return;
     model_->moveColumn(col, position);
-    if (sortCol_ >= 0)
-        sortCol_ = MovedIndex(sortCol_, col, position);
     applyColumns(std::min(col, position), std::max(col, position));
-    updateSortIndicator();
 }
 
 void DataGrid::setRowPosition(int row, int position)
@@ -652,9 +637,6 @@ void DataGrid::Sort(int col, int order)
     if (order < GridSort::GenericAscending || order > GridSort::NumericDescending)
         return;
     model_->sortRows(col, order);
-    sortCol_ = col;
-    sortOrder_ = order;
-    updateSortIndicator();
 }
 
 int DataGrid::FindRow(const QString &text, int startRow, int col) const
@@ -666,19 +648,20 @@ int DataGrid::FindRow(const QString &text, int startRow, int col) const
 void DataGrid::updateSortIndicator()
 {
     auto *header = static_cast<DataGridHeader *>(view_->horizontalHeader());
-    const bool descending = sortOrder_ == GridSort::GenericDescending || sortOrder_ == GridSort::NumericDescending;
-    header->setSortArrow(sortCol_, descending);
+    const int order = model_->sortOrder();
+    const bool descending = order == GridSort::GenericDescending || order == GridSort::NumericDescending;
+    header->setSortArrow(model_->sortColumn(), descending);
 }
 
 void DataGrid::headerClicked(int col)
 {
     // A second click on the sorted column reverses it within the same family (generic or numeric).
     int order = GridSort::GenericAscending;
-    if (col == sortCol_) {
+    if (col == model_->sortColumn()) {
         static constexpr int reversed[] = {GridSort::GenericAscending, GridSort::GenericDescending,
                                            GridSort::GenericAscending, GridSort::NumericDescending,
                                            GridSort::NumericAscending};
-        order = reversed[sortOrder_];
+        order = reversed[model_->sortOrder()];
     }
     emit BeforeSort(col, order);
     Sort(col, order);

@@ -114,7 +114,8 @@ public:
     /// numbers numerically before other texts. Numeric: in a string column, every run of digits
     /// compares as a number ("file 2" before "file 10"); in other columns by the leading number,
     /// texts without one after every number. Date columns sort by the date and time their text holds,
-    /// boolean columns by check state.
+    /// boolean columns by check state. The header shows the sort until rows are added, removed or
+    /// moved, or a cell of the column changes.
     void Sort(int col, int order);
     /// First row from startRow on whose text in col is exactly text; -1 when none.
     int FindRow(const QString &text, int startRow, int col) const;
@@ -162,8 +163,6 @@ private:
     int explorerBar_ = 0;
     bool redraw_ = true;
     bool applying_ = false; ///< the header changes come from us, not the user
-    int sortCol_ = -1;
-    int sortOrder_ = GridSort::None;
     // A header press that may become a sort click.
     int headerPressCol_ = -1;
     QPoint headerPressPos_;

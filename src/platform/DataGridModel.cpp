@@ -237,6 +237,7 @@ void DataGridModel::setGridRows(int rows)
     const int oldRows = gridRows();
     if (rows == oldRows)
         return;
+    forgetSort();
     const int newView = std::max(rows - fixedRows_, 0);
     const bool headerTouched = std::min(rows, oldRows) < fixedRows_;
     auto resize = [&] {
@@ -276,6 +277,8 @@ void DataGridModel::setGridCols(int cols)
     cols = std::max(cols, 0);
     if (cols == cols_)
         return;
+    if (sortCol_ >= cols)
+        forgetSort();
     auto resize = [&] {
         for (Row &row : rows_)
             row.resize(cols);
@@ -306,6 +309,7 @@ void DataGridModel::setFixedRows(int rows)
     rows = std::clamp(rows, 0, 1);
     if (rows == fixedRows_)
         return;
+    forgetSort();
     if (suspended_) {
         fixedRows_ = rows;
         structureChanged_ = true;
@@ -368,6 +372,7 @@ void DataGridModel::setSuspended(bool suspended)
 void DataGridModel::setText(int row, int col, const QString &text)
 {
     rows_[row][col].text = text;
+    cellsChanged(row, col, row, col);
     notifyBlock(row, col, row, col);
 }
 
@@ -425,12 +430,14 @@ template <typename Fn> void DataGridModel::forBlock(int row1, int col1, int row2
 void DataGridModel::setTextBlock(int row1, int col1, int row2, int col2, const QString &text)
 {
     forBlock(row1, col1, row2, col2, [&](Cell &cell) { cell.text = text; });
+    cellsChanged(row1, col1, row2, col2);
 }
 
 void DataGridModel::setCheckedBlock(int row1, int col1, int row2, int col2, int state)
 {
     const auto value = static_cast<std::uint8_t>(std::clamp(state, 0, 2));
     forBlock(row1, col1, row2, col2, [&](Cell &cell) { cell.checked = value; });
+    cellsChanged(row1, col1, row2, col2);
 }
 
 void DataGridModel::setPictureBlock(int row1, int col1, int row2, int col2, const QIcon &picture)
@@ -456,6 +463,21 @@ bool DataGridModel::hasCheckBox(int row, int col) const
     if (row < fixedRows_ || col < fixedCols_)
         return false;
     return rows_[row][col].checked != GridCheck::Unset || columns_[col].dataType == GridDataType::Boolean;
+}
+
+void DataGridModel::cellsChanged(int row1, int col1, int row2, int col2)
+{
+    if (sortCol_ >= col1 && sortCol_ <= col2 && std::max(row1, fixedRows_) <= row2)
+        forgetSort();
+}
+
+void DataGridModel::forgetSort()
+{
+    if (sortCol_ < 0)
+        return;
+    sortCol_ = -1;
+    sortOrder_ = GridSort::None;
+    emit sortChanged();
 }
 
 void DataGridModel::columnChanged(int col)
@@ -496,6 +518,11 @@ void DataGridModel::moveColumn(int from, int to)
     for (Row &row : rows_)
         rotate(row);
     rotate(columns_);
+    if (sortCol_ >= std::min(from, to) && sortCol_ <= std::max(from, to)) {
+        // The sorted column goes with its cells; the columns between shift by one.
+        sortCol_ = sortCol_ == from ? to : sortCol_ + (from < to ? -1 : 1);
+        emit sortChanged();
+    }
     notifyBlock(0, std::min(from, to), gridRows() - 1, std::max(from, to));
 }
 
@@ -503,6 +530,7 @@ void DataGridModel::moveRow(int from, int to)
 {
     if (from == to)
         return;
+    forgetSort();
     auto rotate = [&] {
         if (from < to)
             std::rotate(rows_.begin() + from, rows_.begin() + from + 1, rows_.begin() + to + 1);
@@ -522,9 +550,16 @@ void DataGridModel::moveRow(int from, int to)
 
 void DataGridModel::sortRows(int col, int order)
 {
+    if (order < GridSort::GenericAscending || order > GridSort::NumericDescending)
+        return;
     const int first = fixedRows_;
     const int count = gridRows() - first;
-    if (count < 2 || order < GridSort::GenericAscending || order > GridSort::NumericDescending)
+    if (sortCol_ != col || sortOrder_ != order) {
+        sortCol_ = col;
+        sortOrder_ = order;
+        emit sortChanged();
+    }
+    if (count < 2)
         return;
     const Column &column = columns_[col];
     const bool descending = order == GridSort::GenericDescending || order == GridSort::NumericDescending;
@@ -703,6 +738,7 @@ bool DataGridModel::setData(const QModelIndex &index, const QVariant &value, int
     if (role == Qt::CheckStateRole && hasCheckBox(row, col)) {
         rows_[row][col].checked = value.value<Qt::CheckState>() == Qt::Checked ? GridCheck::Checked
                                                                               : GridCheck::Unchecked;
+        cellsChanged(row, col, row, col);
         notifyBlock(row, col, row, col);
         return true;
     }

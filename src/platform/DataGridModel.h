@@ -102,8 +102,13 @@ public:
     void moveColumn(int from, int to);
     /// Moves a data row to another position; the rows between shift over.
     void moveRow(int from, int to);
-    /// Stable sort of the data rows by one column; every cell property travels with its row.
+    /// Stable sort of the data rows by one column; every cell property travels with its row. The sort
+    /// is remembered until a change could break it (see sortColumn).
     void sortRows(int col, int order);
+    /// The column the rows are sorted by and its GridSort order, or -1 and None once rows were added,
+    /// removed or moved, or a cell of that column changed after the sort.
+    int sortColumn() const noexcept { return sortCol_; }
+    int sortOrder() const noexcept { return sortOrder_; }
     /// First row from `startRow` on whose cell in `col` equals text exactly; -1 when none.
     int findRow(const QString &text, int startRow, int col) const;
 
@@ -138,6 +143,8 @@ public:
 signals:
     /// The whole layout changed behind the views (after a suspended structural change).
     void layoutReset();
+    /// sortColumn or sortOrder changed.
+    void sortChanged();
 
 private:
     struct Cell {
@@ -159,6 +166,9 @@ private:
     /// Grid row of a model index.
     int gridRow(const QModelIndex &index) const { return index.row() + fixedRows_; }
     bool validCell(const QModelIndex &index) const;
+    /// Forgets the sort when a change in the block of grid cells can have broken it.
+    void cellsChanged(int row1, int col1, int row2, int col2);
+    void forgetSort();
     Qt::Alignment alignmentOf(int row, int col) const;
 
     std::vector<Row> rows_;
@@ -168,6 +178,8 @@ private:
     int fixedCols_ = 0;
     int editable_ = 0;
     std::function<bool(int row, int col)> editableCells_;
+    int sortCol_ = -1;
+    int sortOrder_ = 0;
 
     std::vector<QIcon> pictures_;
     QHash<qint64, std::uint16_t> pictureKeys_;

@@ -268,6 +268,45 @@ TEST_F(DataGridTest, NamesSortInTheUsersLanguageWithTheNumbersInThemAsNumbers)
     }
 }
 
+TEST_F(DataGridTest, AHeaderClickAfterAChangeThatBreaksTheSortStartsAnewAscending)
+{
+    grid.setExplorerBar(1);
+    std::vector<int> proposed;
+    QObject::connect(&grid, &DataGrid::BeforeSort, [&](int, int &order) { proposed.push_back(order); });
+    struct Case {
+        const char *what;
+        int sorted;                    // the column first clicked
+        std::function<int()> change;   // changes the grid; gives the column to click next
+        bool holds;                    // the sort still holds: the next click reverses it
+    };
+    const std::vector<Case> cases = {
+        {"rows cleared and found again", 0, [&] { grid.setRows(1); addRows({{"c", "1"}, {"a", "2"}, {"b", "3"}}); return 0; }, false},
+        {"a row added", 0, [&] { addRows({{"0", "9"}}); return 0; }, false},
+        {"a row moved", 0, [&] { grid.setRowPosition(1, 3); return 0; }, false},
+        {"a cell of the sorted column", 0, [&] { grid.setTextMatrix(2, 0, "zz"); return 0; }, false},
+        {"a check box of the sorted column", 1, [&] { grid.setCell(flexcpChecked, 2, 1, GridCheck::Checked); return 1; }, false},
+        {"a cell of another column", 0, [&] { grid.setTextMatrix(2, 2, "77"); return 0; }, true},
+        {"a check box of another column", 0, [&] { grid.setCell(flexcpChecked, 1, 1, 3, 1, GridCheck::Checked); return 0; }, true},
+        {"the header's caption", 0, [&] { grid.setTextMatrix(0, 0, "File"); return 0; }, true},
+        {"the sorted column moved", 0, [&] { grid.setColPosition(0, 2); return 2; }, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        grid.setRows(1);
+        for (int col = 0; col < 3; ++col)
+            grid.setTextMatrix(0, col, QStringLiteral("c%1").arg(col));
+        addRows({{"c", "1"}, {"a", "2"}, {"b", "3"}});
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(c.sorted));
+        const int next = c.change();
+        proposed.clear();
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(next));
+        ASSERT_EQ(proposed.size(), 1u);
+        EXPECT_EQ(proposed[0], c.holds ? GridSort::GenericDescending : GridSort::GenericAscending);
+        if (next != 0)
+            grid.setColPosition(next, 0); // the columns back in their places for the next case
+    }
+}
+
 TEST_F(DataGridTest, OnlyTheCellsOfTheRuleTakeEditsAndEditingEndsWhenTheCursorLeavesThem)
 {
     addRows({{"a", "1"}, {"b", "2"}});
