@@ -232,6 +232,7 @@ DataGrid::DataGrid(QWidget *parent) : QWidget(parent)
         updateSortIndicator();
     });
     connect(model_, &DataGridModel::sortChanged, this, &DataGrid::updateSortIndicator);
+    connect(model_, &DataGridModel::checkStatesChanged, this, &DataGrid::CheckStatesChanged);
     // A click may open a cell to editing; moving the cursor by keyboard to a cell that takes no edits
     // closes the grid to editing, so no key reaches a cell the click did not open.
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,

@@ -135,6 +135,8 @@ signals:
     /// and Col already name the pressed cell.
     void MouseDown(int button, int shift, float x, float y);
     void MouseUp(int button, int shift, float x, float y);
+    /// Check states of the block changed, by the user or by code; once per block operation.
+    void CheckStatesChanged(int row1, int col1, int row2, int col2);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -438,6 +438,7 @@ void DataGridModel::setCheckedBlock(int row1, int col1, int row2, int col2, int 
     const auto value = static_cast<std::uint8_t>(std::clamp(state, 0, 2));
     forBlock(row1, col1, row2, col2, [&](Cell &cell) { cell.checked = value; });
     cellsChanged(row1, col1, row2, col2);
+    emit checkStatesChanged(row1, col1, row2, col2);
 }
 
 void DataGridModel::setPictureBlock(int row1, int col1, int row2, int col2, const QIcon &picture)
@@ -740,6 +741,7 @@ bool DataGridModel::setData(const QModelIndex &index, const QVariant &value, int
                                                                               : GridCheck::Unchecked;
         cellsChanged(row, col, row, col);
         notifyBlock(row, col, row, col);
+        emit checkStatesChanged(row, col, row, col);
         return true;
     }
     if (role == Qt::EditRole && !hasCheckBox(row, col)) {

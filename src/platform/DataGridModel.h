@@ -145,6 +145,8 @@ signals:
     void layoutReset();
     /// sortColumn or sortOrder changed.
     void sortChanged();
+    /// Check states in the block changed, by the user or by code; once per block operation.
+    void checkStatesChanged(int row1, int col1, int row2, int col2);
 
 private:
     struct Cell {

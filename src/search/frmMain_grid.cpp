@@ -216,6 +216,7 @@ void frmMain::grdSearchList_KeyDown(std::int16_t KeyCode, std::int16_t)
         if (selection.row1 < 0 || selection.row2 < 0)
             return;
         ToggleCheckRows(selection.row1, selection.row2);
+        ShowStatus(getSelectedFileinfo());
     });
 }
 
@@ -239,6 +240,7 @@ void frmMain::grdSearchList_MouseUp(std::int16_t, std::int16_t, float, float)
 QString frmMain::getSelectedFileinfo()
 {
     QString result;
+    const std::uint64_t changes = checkChanges_;
     Guarded("getSelectedFileinfo", Unit::frmMain, [&] {
         const DataGrid &grid = *grdSearchList;
         const int selection = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
@@ -264,6 +266,7 @@ QString frmMain::getSelectedFileinfo()
         }
         result = QString::number(count) + QStringLiteral(" file selected; Total Page count of PDF Files: ")
                  + QString::number(total);
+        statusCounted_ = changes;
     });
     return result;
 }
@@ -279,6 +282,22 @@ void frmMain::wireGridEvents()
     // The check boxes are the only cells a user may change; no cell text is ever edited.
     grdSearchList->setEditableCells([](int, int col) {
         return State().objGridColumns && col == modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+    });
+    // However a check state changed (a key, a click, a command), the summary follows, once per turn
+    // of the event loop: a command that sets thousands of rows one by one costs one count.
+    connect(grdSearchList, &DataGrid::CheckStatesChanged, this, [this] {
+        ++checkChanges_;
+        if (statusQueued_)
+            return;
+        statusQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                statusQueued_ = false;
+                if (statusCounted_ != checkChanges_)
+                    ShowStatus(getSelectedFileinfo());
+            },
+            Qt::QueuedConnection);
     });
     connect(grdSearchList, &DataGrid::AfterMoveColumn, this, [this](int col, int position) {
         std::int32_t moved = position;

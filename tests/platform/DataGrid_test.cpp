@@ -370,6 +370,21 @@ TEST_F(DataGridTest, OnlyTheCellsOfTheRuleTakeEditsAndEditingEndsWhenTheCursorLe
     EXPECT_EQ(grid.TextMatrix(1, 2), "9");
 }
 
+TEST_F(DataGridTest, EveryChangeOfCheckStatesIsReportedOnce)
+{
+    addRows({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    std::vector<std::vector<int>> reported;
+    QObject::connect(&grid, &DataGrid::CheckStatesChanged,
+                     [&](int row1, int col1, int row2, int col2) { reported.push_back({row1, col1, row2, col2}); });
+    grid.setCell(flexcpChecked, 1, 1, 3, 1, GridCheck::Checked);
+    grid.setCell(flexcpChecked, 2, 1, GridCheck::Unchecked);
+    grid.setTextMatrix(2, 0, "text only");
+    grid.setEditable(2);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(3, 1));
+    EXPECT_EQ(grid.Cell(flexcpChecked, 3, 1).toInt(), GridCheck::Unchecked);
+    EXPECT_EQ(reported, (std::vector<std::vector<int>>{{1, 1, 3, 1}, {2, 1, 2, 1}, {3, 1, 3, 1}}));
+}
+
 TEST(DataGridParse, LeadingNumbersAndDates)
 {
     struct NumberCase {

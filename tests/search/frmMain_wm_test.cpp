@@ -483,6 +483,41 @@ TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
     EXPECT_EQ(grid().Cell(flexcpChecked, 2, selection).toInt(), GridCheck::Checked);
 }
 
+TEST_F(MainWindowOnDesktop, TheStatusCountsTheCheckedRowsAfterSpaceAndAfterAClick)
+{
+    Open({1000, 700});
+    ASSERT_GE(grid().Rows(), 6);
+    const QString prefix = QStringLiteral(" file selected; Total Page count of PDF Files: ");
+    auto statusReads = [&](int files) {
+        const QString expected = QString::number(files) + prefix + QString::number(2 * files); // 2 pages each
+        return WaitUntil([&] { return w->sbPanelStatus->text() == expected; }, 3000);
+    };
+    const int name = Col("Name");
+    const int selection = Col("Selection");
+
+    // Rows 2 to 4 highlighted with a click and a shift-click, then Space.
+    ASSERT_TRUE(ClickAt(CellCenter(2, name)));
+    const QPoint last = CellCenter(4, name);
+    ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("shift"), QStringLiteral("mousemove"),
+                         QString::number(last.x()), QString::number(last.y()), QStringLiteral("click"),
+                         QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("shift")}));
+    ASSERT_TRUE(WaitUntil([&] { return grid().GetSelection().row2 == 4; }));
+    ASSERT_TRUE(PressKeys({QStringLiteral("space")}));
+    EXPECT_EQ(CheckStates(*w).at(2), GridCheck::Checked);
+    EXPECT_TRUE(statusReads(3)) << w->sbPanelStatus->text().toStdString();
+
+    // A click on another row's box, then Space on the three rows again.
+    ASSERT_TRUE(ClickAt(CellCenter(6, selection)));
+    EXPECT_TRUE(statusReads(4)) << w->sbPanelStatus->text().toStdString();
+    ASSERT_TRUE(ClickAt(CellCenter(2, name)));
+    ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("shift"), QStringLiteral("mousemove"),
+                         QString::number(last.x()), QString::number(last.y()), QStringLiteral("click"),
+                         QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("shift")}));
+    ASSERT_TRUE(WaitUntil([&] { return grid().GetSelection().row2 == 4; }));
+    ASSERT_TRUE(PressKeys({QStringLiteral("space")}));
+    EXPECT_TRUE(statusReads(1)) << w->sbPanelStatus->text().toStdString();
+}
+
 TEST_F(MainWindowOnDesktop, ANewSearchLeavesNoSortArrowAndTheNextClickSortsAscending)
 {
     Open({1000, 700});
