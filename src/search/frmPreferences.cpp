@@ -388,6 +388,10 @@ void frmPreferences::cmdSetDefault_Click()
     Settings &s = *State().objSettings;
     s.LoadDefaultSettings();
     s.LoadSettings();
+    // The store now holds the default order: the model takes it, so each row's default width and
+    // visibility, applied by position, go with the column they belong to, and Save keeps that order.
+    // The opener re-applies the model to its grid, as the flag below tells it to.
+    modGeneral::LoadGridColumns();
     LoadPreferenceControls();
     InitColumnSettings();
     IsPreferanceChange = true;
