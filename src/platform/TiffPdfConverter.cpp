@@ -6,6 +6,7 @@
 #include "platform/TiffFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 
@@ -68,17 +69,25 @@ Outcome TiffPdfConverter::PDFToImage(const QString &pdf, const QString &image, s
     const QByteArray format = target.suffix().toLower().toLatin1();
     if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format))
         return Outcome::Failed(QStringLiteral("%1: no image format is known by that name").arg(image));
+    // A page that fails takes the pages written before it away: a failed conversion leaves no output.
+    QStringList written;
+    auto failed = [&](Outcome why) {
+        for (const QString &path : written)
+            QFile::remove(path);
+        return why;
+    };
     for (std::int32_t page = first; page <= last; ++page) {
         QImage rendered;
         if (Outcome done = render(page, rendered); !done)
-            return done;
+            return failed(done);
         const QString path = first == last ? image
                                            : target.dir().filePath(QStringLiteral("%1_%2.%3")
                                                                        .arg(target.completeBaseName())
                                                                        .arg(page)
                                                                        .arg(target.suffix()));
         if (Outcome done = RasterImage::SaveImage(rendered, path, format.constData()); !done)
-            return done;
+            return failed(done);
+        written << path;
     }
     return Outcome::Done();
 }
