@@ -6,6 +6,7 @@
 #include "platform/AutomationComponent.h"
 #include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/Records.h"
 #include "support/SmallDisk.h"
 #include "support/TestEnv.h"
@@ -417,6 +418,16 @@ TEST_F(TiffPdfCommandsFurtherTest, ConversionsAndInformationOnRealFiles)
     EXPECT_EQ(cmd.ConvertPDFToImage(damaged, dir.filePath("bad.tif")), QVariant(false));
     for (const char *procedure : {"GetPdfMetaData", "GetNoOfPagesFromPDF", "ConvertPDFToImage"})
         EXPECT_TRUE(LoggedFor(procedure, "damaged.pdf")) << procedure;
+    // A page that would take the machine's memory stops at the render child's limit (the guard ends
+    // the child should that limit fail).
+    {
+        test::RenderChildKiller guard(test::RenderChildKiller::LargerThan(3L << 20), 30);
+        EXPECT_EQ(cmd.ConvertPDFToImage(test::MakeBottomlessPdf(dir.filePath("deep.pdf")), dir.filePath("deep.tif")), QVariant(false));
+        EXPECT_FALSE(guard.Killed());
+    }
+    EXPECT_TRUE(LoggedFor("ConvertPDFToImage", "deep.pdf: rendering page 1 needed more than the 2048 MB of memory"))
+        << test::ErrorLogLines().join('\n').toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("deep.tif")));
 
     // The password is not handed to the counter.
     test::PdfSpec locked;
