@@ -60,7 +60,19 @@ void ApplySavedWidths()
 
 }  // namespace
 
-QString CommandLineText(const QStringList &arguments) { return arguments.join(QLatin1Char('|')); }
+QStringList CommandLineFiles(const QStringList &arguments)
+{
+    const QDir current = QDir::current();
+    auto absolute = [&current](const QString &piece) {
+        return piece.isEmpty() ? piece : QDir::cleanPath(current.absoluteFilePath(piece));
+    };
+    QStringList files = arguments;
+    if (arguments.size() == 1 && !QFileInfo::exists(absolute(arguments.first())))
+        files = arguments.first().split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    for (QString &file : files)
+        file = absolute(file);
+    return files;
+}
 
 void UseFormsFont()
 {
@@ -75,18 +87,18 @@ int RunProgram(int argc, char **argv)
 {
     QApplication app(argc, argv);
     UseFormsFont();
-    if (!Main(CommandLineText(QCoreApplication::arguments().mid(1))))
+    if (!Main(QCoreApplication::arguments().mid(1)))
         return 0;
     return app.exec();
 }
 
-bool Main(const QString &commandLine)
+bool Main(const QStringList &arguments)
 {
     bool shown = false;
     Guarded("Main", Unit::modMasterLayout, [&] {
         ProgramState &st = State();
-        if (!commandLine.isEmpty())
-            ValidateCmdLine(commandLine);
+        if (!arguments.isEmpty())
+            ValidateCmdLine(CommandLineFiles(arguments));
         if (!InitStorageFolder())
             return;
         st.StorageFolder = modGeneral::ValidateDir(st.StorageFolderPath);
@@ -121,16 +133,15 @@ bool Main(const QString &commandLine)
     return shown;
 }
 
-bool ValidateCmdLine(const QString &cmd)
+bool ValidateCmdLine(const QStringList &files)
 {
     bool result = false;
     Guarded("ValidateCmdLine", Unit::modMasterLayout, [&] {
-        // The pieces are taken as they stand; the main window matches them against its rows.
-        const QStringList pieces = cmd.split(QLatin1Char('|'), Qt::KeepEmptyParts);
-        const QString folder = ParentFolderName(pieces.first());
+        // The files are taken as they stand; the main window matches them against its rows.
+        const QString folder = ParentFolderName(files.value(0));
         if (modGeneral::IsFolderExist(folder)) {
             State().CmdLineFolder = folder;
-            State().CmdLineFiles = pieces;
+            State().CmdLineFiles = files;
             result = true;
         }
     });
