@@ -19,6 +19,7 @@
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QCheckBox>
@@ -28,13 +29,16 @@
 #include <QDockWidget>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTime>
 #include <QScreen>
 #include <QStyle>
+#include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
 
@@ -126,6 +130,14 @@ QRect TwipsToPixels(const QWidget &window, double left, double top, double width
 }
 
 bool IsWindowShortcut(int KeyCode, int Shift) { return Shift == 2 && (KeyCode == 'A' || KeyCode == 'D'); }
+
+/// A control whose own keys edit text: there Ctrl+A selects the text and Ctrl+D edits it, as in every
+/// other text box, instead of checking or unchecking every row of the list.
+bool EditsText(const QWidget *widget)
+{
+    return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget)
+           || qobject_cast<const QTextEdit *>(widget) || qobject_cast<const QPlainTextEdit *>(widget);
+}
 
 }  // namespace
 
@@ -505,6 +517,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *e)
         const auto *key = static_cast<QKeyEvent *>(e);
         const int code = KeyCodes::KeyCode(key->key());
         const int shift = KeyCodes::ShiftState(key->modifiers());
+        if (IsWindowShortcut(code, shift) && EditsText(QApplication::focusWidget()))
+            return QMainWindow::eventFilter(watched, e);
         Form_KeyDown(code, shift);
         // The two commands own these keys: the grid must not also select all its cells.
         return IsWindowShortcut(code, shift);

@@ -18,7 +18,9 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileSystemModel>
@@ -480,6 +482,55 @@ TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
     // The check boxes still change under the mouse.
     ASSERT_TRUE(ClickAt(CellCenter(2, selection)));
     EXPECT_EQ(grid().Cell(flexcpChecked, 2, selection).toInt(), GridCheck::Checked);
+}
+
+TEST_F(MainWindowOnDesktop, CtrlAAndCtrlDEditTheTextBoxThatHasTheKeyboardAndCheckTheRowsElsewhere)
+{
+    Open({1000, 700});
+    const std::size_t rows = static_cast<std::size_t>(grid().Rows() - 1);
+    ASSERT_GE(rows, 2u);
+    const std::vector<int> allChecked(rows, GridCheck::Checked);
+    const std::vector<int> allUnchecked(rows, GridCheck::Unchecked);
+    // The date and size options are enabled as a user enables them, with their check boxes.
+    w->paneAdvSearch->raise();
+    Settle();
+    for (QCheckBox *option : {w->chkSearchByDate, w->chkSearchBySize}) {
+        ASSERT_TRUE(ClickWidget(*option, QPoint(8, option->height() / 2)));
+        ASSERT_TRUE(WaitUntil([&] { return option->isChecked(); }));
+    }
+    w->mnuCtxSelectAll_Click();
+    ASSERT_EQ(CheckStates(*w), allChecked);
+
+    const struct {
+        const char *what;
+        QWidget *box;
+        QLineEdit *text;
+    } boxes[] = {
+        {"the size box", w->txtSizeLeastMost, w->txtSizeLeastMost},
+        {"the period box", w->txtInPeriod, w->txtInPeriod},
+        {"a date picker", w->dtpDateFrom, w->dtpDateFrom->findChild<QLineEdit *>()},
+    };
+    for (const auto &b : boxes) {
+        SCOPED_TRACE(b.what);
+        ASSERT_NE(b.text, nullptr);
+        ASSERT_TRUE(ClickWidget(*b.box, QPoint(b.box->width() / 4, b.box->height() / 2)));
+        ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() == b.box; }));
+        const QString text = b.text->text();
+        ASSERT_FALSE(text.isEmpty());
+        b.text->deselect();
+        ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+a")}));
+        EXPECT_TRUE(WaitUntil([&] { return b.text->selectedText() == text; })) << "the box's text is selected";
+        ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+d")}));
+        Settle();
+        EXPECT_EQ(CheckStates(*w), allChecked) << "no row changed";
+    }
+
+    // Anywhere else the keys are the window's commands.
+    ASSERT_TRUE(ClickAt(CellCenter(1, Col("Name"))));
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+d")}));
+    EXPECT_TRUE(WaitUntil([&] { return CheckStates(*w) == allUnchecked; }));
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+a")}));
+    EXPECT_TRUE(WaitUntil([&] { return CheckStates(*w) == allChecked; }));
 }
 
 /// Records the text of every menu item the style is asked to draw: what the user sees, the
