@@ -236,8 +236,30 @@ QMargins frmMain::FrameMargins() const
     return settled ? frame : QMargins();
 }
 
-void frmMain::PlaceOuter(const QRect &outer)
+QRect frmMain::FitToScreen(const QRect &outer) const
 {
+    // The screen that shows the title bar, else the one a new window opens on.
+    const QRect titleBar(outer.left(), outer.top(), outer.width(), std::max(FrameMargins().top(), 1));
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    const auto shown = std::find_if(screens.begin(), screens.end(), [&](const QScreen *screen) {
+        return screen->availableGeometry().intersects(titleBar);
+    });
+    const QScreen *screen = shown != screens.end() ? *shown : QGuiApplication::primaryScreen();
+    if (!screen)
+        return outer;
+    const QRect area = screen->availableGeometry();
+    QRect fitted(outer.topLeft(), outer.size().boundedTo(area.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), area.left(), area.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), area.top(), area.bottom() - fitted.height() + 1));
+    return fitted;
+}
+
+void frmMain::PlaceOuter(const QRect &requested)
+{
+    // A stored rectangle larger than the screen, or partly off it, would open a window no one can
+    // take hold of, and one far larger asks the display for a buffer of gigabytes: it is fitted to
+    // the screen's available area first.
+    const QRect outer = FitToScreen(requested);
     // A window's position is its frame's corner; its size is the inside, so the frame comes off.
     // Until the window manager has framed the window its frame is unknown: the rectangle is placed
     // as if there were none, and again until the frame stands where it was asked to.

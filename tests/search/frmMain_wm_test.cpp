@@ -267,6 +267,57 @@ TEST(frmMainWindowManager, ARectangleWhoseTitleBarNoScreenShowsOpensAtTheFirstSt
     }
 }
 
+/// The available area of the screen as the window manager publishes it (desktop 0), in pixels.
+QRect WorkArea()
+{
+    const QString text = Run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")});
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(text);
+    return m.hasMatch() ? QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt())
+                        : QRect();
+}
+
+TEST(frmMainWindowManager, AStoredRectangleOpensFittedIntoTheAvailableArea)
+{
+    ASSERT_TRUE(WindowManagerRunning());
+    const QRect area = WorkArea();
+    ASSERT_TRUE(area.isValid());
+    struct Case {
+        const char *what;
+        OuterRect stored;
+        QRect expected; // in the work area's coordinates
+    } cases[] = {
+        // 133 million pixels each way, a buffer of gigabytes had it been asked for.
+        {"2,000,000,000 twips wide and high", {4500, 3000, 2000000000, 2000000000}, QRect(QPoint(0, 0), area.size())},
+        {"wider than the screen", {4500, 3000, 15 * (area.width() + 500), 9000}, QRect(0, 200, area.width(), 600)},
+        {"partly beyond the right and bottom edges",
+         {15 * (area.width() - 300), 15 * (area.height() - 200), 12000, 9000},
+         QRect(area.width() - 800, area.height() - 600, 800, 600)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramHome home;
+        home.WriteSettings([&](Settings &s) {
+            s.setWindowStateFlag(1);
+            s.setWindowStateValue(2);
+            s.setLastWindowState(0);
+            s.setLastWindowLeft(c.stored.left);
+            s.setLastWindowTop(c.stored.top);
+            s.setLastWindowWidth(c.stored.width);
+            s.setLastWindowHeight(c.stored.height);
+        });
+        const QRect expected = c.expected.translated(area.topLeft());
+        QRect onScreen;
+        ASSERT_TRUE(home.StartAndExit([&](const QString &id) {
+            WaitUntil([&] { return (onScreen = OuterOnScreen(id)) == expected; }, 15000);
+        }));
+        EXPECT_EQ(onScreen, expected);
+        // What the window showed is what it stored, in twips at 96 dpi.
+        EXPECT_EQ(home.StoredRect(), (OuterRect{15 * expected.x(), 15 * expected.y(), 15 * expected.width(),
+                                                15 * expected.height()}));
+    }
+}
+
 // ---- the window in this process, under real input -------------------------------------------
 
 Settings &S() { return *State().objSettings; }
