@@ -19,9 +19,6 @@
 #include <QFont>
 #include <QMainWindow>
 
-#include <cmath>
-#include <limits>
-
 namespace folvane::modMasterLayout {
 
 namespace {
@@ -41,6 +38,8 @@ QString ParentFolderName(const QString &path)
 
 /// The saved widths by position, when there is one for every column. A piece that is not a number
 /// would end the start-up at every run: it keeps its built-in width and leaves a line in the log.
+/// Other pieces follow the column model's rule: a negative one, or one no column can be as wide as,
+/// keeps the built-in width.
 void ApplySavedWidths()
 {
     ProgramState &st = State();
@@ -50,10 +49,10 @@ void ApplySavedWidths()
         return;
     for (int i = 1; i <= model.Count(); ++i) {
         Guarded("Main", Unit::modMasterLayout, [&] {
-            const std::optional<double> width = modGeneral::TextToNumber(st.ColumnWidths[i - 1]);
-            Require(width.has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
-            Require(std::abs(*width) <= std::numeric_limits<float>::max(), ErrNo::Overflow, QStringLiteral("Overflow"));
-            model.Item(i)->ColumnWidth = static_cast<float>(*width);
+            const QString &piece = st.ColumnWidths[i - 1];
+            Require(modGeneral::TextToNumber(piece).has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+            if (const std::optional<double> width = modGeneral::SavedColumnWidth(piece))
+                model.Item(i)->ColumnWidth = static_cast<float>(*width);
         });
     }
 }

@@ -5,6 +5,7 @@
 #include "app/ProgramState.h"
 #include "app/Settings.h"
 #include "app/frmProgressDialog.h"
+#include "platform/DataGrid.h"
 #include "platform/PageCounters.h"
 #include "platform/FolderTree.h"
 #include "search/frmMain.h"
@@ -235,6 +236,8 @@ TEST_F(StartupTest, SavedWidthsApplyByPositionOnlyWhenEveryColumnHasOne)
         {" 1.5 ,2,3,4,5,6,7,8", {1.5, 2, 3, 4, 5, 6, 7, 8}, 0},
         // A piece that is not a number keeps its built-in width; start-up goes on.
         {"1,2,abc,4,5,,7,8", {1, 2, 700, 4, 5, 1400, 7, 8}, 2},
+        // As in the column model: a negative piece, or one no column can be as wide as, keeps it too.
+        {"1800,-1,700,1e30,1000,32768,2000,2000", {1800, 250, 700, 1800, 1000, 1400, 2000, 2000}, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.widths);
@@ -321,6 +324,33 @@ TEST_F(StartupTest, WithoutADataFolderThePathCannotBeBuilt)
     EXPECT_EQ(boxes.calls()[0].title, "Folvane 1.1");
     EXPECT_EQ(MainWindow(), nullptr);
     EXPECT_FALSE(State().objSettings);
+}
+
+TEST_F(StartupTest, SavedWidthsThatAreNoWidthsLeaveTheGridWholeWithItsCheckBoxes)
+{
+    SaveEarlierRun([](Settings &s) { s.setLastGridColWidth("-1,1e30,700,1800,1000,1400,2000,2000"); });
+    ASSERT_TRUE(Main({}));
+    auto *window = qobject_cast<frmMain *>(MainWindow());
+    ASSERT_NE(window, nullptr);
+    const DataGrid &grid = *window->grdSearchList;
+    ASSERT_EQ(grid.Cols(), 8);
+    const struct {
+        const char *caption;
+        int width;
+        int type;
+    } columns[] = {
+        {"Name", 1800, GridDataType::String},          {"Selection", 250, GridDataType::Boolean},
+        {"Pages", 700, GridDataType::Decimal},         {"Location", 1800, GridDataType::String},
+        {"Size (In KB)", 1000, GridDataType::Decimal}, {"Type", 1400, GridDataType::String},
+        {"Created Date", 2000, GridDataType::Date},    {"Modified Date", 2000, GridDataType::Date},
+    };
+    for (int c = 0; c < 8; ++c) {
+        SCOPED_TRACE(columns[c].caption);
+        EXPECT_EQ(grid.TextMatrix(0, c), columns[c].caption);
+        EXPECT_EQ(grid.ColWidth(c), columns[c].width);
+        EXPECT_EQ(grid.ColDataType(c), columns[c].type) << "the check boxes are in their column";
+    }
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
 TEST_F(StartupTest, ARunTimeErrorInMainIsLoggedAndEndsWithoutAWindow)
