@@ -7,13 +7,16 @@
 #include <QFile>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace folvane {
 
 namespace {
 
 // Test hook for the end-to-end test, which cannot reach into the running program otherwise:
-// FOLVANE_TEST_REPORT=<path> writes the names of the checked rows there, one a line, once the window
-// has loaded; FOLVANE_TEST_QUIT=1 then closes the window as the user would.
+// FOLVANE_TEST_REPORT=<path> writes the result rows there once the window has loaded, one a line:
+// "1" for a checked row and "0" for any other, its Location and its Name, separated by tabs;
+// FOLVANE_TEST_QUIT=1 then closes the window as the user would.
 void RunTestHook(frmMain &window)
 {
     const QString report = qEnvironmentVariable("FOLVANE_TEST_REPORT");
@@ -23,10 +26,14 @@ void RunTestHook(frmMain &window)
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         const DataGrid &grid = *window.grdSearchList;
         const int nameCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Name"));
+        const int locationCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Location"));
         const int selectionCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
-        for (int r = 1; r < grid.Rows() && nameCol < grid.Cols() && selectionCol < grid.Cols(); ++r) {
-            if (grid.Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked)
-                file.write(grid.TextMatrix(r, nameCol).toUtf8() + '\n');
+        const int lastCol = std::max({nameCol, locationCol, selectionCol});
+        for (int r = 1; r < grid.Rows() && lastCol < grid.Cols(); ++r) {
+            const bool checked = grid.Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked;
+            const QString line = QString::number(checked ? 1 : 0) + QLatin1Char('\t') + grid.TextMatrix(r, locationCol)
+                                 + QLatin1Char('\t') + grid.TextMatrix(r, nameCol) + QLatin1Char('\n');
+            file.write(line.toUtf8());
         }
     }
     if (qEnvironmentVariable("FOLVANE_TEST_QUIT") == QLatin1String("1"))

@@ -23,20 +23,16 @@ namespace {
 
 bool IsBlank(const QString &path) { return TrimSpaces(path).isEmpty(); }
 
-/// The width a saved entry gives a moved column, or nothing when the entry should leave it alone:
-/// a negative number keeps the width, and so (our choice) does an entry that is missing, not a whole
-/// number at all, or too large for the grid's 16-bit widths.
+/// The whole width entry i gives a moved column, or nothing when the entry should leave it alone
+/// (our choice for a missing entry as well).
 std::optional<float> SavedWidth(const QStringList &widths, int i)
 {
     if (i >= widths.size())
         return std::nullopt;
-    const std::optional<double> n = TextToNumber(widths[i]);
-    if (!n || *n < 0)
+    const std::optional<double> width = SavedColumnWidth(widths[i]);
+    if (!width)
         return std::nullopt;
-    const double rounded = RoundHalfEven(*n);
-    if (rounded > std::numeric_limits<std::int16_t>::max())
-        return std::nullopt;
-    return static_cast<float>(rounded);
+    return static_cast<float>(RoundHalfEven(*width));
 }
 
 }  // namespace
@@ -146,6 +142,23 @@ double RoundHalfEven(double value)
 {
     // The default floating-point rounding mode rounds halves to the even neighbour.
     return std::nearbyint(value);
+}
+
+std::optional<double> SavedColumnWidth(const QString &entry)
+{
+    const std::optional<double> n = TextToNumber(entry);
+    if (!n || *n < 0 || !ColumnTwips(*n))
+        return std::nullopt;
+    return n;
+}
+
+std::optional<int> ColumnTwips(double width)
+{
+    // Checked before the conversion: a width beyond the range of int would have no defined value.
+    const double rounded = RoundHalfEven(width);
+    if (!(rounded >= 0 && rounded <= std::numeric_limits<std::int16_t>::max()))
+        return std::nullopt;
+    return static_cast<int>(rounded);
 }
 
 void LoadGridColumns()

@@ -36,6 +36,14 @@ std::optional<double> TextToNumber(const QString &text);
 /// Rounds to the nearest whole number, halves to the even neighbour.
 double RoundHalfEven(double value);
 
+/// The width in twips a saved width entry gives a column, or none where the entry leaves the column's
+/// width alone: a negative number keeps it, and so does an entry that is no width at all (not a
+/// number, or wider than the grid's 16-bit widths hold).
+std::optional<double> SavedColumnWidth(const QString &entry);
+/// The whole twips a column width gives the grid; none for a width the grid cannot take (negative,
+/// or wider than its 16-bit widths hold), which leaves the grid's column as it is.
+std::optional<int> ColumnTwips(double width);
+
 /// Re-orders the program's column model after ColumnReOrder and applies LastGridColWidth.
 void LoadGridColumns();
 /// ColumnIndex of the column with exactly that key; 0 when none has it.

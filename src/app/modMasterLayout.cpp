@@ -18,9 +18,6 @@
 #include <QFont>
 #include <QMainWindow>
 
-#include <cmath>
-#include <limits>
-
 namespace folvane::modMasterLayout {
 
 namespace {
@@ -40,6 +37,8 @@ QString ParentFolderName(const QString &path)
 
 /// The saved widths by position, when there is one for every column. A piece that is not a number
 /// would end the start-up at every run: it keeps its built-in width and leaves a line in the log.
+/// Other pieces follow the column model's rule: a negative one, or one no column can be as wide as,
+/// keeps the built-in width.
 void ApplySavedWidths()
 {
     ProgramState &st = State();
@@ -49,17 +48,29 @@ void ApplySavedWidths()
         return;
     for (int i = 1; i <= model.Count(); ++i) {
         Guarded("Main", Unit::modMasterLayout, [&] {
-            const std::optional<double> width = modGeneral::TextToNumber(st.ColumnWidths[i - 1]);
-            Require(width.has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
-            Require(std::abs(*width) <= std::numeric_limits<float>::max(), ErrNo::Overflow, QStringLiteral("Overflow"));
-            model.Item(i)->ColumnWidth = static_cast<float>(*width);
+            const QString &piece = st.ColumnWidths[i - 1];
+            Require(modGeneral::TextToNumber(piece).has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+            if (const std::optional<double> width = modGeneral::SavedColumnWidth(piece))
+                model.Item(i)->ColumnWidth = static_cast<float>(*width);
         });
     }
 }
 
 }  // namespace
 
-QString CommandLineText(const QStringList &arguments) { return arguments.join(QLatin1Char('|')); }
+QStringList CommandLineFiles(const QStringList &arguments)
+{
+    const QDir current = QDir::current();
+    auto absolute = [&current](const QString &piece) {
+        return piece.isEmpty() ? piece : QDir::cleanPath(current.absoluteFilePath(piece));
+    };
+    QStringList files = arguments;
+    if (arguments.size() == 1 && !QFileInfo::exists(absolute(arguments.first())))
+        files = arguments.first().split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    for (QString &file : files)
+        file = absolute(file);
+    return files;
+}
 
 void UseFormsFont()
 {
@@ -74,18 +85,18 @@ int RunProgram(int argc, char **argv)
 {
     QApplication app(argc, argv);
     UseFormsFont();
-    if (!Main(CommandLineText(QCoreApplication::arguments().mid(1))))
+    if (!Main(QCoreApplication::arguments().mid(1)))
         return 0;
     return app.exec();
 }
 
-bool Main(const QString &commandLine)
+bool Main(const QStringList &arguments)
 {
     bool shown = false;
     Guarded("Main", Unit::modMasterLayout, [&] {
         ProgramState &st = State();
-        if (!commandLine.isEmpty())
-            ValidateCmdLine(commandLine);
+        if (!arguments.isEmpty())
+            ValidateCmdLine(CommandLineFiles(arguments));
         if (!InitStorageFolder())
             return;
         st.StorageFolder = modGeneral::ValidateDir(st.StorageFolderPath);
@@ -120,16 +131,15 @@ bool Main(const QString &commandLine)
     return shown;
 }
 
-bool ValidateCmdLine(const QString &cmd)
+bool ValidateCmdLine(const QStringList &files)
 {
     bool result = false;
     Guarded("ValidateCmdLine", Unit::modMasterLayout, [&] {
-        // The pieces are taken as they stand; the main window matches them against its rows.
-        const QStringList pieces = cmd.split(QLatin1Char('|'), Qt::KeepEmptyParts);
-        const QString folder = ParentFolderName(pieces.first());
+        // The files are taken as they stand; the main window matches them against its rows.
+        const QString folder = ParentFolderName(files.value(0));
         if (modGeneral::IsFolderExist(folder)) {
             State().CmdLineFolder = folder;
-            State().CmdLineFiles = pieces;
+            State().CmdLineFiles = files;
             result = true;
         }
     });

@@ -12,14 +12,17 @@ int RunProgram(int argc, char **argv);
 /// Gives the application the desktop's font family at 8 points, the size the forms are laid out for.
 void UseFormsFont();
 
-/// The start-up sequence; answers true when the main window was shown.
-bool Main(const QString &commandLine);
+/// The start-up sequence, given the program's arguments; answers true when the main window was shown.
+bool Main(const QStringList &arguments);
 
-/// The program's arguments joined by "|": a file manager passes files as separate arguments, and a
-/// "|"-separated list in one argument works as well.
-QString CommandLineText(const QStringList &arguments);
+/// The files the program's arguments name, each made absolute against the current folder. A file
+/// manager passes each file as an argument of its own, and a name may hold "|": only a single
+/// argument is a "|"-separated list, and not when it names an existing file itself. Empty pieces
+/// stay empty.
+QStringList CommandLineFiles(const QStringList &arguments);
 
-bool ValidateCmdLine(const QString &cmd);
+/// Takes the folder of the first file as the start folder, and the files, when that folder exists.
+bool ValidateCmdLine(const QStringList &files);
 bool InitStorageFolder();
 bool TestWriteAccess(const QString &probePath);
 bool IsWindowsVista();

@@ -56,7 +56,8 @@ void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth)
     for (const GridColumns::Ptr &column : model) {
         const int col = column->ColumnIndex;
         grid.setTextMatrix(0, col, column->ColumnName);
-        grid.setColWidth(col, static_cast<int>(modGeneral::RoundHalfEven(column->ColumnWidth)));
+        if (const std::optional<int> twips = modGeneral::ColumnTwips(column->ColumnWidth))
+            grid.setColWidth(col, *twips);
         grid.setColDataType(col, column->ColumnDatatype);
         if (column->ColumnDatatype == ColType::Date)
             grid.setColFormat(col, dateFormat);

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -57,6 +58,9 @@ public:
         return Acceptable;
     }
 };
+
+/// The folder tree's desktop node, which stands for the desktop folder.
+QString DesktopNode() { return QStringLiteral("Desktop"); }
 
 Settings &settings()
 {
@@ -150,9 +154,11 @@ void dlgSave::Form_Load()
         ColumnSaperator.clear();
         filename.clear();
         const QString location = settings().ExportLocation();
-        const bool blank = location.trimmed().isEmpty() || location == QString(QChar(0));
-        // The drive root the program once started from is the home folder here.
-        ftvFolder->setSelectedPath(blank ? QDir::homePath() : location);
+        // Without a folder of its own the dialog starts in the home folder, which stands for the drive
+        // root here; so it does when the stored folder is gone, as no file could be written there.
+        const bool usable =
+            location == DesktopNode() || (QDir::isAbsolutePath(location) && QFileInfo(location).isDir());
+        ftvFolder->setSelectedPath(usable ? location : QDir::homePath());
         FillComboBox();
         cboFileType->setCurrentIndex(1);
         ChkOpenFile->setChecked(settings().IsOpenFileAfterExport() == 1);
@@ -193,8 +199,9 @@ bool dlgSave::IsReservedChar(int KeyAscii)
 {
     bool result = false;
     Guarded("IsReservedChar", Unit::dlgSave, [&] {
+        // "/" is not among them: the name box takes a path, as a file chooser's does.
         switch (KeyAscii) {
-        case 124: case 92: case 63: case 62: case 60: case 58: case 47: case 42: case 34:
+        case 124: case 92: case 63: case 62: case 60: case 58: case 42: case 34:
             result = true;
             break;
         default:
@@ -234,7 +241,8 @@ bool dlgSave::Validate()
 {
     bool result = false;
     Guarded("Validate", Unit::dlgSave, [&] {
-        if (txtFileName->text().isEmpty()) {
+        // A path that ends in "/" names a folder, not the file.
+        if (txtFileName->text().isEmpty() || txtFileName->text().endsWith(QLatin1Char('/'))) {
             MsgBox(QStringLiteral("Please specify file name."), MsgButtons::OK, MsgIcon::Information, {}, this);
             return;
         }
@@ -257,9 +265,11 @@ void dlgSave::cmdSave_Click()
         if (name.contains(QLatin1Char('.')) && name.right(4) == QLatin1Char('.') + extension)
             name.chop(4);
         QString folder = ftvFolder->SelectedPath();
-        if (folder == QLatin1String("Desktop"))
+        if (folder == DesktopNode())
             folder = modGetSpecialFolder::GetSpecialfolder(modGetSpecialFolder::CSIDL_DESKTOP);
-        filename = modGeneral::ValidateDir(folder) + name + QLatin1Char('.') + extension;
+        // A relative path in the name box goes under the chosen folder; an absolute one stands alone.
+        const QString path = QDir::isAbsolutePath(name) ? name : modGeneral::ValidateDir(folder) + name;
+        filename = path + QLatin1Char('.') + extension;
         if (separatorShown())
             ColumnSaperator = txtColSaperator->text();
         done(QDialog::Accepted);

@@ -52,7 +52,8 @@ public:
     void Form_Unload();
     void FillComboBox();
     void cboFileType_Click();
-    /// Sets KeyAscii to 0 for a character a file name may not hold.
+    /// Sets KeyAscii to 0 for a character a file name may not hold; "/" stays, as the name box takes
+    /// a path relative to the chosen folder or an absolute one.
     void txtFileName_KeyPress(int &KeyAscii);
     void txtFileName_GotFocus();
     void txtColSaperator_GotFocus();

@@ -19,6 +19,7 @@
 #include "platform/Shell.h"
 #include "platform/Twips.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QCheckBox>
@@ -28,13 +29,16 @@
 #include <QDockWidget>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTime>
 #include <QScreen>
 #include <QStyle>
+#include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
 
@@ -126,6 +130,14 @@ QRect TwipsToPixels(const QWidget &window, double left, double top, double width
 }
 
 bool IsWindowShortcut(int KeyCode, int Shift) { return Shift == 2 && (KeyCode == 'A' || KeyCode == 'D'); }
+
+/// A control whose own keys edit text: there Ctrl+A selects the text and Ctrl+D edits it, as in every
+/// other text box, instead of checking or unchecking every row of the list.
+bool EditsText(const QWidget *widget)
+{
+    return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget)
+           || qobject_cast<const QTextEdit *>(widget) || qobject_cast<const QPlainTextEdit *>(widget);
+}
 
 }  // namespace
 
@@ -224,8 +236,30 @@ QMargins frmMain::FrameMargins() const
     return settled ? frame : QMargins();
 }
 
-void frmMain::PlaceOuter(const QRect &outer)
+QRect frmMain::FitToScreen(const QRect &outer) const
 {
+    // The screen that shows the title bar, else the one a new window opens on.
+    const QRect titleBar(outer.left(), outer.top(), outer.width(), std::max(FrameMargins().top(), 1));
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    const auto shown = std::find_if(screens.begin(), screens.end(), [&](const QScreen *screen) {
+        return screen->availableGeometry().intersects(titleBar);
+    });
+    const QScreen *screen = shown != screens.end() ? *shown : QGuiApplication::primaryScreen();
+    if (!screen)
+        return outer;
+    const QRect area = screen->availableGeometry();
+    QRect fitted(outer.topLeft(), outer.size().boundedTo(area.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), area.left(), area.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), area.top(), area.bottom() - fitted.height() + 1));
+    return fitted;
+}
+
+void frmMain::PlaceOuter(const QRect &requested)
+{
+    // A stored rectangle larger than the screen, or partly off it, would open a window no one can
+    // take hold of, and one far larger asks the display for a buffer of gigabytes: it is fitted to
+    // the screen's available area first.
+    const QRect outer = FitToScreen(requested);
     // A window's position is its frame's corner; its size is the inside, so the frame comes off.
     // Until the window manager has framed the window its frame is unknown: the rectangle is placed
     // as if there were none, and again until the frame stands where it was asked to.
@@ -505,6 +539,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *e)
         const auto *key = static_cast<QKeyEvent *>(e);
         const int code = KeyCodes::KeyCode(key->key());
         const int shift = KeyCodes::ShiftState(key->modifiers());
+        if (IsWindowShortcut(code, shift) && EditsText(QApplication::focusWidget()))
+            return QMainWindow::eventFilter(watched, e);
         Form_KeyDown(code, shift);
         // The two commands own these keys: the grid must not also select all its cells.
         return IsWindowShortcut(code, shift);

@@ -263,8 +263,12 @@ private:
     void PlaceFromRegistry();
     /// The window's frame as Qt knows it; none before the window manager has framed the window.
     QMargins FrameMargins() const;
-    /// Puts the frame's corner at the rectangle's corner and gives the window its outer size.
-    void PlaceOuter(const QRect &outer);
+    /// The outer rectangle moved and shrunk into the available area of the screen that shows its
+    /// title bar (the primary screen when none does).
+    QRect FitToScreen(const QRect &outer) const;
+    /// Puts the frame's corner at the rectangle's corner and gives the window its outer size, both
+    /// fitted to the screen first.
+    void PlaceOuter(const QRect &requested);
     void PlaceOuterOnceFramed();
     bool TitleBarReachable(const QRect &outer) const;
     /// A stored outer rectangle in twips, or the first-start placement when no screen shows its title bar.

@@ -29,23 +29,29 @@ GridColumns &ColumnModel()
     return *State().objGridColumns;
 }
 
-int Twips(float width) { return static_cast<int>(modGeneral::RoundHalfEven(width)); }
+/// Gives the grid's column the model's width, unless it is no width the grid can take.
+void SetColumnWidth(DataGrid &grid, int col, float width)
+{
+    if (const std::optional<int> twips = modGeneral::ColumnTwips(width))
+        grid.setColWidth(col, *twips);
+}
 
-/// Entry i of a saved width list as a number; a missing or non-numeric entry is an error, as the
+/// Entry i of a saved width list as the width it gives its column, if any (a negative entry, or one
+/// that is no width, keeps the column's width); a missing or non-numeric entry is an error, as the
 /// model must not take a width that was never stored.
-float WidthEntry(const QStringList &widths, int i)
+std::optional<double> WidthEntry(const QStringList &widths, int i)
 {
     Require(i >= 0 && i < widths.size(), ErrNo::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
-    const std::optional<double> n = modGeneral::TextToNumber(widths[i]);
-    Require(n.has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
-    return static_cast<float>(*n);
+    Require(modGeneral::TextToNumber(widths[i]).has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+    return modGeneral::SavedColumnWidth(widths[i]);
 }
 
 /// Gives the model's records, in collection order, the widths of a saved list.
 void ApplyModelWidths(GridColumns &model, const QStringList &widths)
 {
     for (int k = 1; k <= model.Count(); ++k)
-        model.Item(k)->ColumnWidth = WidthEntry(widths, k - 1);
+        if (const std::optional<double> width = WidthEntry(widths, k - 1))
+            model.Item(k)->ColumnWidth = static_cast<float>(*width);
 }
 
 /// The list with entry `from` moved to slot `to`, the other entries keeping their order; the same
@@ -123,7 +129,7 @@ void frmMain::InitFiles()
         grid.setColAlignment(-1, GridAlign::LeftCenter);
         for (const GridColumns::Ptr &column : model) {
             grid.setTextMatrix(0, column->ColumnIndex, column->ColumnName);
-            grid.setColWidth(column->ColumnIndex, Twips(column->ColumnWidth));
+            SetColumnWidth(grid, column->ColumnIndex, column->ColumnWidth);
             grid.setColDataType(column->ColumnIndex, column->ColumnDatatype);
             ApplyColumnType(grid, column->ColumnIndex, column->ColumnDatatype);
         }
@@ -152,7 +158,7 @@ void frmMain::RefreshGrid()
             if (found < 0)
                 continue;
             grid.setColPosition(found, column->ColumnIndex);
-            grid.setColWidth(column->ColumnIndex, Twips(column->ColumnWidth));
+            SetColumnWidth(grid, column->ColumnIndex, column->ColumnWidth);
             ApplyColumnType(grid, column->ColumnIndex, column->ColumnDatatype);
         }
         ApplyColumnVisibility(grid);

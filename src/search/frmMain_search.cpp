@@ -553,7 +553,8 @@ void frmMain::FillComboBoxes()
                 cboFilterPattern->addItem(pattern);
             cboFilterPattern->setCurrentIndex(-1);
         }
-        // The program's selection of the entry is the list's click, which searches the tree's folder.
+        // The program's selection of the entry is the list's click, which searches the tree's folder
+        // once it holds one.
         cboFilterPattern->setCurrentIndex(0);
 
         FillList(cboDateRangeType, arrDateRangeType);
@@ -603,6 +604,10 @@ void frmMain::cmdSearch_Click()
 
 void frmMain::cboFilterPattern_Click()
 {
+    // While the window loads, the list's entry is selected before the start folder is: the tree
+    // holds no folder yet, and the first search is the one that selecting the start folder runs.
+    if (ftvFolder->SelectedPath().isEmpty())
+        return;
     if (cmdSearch->text() == SearchCaption)
         cmdSearch_Click();
 }

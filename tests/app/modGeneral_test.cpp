@@ -69,6 +69,27 @@ TEST(PathHelpersTest, SavedListsAndNumbers)
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
 }
 
+TEST(PathHelpersTest, SavedWidthsAndTheWidthsTheGridTakes)
+{
+    // What a saved entry gives a column: a negative entry keeps the column's width, and so does one
+    // that is no width at all.
+    const std::pair<const char *, std::optional<double>> entries[] = {
+        {"1800", 1800.0}, {" 700.6 ", 700.6}, {"0", 0.0},        {"32767", 32767.0}, {"32767.4", 32767.4},
+        {"-1", std::nullopt}, {"-0.4", std::nullopt}, {"32768", std::nullopt}, {"1e30", std::nullopt},
+        {"abc", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto &[entry, width] : entries)
+        EXPECT_EQ(SavedColumnWidth(entry), width) << entry;
+    // What a column model's width gives the grid, without a conversion that has no defined value.
+    const std::pair<double, std::optional<int>> widths[] = {
+        {1800, 1800},         {700.5, 700},          {701.5, 702},           {-0.4, 0},
+        {-1, std::nullopt},   {32767.4, 32767},      {32767.5, std::nullopt}, {1e30, std::nullopt},
+        {-1e30, std::nullopt}, {3.4e38, std::nullopt},
+    };
+    for (const auto &[width, twips] : widths)
+        EXPECT_EQ(ColumnTwips(width), twips) << width;
+}
+
 TEST(FileExistenceTest, FilesFoldersAndRoot)
 {
     test::TempDir dir;
@@ -268,12 +289,13 @@ TEST_F(LoadGridColumnsTest, MovedColumnsTakeTheirSavedWidthsSelectionAlways250)
 
 TEST_F(LoadGridColumnsTest, UnusableWidthEntriesKeepTheColumnsWidth)
 {
-    Load("Modified Date,Created Date,Type,Size (In KB),Location,Pages,Selection,Name", "-5,abc,,12abc,99999");
+    Load("Modified Date,Created Date,Type,Size (In KB),Location,Pages,Selection,Name", "-5,abc,,12abc,99999,1e30");
     EXPECT_EQ(Keys().first(), "Modified Date");
     for (const char *key : {"Modified Date", "Created Date", "Type"})
         EXPECT_EQ(Width(key), 1400) << key;
     EXPECT_EQ(Width("Size (In KB)"), 1000);
     EXPECT_EQ(Width("Location"), 1800);
+    EXPECT_EQ(Width("Pages"), 700);
     EXPECT_EQ(Width("Name"), 1800); // no entry at all
     ExpectEveryColumnOnce();
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());

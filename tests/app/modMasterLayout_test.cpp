@@ -5,6 +5,7 @@
 #include "app/ProgramState.h"
 #include "app/Settings.h"
 #include "app/frmProgressDialog.h"
+#include "platform/DataGrid.h"
 #include "platform/PageCounters.h"
 #include "platform/FolderTree.h"
 #include "search/frmMain.h"
@@ -35,14 +36,6 @@ using namespace folvane::modMasterLayout;
 
 namespace {
 
-QStringList StartupLogLines()
-{
-    QStringList lines = test::ErrorLogLines();
-    // The main window's own searches log the folders they cannot read (its first search runs while
-    // the tree holds no folder yet); those lines are not start-up's.
-    lines.removeIf([](const QString &line) { return line.contains(QLatin1String(" in procedure LoadFiles ")); });
-    return lines;
-}
 
 /// Watches the modal windows that start-up opens: records each one and closes the access-rights
 /// window with its button, as a user would. The first-run box closes itself.
@@ -172,7 +165,7 @@ TEST_F(StartupTest, FirstRunShowsTheBoxWritesTheDefaultsAndOpensTheMainWindow)
 {
     ModalWatcher watcher;
     test::ScriptedMsgBox boxes;
-    ASSERT_TRUE(Main(""));
+    ASSERT_TRUE(Main({}));
 
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].className, "frmProgressDialog");
@@ -197,25 +190,24 @@ TEST_F(StartupTest, FirstRunShowsTheBoxWritesTheDefaultsAndOpensTheMainWindow)
     ASSERT_NE(MainWindow(), nullptr);
     EXPECT_EQ(MainWindow()->windowTitle(), "Folvane 1.1");
     // Start-up wrote only the settings: the probe file is gone and nothing was logged.
-    QStringList entries = QDir(Storage()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    if (StartupLogLines().isEmpty())
-        entries.removeAll(QStringLiteral("Errors.Log"));
+    const QStringList entries = QDir(Storage()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     EXPECT_EQ(entries, QStringList{"Settings"});
 }
 
 TEST_F(StartupTest, WithSettingsTheyAreLoadedWithoutTheFirstRunBox)
 {
-    SaveEarlierRun([](Settings &s) {
-        s.setStartupFolder("/srv/docs");
+    const QString docs = data.createFolder("docs");
+    SaveEarlierRun([&](Settings &s) {
+        s.setStartupFolder(docs);
         s.setLastGridColWidth("10,20,30,40,50,60,70,80");
     });
     ModalWatcher watcher;
-    ASSERT_TRUE(Main(""));
+    ASSERT_TRUE(Main({}));
     EXPECT_TRUE(watcher.seen().empty());
-    EXPECT_EQ(State().objSettings->StartupFolder(), "/srv/docs");
+    EXPECT_EQ(State().objSettings->StartupFolder(), docs);
     EXPECT_EQ(Widths(), (QList<float>{10, 20, 30, 40, 50, 60, 70, 80}));
     EXPECT_NE(MainWindow(), nullptr);
-    EXPECT_TRUE(StartupLogLines().isEmpty());
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
 TEST_F(StartupTest, DamagedSettingsAreLoggedAndReplacedByTheDefaults)
@@ -227,13 +219,13 @@ TEST_F(StartupTest, DamagedSettingsAreLoggedAndReplacedByTheDefaults)
     f.close();
 
     ModalWatcher watcher;
-    ASSERT_TRUE(Main(""));
+    ASSERT_TRUE(Main({}));
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].className, "frmProgressDialog");
     Settings written;
     ASSERT_TRUE(written.LoadSettings());
     EXPECT_EQ(written.ColumnVisibility(), "1,1,1,1,1,1,1,1");
-    const QStringList lines = StartupLogLines();
+    const QStringList lines = test::ErrorLogLines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].contains("in procedure LoadSettings at Line No. "));
     EXPECT_NE(MainWindow(), nullptr);
@@ -252,6 +244,8 @@ TEST_F(StartupTest, SavedWidthsApplyByPositionOnlyWhenEveryColumnHasOne)
         {" 1.5 ,2,3,4,5,6,7,8", {1.5, 2, 3, 4, 5, 6, 7, 8}, 0},
         // A piece that is not a number keeps its built-in width; start-up goes on.
         {"1,2,abc,4,5,,7,8", {1, 2, 700, 4, 5, 1400, 7, 8}, 2},
+        // As in the column model: a negative piece, or one no column can be as wide as, keeps it too.
+        {"1800,-1,700,1e30,1000,32768,2000,2000", {1800, 250, 700, 1800, 1000, 1400, 2000, 2000}, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.widths);
@@ -259,9 +253,9 @@ TEST_F(StartupTest, SavedWidthsApplyByPositionOnlyWhenEveryColumnHasOne)
         ResetState();
         QDir(Storage()).removeRecursively();
         SaveEarlierRun([&](Settings &s) { s.setLastGridColWidth(c.widths); });
-        ASSERT_TRUE(Main(""));
+        ASSERT_TRUE(Main({}));
         EXPECT_EQ(Widths(), c.expected);
-        const QStringList lines = StartupLogLines();
+        const QStringList lines = test::ErrorLogLines();
         ASSERT_EQ(lines.size(), c.logLines);
         for (const QString &line : lines) {
             EXPECT_TRUE(line.startsWith("Error 13 (Type mismatch) in procedure Main at Line No. "));
@@ -285,7 +279,7 @@ TEST_F(StartupTest, AStorageFolderThatCannotBeWrittenShowsTheAccessRightsWindowA
         const test::NameState before = test::StateOf(probe);
         ASSERT_EQ(::chmod(QFile::encodeName(Storage()).constData(), 0555), 0);
         ModalWatcher watcher;
-        const bool shown = Main("");
+        const bool shown = Main({});
         ASSERT_EQ(::chmod(QFile::encodeName(Storage()).constData(), 0755), 0);
         ExpectTheAccessRightsWindowAndNothingElse(watcher, shown);
         EXPECT_EQ(test::StateOf(probe), before);
@@ -302,7 +296,7 @@ TEST_F(StartupTest, AFullDiskShowsTheAccessRightsWindowAndEnds)
     ASSERT_TRUE(QDir().mkpath(storage));
     test::FillDisk(disk);
     ModalWatcher watcher;
-    const bool shown = Main("");
+    const bool shown = Main({});
     ExpectTheAccessRightsWindowAndNothingElse(watcher, shown);
     EXPECT_EQ(test::FolderEntries(storage), QStringList{});
 }
@@ -313,7 +307,7 @@ TEST_F(StartupTest, AStorageFolderThatCannotBeCreatedEndsSilently)
     test::ScopedEnv blocked("XDG_DATA_HOME", file);
     test::ScriptedMsgBox boxes;
     ModalWatcher watcher;
-    EXPECT_FALSE(Main(""));
+    EXPECT_FALSE(Main({}));
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_EQ(MainWindow(), nullptr);
@@ -325,7 +319,7 @@ TEST_F(StartupTest, WithoutADataFolderThePathCannotBeBuilt)
     test::ScopedEnv noData("XDG_DATA_HOME", std::nullopt);
     test::ScopedEnv noHome("HOME", std::nullopt);
     test::ScriptedMsgBox boxes;
-    EXPECT_FALSE(Main(""));
+    EXPECT_FALSE(Main({}));
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, "Unable to get file storage folder path");
     EXPECT_EQ(boxes.calls()[0].icon, MsgIcon::Critical);
@@ -335,16 +329,43 @@ TEST_F(StartupTest, WithoutADataFolderThePathCannotBeBuilt)
     EXPECT_FALSE(State().objSettings);
 }
 
+TEST_F(StartupTest, SavedWidthsThatAreNoWidthsLeaveTheGridWholeWithItsCheckBoxes)
+{
+    SaveEarlierRun([](Settings &s) { s.setLastGridColWidth("-1,1e30,700,1800,1000,1400,2000,2000"); });
+    ASSERT_TRUE(Main({}));
+    auto *window = qobject_cast<frmMain *>(MainWindow());
+    ASSERT_NE(window, nullptr);
+    const DataGrid &grid = *window->grdSearchList;
+    ASSERT_EQ(grid.Cols(), 8);
+    const struct {
+        const char *caption;
+        int width;
+        int type;
+    } columns[] = {
+        {"Name", 1800, GridDataType::String},          {"Selection", 250, GridDataType::Boolean},
+        {"Pages", 700, GridDataType::Decimal},         {"Location", 1800, GridDataType::String},
+        {"Size (In KB)", 1000, GridDataType::Decimal}, {"Type", 1400, GridDataType::String},
+        {"Created Date", 2000, GridDataType::Date},    {"Modified Date", 2000, GridDataType::Date},
+    };
+    for (int c = 0; c < 8; ++c) {
+        SCOPED_TRACE(columns[c].caption);
+        EXPECT_EQ(grid.TextMatrix(0, c), columns[c].caption);
+        EXPECT_EQ(grid.ColWidth(c), columns[c].width);
+        EXPECT_EQ(grid.ColDataType(c), columns[c].type) << "the check boxes are in their column";
+    }
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
 TEST_F(StartupTest, ARunTimeErrorInMainIsLoggedAndEndsWithoutAWindow)
 {
     // A file where the "Settings" folder belongs: the settings load cannot make its folder.
     QDir().mkpath(Storage());
     data.createFile("Quorrel Technologies/Folvane 1.1/Settings", "x");
     ModalWatcher watcher;
-    EXPECT_FALSE(Main(""));
+    EXPECT_FALSE(Main({}));
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_EQ(MainWindow(), nullptr);
-    const QStringList lines = StartupLogLines();
+    const QStringList lines = test::ErrorLogLines();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines[0].startsWith("Error 76 (Path not found: ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(") in procedure Main at Line No. "));
@@ -354,7 +375,7 @@ TEST_F(StartupTest, ARunTimeErrorInMainIsLoggedAndEndsWithoutAWindow)
 TEST_F(StartupTest, TheCommandLineNamesTheStartFolderAndTheFiles)
 {
     const QString docs = data.createFolder("docs");
-    ASSERT_TRUE(Main(docs + "/a.pdf|" + docs + "/b c.pdf"));
+    ASSERT_TRUE(Main({docs + "/a.pdf|" + docs + "/b c.pdf"}));
     // The main window has searched that folder and used the folder up.
     auto *window = qobject_cast<frmMain *>(MainWindow());
     ASSERT_NE(window, nullptr);
@@ -363,35 +384,44 @@ TEST_F(StartupTest, TheCommandLineNamesTheStartFolderAndTheFiles)
     EXPECT_EQ(State().CmdLineFiles, (QStringList{docs + "/a.pdf", docs + "/b c.pdf"}));
 }
 
-TEST_F(StartupTest, ValidateCmdLineTakesTheFirstPathsFolder)
+TEST_F(StartupTest, TheArgumentsNameFilesWhoseFirstFolderIsTheStartFolder)
 {
+    const QString base = data.path();
     const QString docs = data.createFolder("docs");
+    data.createFile("docs/a.pdf", "x");
+    data.createFile("docs/x|report.pdf", "x");
+    const QString current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(base));
     struct Case {
-        QString cmd;
+        const char *what;
+        QStringList arguments;
         bool result;
         QString folder;
         QStringList files;
     } cases[] = {
-        {docs + "/a.pdf|" + docs + "/b.pdf", true, docs, {docs + "/a.pdf", docs + "/b.pdf"}},
-        {docs + "/a b.pdf", true, docs, {docs + "/a b.pdf"}},
-        {docs + "/a.pdf||", true, docs, {docs + "/a.pdf", "", ""}},
-        {docs + "/sub/", true, docs, {docs + "/sub/"}},
-        {"/a.pdf", true, "/", {"/a.pdf"}},
-        {"\"" + docs + "/a.pdf\"", false, "", {}},
-        {"a.pdf|" + docs + "/b.pdf", false, "", {}},
-        {docs + "/missing/a.pdf", false, "", {}},
-        {"|" + docs + "/a.pdf", false, "", {}},
+        {"one argument holding a list", {docs + "/a.pdf|" + docs + "/b.pdf"}, true, docs, {docs + "/a.pdf", docs + "/b.pdf"}},
+        {"a space is part of the name", {docs + "/a b.pdf"}, true, docs, {docs + "/a b.pdf"}},
+        {"a relative path", {"docs/a.pdf"}, true, docs, {docs + "/a.pdf"}},
+        {"a bare name is in the current folder", {"a.pdf"}, true, base, {base + "/a.pdf"}},
+        {"relative pieces of a list", {"docs/a.pdf|./docs/../docs/b.pdf"}, true, docs, {docs + "/a.pdf", docs + "/b.pdf"}},
+        {"separate arguments are never split", {"docs/x|report.pdf", "docs/a.pdf"}, true, docs,
+         {docs + "/x|report.pdf", docs + "/a.pdf"}},
+        {"one argument naming an existing file", {"docs/x|report.pdf"}, true, docs, {docs + "/x|report.pdf"}},
+        {"one argument naming no file is a list", {"docs/y|report.pdf"}, true, docs, {docs + "/y", base + "/report.pdf"}},
+        {"empty pieces stay empty", {docs + "/a.pdf||"}, true, docs, {docs + "/a.pdf", "", ""}},
+        {"a file in the root", {"/a.pdf"}, true, "/", {"/a.pdf"}},
+        {"quotes are part of the path", {"\"" + docs + "/a.pdf\""}, false, "", {}},
+        {"a folder that is not there", {docs + "/missing/a.pdf"}, false, "", {}},
+        {"an empty first piece", {"|" + docs + "/a.pdf"}, false, "", {}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.cmd.toStdString());
+        SCOPED_TRACE(c.what);
         ResetState();
-        EXPECT_EQ(ValidateCmdLine(c.cmd), c.result);
+        EXPECT_EQ(ValidateCmdLine(CommandLineFiles(c.arguments)), c.result);
         EXPECT_EQ(State().CmdLineFolder, c.folder);
         EXPECT_EQ(State().CmdLineFiles, c.files);
     }
-    EXPECT_EQ(CommandLineText({"/d/a.pdf", "/d/b c.pdf"}), "/d/a.pdf|/d/b c.pdf");
-    EXPECT_EQ(CommandLineText({"/d/a.pdf|/d/b.pdf"}), "/d/a.pdf|/d/b.pdf");
-    EXPECT_EQ(CommandLineText({}), "");
+    QDir::setCurrent(current);
 }
 
 TEST_F(StartupTest, WriteCheckAndFolderCreation)

@@ -191,6 +191,21 @@ TEST_F(SetOrderTest, OpensWithTheRecordsTheModelsColumnsAndTheRememberedOptions)
     EXPECT_TRUE(ErrorLogLines().isEmpty());
 }
 
+TEST_F(SetOrderTest, AModelWidthNoColumnCanHaveLeavesTheGridWhole)
+{
+    // The preferences dialog copies the saved widths into the model as they stand.
+    State().objGridColumns->Item(QString("Name"))->ColumnWidth = 1e30f;
+    State().objGridColumns->Item(QString("Location"))->ColumnWidth = -1;
+    open({{"a", 1}});
+    ASSERT_EQ(grid().Cols(), 9);
+    EXPECT_EQ(grid().TextMatrix(0, 8), "Range");
+    EXPECT_EQ(grid().ColWidth(8), 750);
+    EXPECT_EQ(grid().ColDataType(8), GridDataType::Decimal);
+    EXPECT_EQ(grid().ColWidth(Col("Pages")), 700);
+    EXPECT_EQ(grid().ColDataType(Col("Selection")), GridDataType::Boolean);
+    EXPECT_TRUE(ErrorLogLines().isEmpty());
+}
+
 TEST_F(SetOrderTest, CaptionsAndAccessKeys)
 {
     frmSetOrder_ComPdf &d = open({});

@@ -84,7 +84,11 @@ TEST_F(DlgSaveTest, StartsInTheExportLocationOrTheHomeFolder)
     for (const Case &c : std::vector<Case>{{"", QDir::homePath()},
                                            {"   ", QDir::homePath()},
                                            {QString(QChar(0)), QDir::homePath()},
-                                           {dir.path(), dir.path()}}) {
+                                           {dir.path(), dir.path()},
+                                           // A folder that is gone, or a path that names none.
+                                           {dir.filePath("gone"), QDir::homePath()},
+                                           {"C:\\", QDir::homePath()},
+                                           {"Desktop", "Desktop"}}) {
         State().objSettings->setExportLocation(c.location);
         State().objSettings->setIsOpenFileAfterExport(1);
         dlgSave d;
@@ -120,11 +124,15 @@ TEST_F(DlgSaveTest, SaveBuildsThePathFromFolderNameAndType)
         {2, "report.csv", ";", "report.csv", ""},
         {3, "my.report", "|", "my.report.doc", "|"},
         {1, "txt", ",", "txt.xls", ""},
+        // The name box takes a path: under the chosen folder, or standing alone when absolute.
+        {1, "sub/report", ",", "sub/report.xls", ""},
+        {0, "sub/report.txt", ";", "sub/report.txt", ";"},
+        {2, "/srv/lists/report", ",", "/srv/lists/report.csv", ""},
     };
     for (const Case &c : cases) {
         dlgSave d;
         saveAs(d, c.type, c.name, c.separator);
-        EXPECT_EQ(d.filename, dir.filePath(c.file)) << c.name.toStdString();
+        EXPECT_EQ(d.filename, QDir(dir.path()).filePath(c.file)) << c.name.toStdString();
         EXPECT_EQ(d.ColumnSaperator, c.columnSeparator) << c.name.toStdString();
     }
 }
@@ -153,6 +161,7 @@ TEST_F(DlgSaveTest, ValidateKeepsTheDialogOpenWithItsMessage)
         {0, "a", "", {"Please enter column saperator."}},
         {3, "a", "", {"Please enter column saperator."}},
         {2, "a", "", {}}, // the box is hidden, its text does not count
+        {1, "sub/", ",", {"Please specify file name."}}, // a folder, no file in it
     };
     for (const Case &c : cases) {
         ScriptedMsgBox box;
@@ -170,23 +179,24 @@ TEST_F(DlgSaveTest, ValidateKeepsTheDialogOpenWithItsMessage)
 TEST_F(DlgSaveTest, ReservedCharactersAreDroppedWhenTypedNotWhenPasted)
 {
     dlgSave d;
-    const QString reserved = "|\\?><:/*\"";
+    const QString reserved = "|\\?><:*\"";
     for (const QChar ch : reserved) {
         int key = ch.unicode();
         d.txtFileName_KeyPress(key);
         EXPECT_EQ(key, 0) << ch.toLatin1();
         EXPECT_TRUE(d.IsReservedChar(ch.unicode()));
     }
-    for (const QChar ch : QString("a.-_ ,;ü")) {
+    // "/" separates the folders of a path.
+    for (const QChar ch : QString("a.-_ ,;ü/")) {
         int key = ch.unicode();
         d.txtFileName_KeyPress(key);
         EXPECT_EQ(key, ch.unicode());
     }
     d.txtFileName->clear();
     QTest::keyClicks(d.txtFileName, "a|b\\c?d>e<f:g/h*i\"j.k");
-    EXPECT_EQ(d.txtFileName->text(), "abcdefghij.k");
+    EXPECT_EQ(d.txtFileName->text(), "abcdefg/hij.k");
     d.txtFileName->insert("x:y");
-    EXPECT_EQ(d.txtFileName->text(), "abcdefghij.kx:y");
+    EXPECT_EQ(d.txtFileName->text(), "abcdefg/hij.kx:y");
 }
 
 TEST_F(DlgSaveTest, EveryWayOfClosingStoresTheOpenChoice)

@@ -294,6 +294,40 @@ TEST_F(ExportTest, AFolderThatCannotBeWrittenIsReported)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"plain"});
 }
 
+TEST_F(ExportTest, ANameWithFoldersInItWritesIntoThatFolder)
+{
+    fill({{"a.pdf", GridCheck::Checked}});
+    const QString sub = dir.createFolder("sub");
+    TempDir elsewhere;
+    struct Case {
+        const char *what;
+        QString name;
+        QString written; // empty: nothing is written
+    } cases[] = {
+        {"a folder under the chosen one", "sub/list", sub + "/list.xls"},
+        {"an absolute path", elsewhere.filePath("list"), elsewhere.filePath("list.xls")},
+        {"a folder that is not there", "missing/list", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedMsgBox box;
+        Answer answer{dir.path()};
+        answer.name = c.name;
+        ScriptedExportDialog dialog(answer);
+        w.cmdExport_Click();
+        ASSERT_EQ(box.texts().size(), 1);
+        if (c.written.isEmpty()) {
+            EXPECT_TRUE(box.texts()[0].startsWith("Unable to export!")) << box.texts()[0].toStdString();
+            EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+        } else {
+            EXPECT_EQ(box.texts()[0], c.written + "Exported successfully");
+            EXPECT_TRUE(ReadAll(c.written).startsWith("Name\tPages\tLocation\t"));
+            EXPECT_TRUE(ReadAll(c.written).contains("\ra.pdf\t"));
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+}
+
 TEST_F(ExportTest, AnOldFileIsReplacedOnlyByACompleteNewOne)
 {
     if (test::RanOnSmallDisk(64 * 1024))

@@ -139,6 +139,20 @@ TEST_F(GridTest, RefreshGridKeepsTheRowsAndAppliesChangedPreferences)
     EXPECT_TRUE(ErrorLogLines().isEmpty());
 }
 
+TEST_F(GridTest, ASavedWidthThatIsNoWidthKeepsTheColumnsWidth)
+{
+    w.InitFiles();
+    // A negative entry keeps the width, as does one that no column can be as wide as.
+    settings().setLastGridColWidth("2000,-1,700,1e30,1000,1400,2000,2000");
+    w.RefreshGrid();
+    EXPECT_EQ(headers().join(','), DefaultOrder);
+    EXPECT_EQ(grid().ColWidth(0), 2000);
+    EXPECT_EQ(grid().ColWidth(Col("Selection")), 250);
+    EXPECT_EQ(grid().ColWidth(Col("Location")), 1800);
+    EXPECT_EQ(grid().ColDataType(Col("Selection")), GridDataType::Boolean);
+    EXPECT_TRUE(ErrorLogLines().isEmpty());
+}
+
 TEST_F(GridTest, EverySavedOrderIsShownWithItsWidthsAndVisibilityAndBackToTheDefault)
 {
     // Widths and visibility are stored by display position: entry p must land on the column the

@@ -169,7 +169,7 @@ protected:
         MainWindowFixture::SetUp();
         w = std::make_unique<frmMain>();
         PrepareResultGrid(*w);
-        // As the load sequence does; the list's selection searches the tree's (empty) folder once.
+        // As the load sequence does; the tree holds no folder yet, so the list's selection searches nothing.
         w->FillComboBoxes();
         w->chkSearchByDate_Click();
         w->chkSearchBySize_Click();

@@ -19,9 +19,11 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -198,13 +200,21 @@ TEST_F(frmMainFrame, FirstPlacementComesFromTheRegistryStandIn)
         QPoint pos;
         QSize size;
     };
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_GE(screen.width(), 800);
+    ASSERT_GE(screen.height(), 600);
     const std::vector<Case> cases = {
         {"no values: 1000 twips from the corner, 700 x 403 pixels", {}, {67, 67}, {700, 403}},
         {"stored twips",
-         "[Settings]\nMainLeft=1500\nMainTop=750\nMainWidth=12000\nMainHeight=7500\n",
+         "[Settings]\nMainLeft=1500\nMainTop=750\nMainWidth=9750\nMainHeight=7500\n",
          {100, 50},
-         {800, 500}},
-        {"fractions and spaces", "[Settings]\nMainLeft=\" 1507.5 \"\nMainTop=750\n", {101, 50}, {700, 403}},
+         {650, 500}},
+        {"fractions and spaces", "[Settings]\nMainLeft=\" 757.5 \"\nMainTop=750\n", {51, 50}, {700, 403}},
+        // Far beyond any screen, and beyond what an int holds in pixels.
+        {"larger than the screen: fitted into its available area",
+         "[Settings]\nMainLeft=1500\nMainTop=750\nMainWidth=1e30\nMainHeight=2000000000\n",
+         screen.topLeft(),
+         screen.size()},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,10 +243,10 @@ TEST_F(frmMainFrame, ARegistryValueThatIsNoNumberEndsTheLoadThere)
 
 TEST_F(frmMainFrame, SetWindowStateAppliesEachPreference)
 {
-    const Rect stored{1500, 3000, 15000, 9000}; // 100, 200, 1000 x 600 pixels
+    const Rect stored{1500, 3000, 10500, 6000}; // 100, 200, 700 x 400 pixels
     const Rect none{0, 0, 0, 0};
     const QRect before(30, 40, 720, 450);
-    const QRect moved(100, 200, 1000, 600);
+    const QRect moved(100, 200, 700, 400);
     struct Case {
         const char *what;
         int value;

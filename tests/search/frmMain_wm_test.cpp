@@ -18,7 +18,9 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileSystemModel>
@@ -263,6 +265,57 @@ TEST(frmMainWindowManager, ARectangleWhoseTitleBarNoScreenShowsOpensAtTheFirstSt
         }));
         EXPECT_EQ(onScreen, expected);
         EXPECT_EQ(home.StoredRect(), (OuterRect{1005, 1005, 10500, 6045}));
+    }
+}
+
+/// The available area of the screen as the window manager publishes it (desktop 0), in pixels.
+QRect WorkArea()
+{
+    const QString text = Run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")});
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(text);
+    return m.hasMatch() ? QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt())
+                        : QRect();
+}
+
+TEST(frmMainWindowManager, AStoredRectangleOpensFittedIntoTheAvailableArea)
+{
+    ASSERT_TRUE(WindowManagerRunning());
+    const QRect area = WorkArea();
+    ASSERT_TRUE(area.isValid());
+    struct Case {
+        const char *what;
+        OuterRect stored;
+        QRect expected; // in the work area's coordinates
+    } cases[] = {
+        // 133 million pixels each way, a buffer of gigabytes had it been asked for.
+        {"2,000,000,000 twips wide and high", {4500, 3000, 2000000000, 2000000000}, QRect(QPoint(0, 0), area.size())},
+        {"wider than the screen", {4500, 3000, 15 * (area.width() + 500), 9000}, QRect(0, 200, area.width(), 600)},
+        {"partly beyond the right and bottom edges",
+         {15 * (area.width() - 300), 15 * (area.height() - 200), 12000, 9000},
+         QRect(area.width() - 800, area.height() - 600, 800, 600)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramHome home;
+        home.WriteSettings([&](Settings &s) {
+            s.setWindowStateFlag(1);
+            s.setWindowStateValue(2);
+            s.setLastWindowState(0);
+            s.setLastWindowLeft(c.stored.left);
+            s.setLastWindowTop(c.stored.top);
+            s.setLastWindowWidth(c.stored.width);
+            s.setLastWindowHeight(c.stored.height);
+        });
+        const QRect expected = c.expected.translated(area.topLeft());
+        QRect onScreen;
+        ASSERT_TRUE(home.StartAndExit([&](const QString &id) {
+            WaitUntil([&] { return (onScreen = OuterOnScreen(id)) == expected; }, 15000);
+        }));
+        EXPECT_EQ(onScreen, expected);
+        // What the window showed is what it stored, in twips at 96 dpi.
+        EXPECT_EQ(home.StoredRect(), (OuterRect{15 * expected.x(), 15 * expected.y(), 15 * expected.width(),
+                                                15 * expected.height()}));
     }
 }
 
@@ -555,6 +608,55 @@ TEST_F(MainWindowOnDesktop, ANewSearchLeavesNoSortArrowAndTheNextClickSortsAscen
 
     ASSERT_TRUE(ClickAt(nameHeader));
     EXPECT_TRUE(WaitUntil([&] { return names() == ascending; })) << names().join(" | ").toStdString();
+}
+
+TEST_F(MainWindowOnDesktop, CtrlAAndCtrlDEditTheTextBoxThatHasTheKeyboardAndCheckTheRowsElsewhere)
+{
+    Open({1000, 700});
+    const std::size_t rows = static_cast<std::size_t>(grid().Rows() - 1);
+    ASSERT_GE(rows, 2u);
+    const std::vector<int> allChecked(rows, GridCheck::Checked);
+    const std::vector<int> allUnchecked(rows, GridCheck::Unchecked);
+    // The date and size options are enabled as a user enables them, with their check boxes.
+    w->paneAdvSearch->raise();
+    Settle();
+    for (QCheckBox *option : {w->chkSearchByDate, w->chkSearchBySize}) {
+        ASSERT_TRUE(ClickWidget(*option, QPoint(8, option->height() / 2)));
+        ASSERT_TRUE(WaitUntil([&] { return option->isChecked(); }));
+    }
+    w->mnuCtxSelectAll_Click();
+    ASSERT_EQ(CheckStates(*w), allChecked);
+
+    const struct {
+        const char *what;
+        QWidget *box;
+        QLineEdit *text;
+    } boxes[] = {
+        {"the size box", w->txtSizeLeastMost, w->txtSizeLeastMost},
+        {"the period box", w->txtInPeriod, w->txtInPeriod},
+        {"a date picker", w->dtpDateFrom, w->dtpDateFrom->findChild<QLineEdit *>()},
+    };
+    for (const auto &b : boxes) {
+        SCOPED_TRACE(b.what);
+        ASSERT_NE(b.text, nullptr);
+        ASSERT_TRUE(ClickWidget(*b.box, QPoint(b.box->width() / 4, b.box->height() / 2)));
+        ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() == b.box; }));
+        const QString text = b.text->text();
+        ASSERT_FALSE(text.isEmpty());
+        b.text->deselect();
+        ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+a")}));
+        EXPECT_TRUE(WaitUntil([&] { return b.text->selectedText() == text; })) << "the box's text is selected";
+        ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+d")}));
+        Settle();
+        EXPECT_EQ(CheckStates(*w), allChecked) << "no row changed";
+    }
+
+    // Anywhere else the keys are the window's commands.
+    ASSERT_TRUE(ClickAt(CellCenter(1, Col("Name"))));
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+d")}));
+    EXPECT_TRUE(WaitUntil([&] { return CheckStates(*w) == allUnchecked; }));
+    ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+a")}));
+    EXPECT_TRUE(WaitUntil([&] { return CheckStates(*w) == allChecked; }));
 }
 
 /// Records the text of every menu item the style is asked to draw: what the user sees, the
