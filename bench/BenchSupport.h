@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +30,20 @@ struct ChildRun {
 ChildRun RunChild(const std::string &program, const std::vector<std::string> &args);
 
 double Median(std::vector<double> values);
+
+/// The shortest of runs runs of f, in seconds: the machine is shared, and the fastest run is the
+/// one least disturbed.
+template <class F>
+double Best(int runs, F &&f)
+{
+    double best = 1e9;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        f();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
 std::int64_t FileSize(const QString &path);
 
 }  // namespace folvane::bench

@@ -68,6 +68,10 @@ void SetUpGrid(DataGrid &grid)
                              "Modified Date", "Pages"};
     for (int c = 0; c < ColumnCount; ++c)
         grid.setTextMatrix(0, c, headers[c]);
+    // The data types the result grid gives its columns: a numeric sort of a string column is the
+    // name sort with numbers in names.
+    for (const Column text : {Name, Location, Type})
+        grid.setColDataType(text, GridDataType::String);
     grid.setColDataType(Selection, GridDataType::Boolean);
     grid.setColDataType(Size, GridDataType::Decimal);
     grid.setColDataType(Created, GridDataType::Date);

@@ -17,8 +17,6 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -52,18 +50,6 @@ void MakeTiff(const QString &path, int pages)
     QFile::rename(path + ".bw", path);
 }
 
-template <class F>
-double Best(F &&f)
-{
-    double best = 1e9;
-    for (int run = 0; run < Runs; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
-
 struct Figures {
     double toPdf = 0, deleted = 0, tiff2pdf = 0, tiffcp = 0;
     bool ok = true;
@@ -76,18 +62,18 @@ Figures Measure(const QDir &dir, int pages)
     Figures f;
     const TiffPdfConverter converter;
     const TiffPagesEditor editor;
-    f.toPdf = Best([&] { f.ok = converter.ConvertTiffToPDF(tif, dir.filePath("out.pdf")).ok && f.ok; });
-    f.deleted = Best([&] {
+    f.toPdf = bench::Best(Runs, [&] { f.ok = converter.ConvertTiffToPDF(tif, dir.filePath("out.pdf")).ok && f.ok; });
+    f.deleted = bench::Best(Runs, [&] {
         QFile::remove(dir.filePath("copy.tif"));
         QFile::copy(tif, dir.filePath("copy.tif"));
         f.ok = editor.DeleteTIFFPages(dir.filePath("copy.tif"), pages / 2).ok && f.ok;
     });
     // The copy made before each deletion is part of the measured time; it is the same for both sizes
     // in kind (one file copy) and small beside the rewrite.
-    f.tiff2pdf = Best([&] {
+    f.tiff2pdf = bench::Best(Runs, [&] {
         f.ok = bench::RunChild("tiff2pdf", {"-o", dir.filePath("peer.pdf").toStdString(), tif.toStdString()}).exitCode == 0 && f.ok;
     });
-    f.tiffcp = Best([&] {
+    f.tiffcp = bench::Best(Runs, [&] {
         f.ok = bench::RunChild("tiffcp", {tif.toStdString(), dir.filePath("peer.tif").toStdString()}).exitCode == 0 && f.ok;
     });
     return f;

@@ -1,9 +1,9 @@
 #include "app/ErrorLog.h"
 
 #include "app/ProgramState.h"
+#include "platform/OwnFile.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -60,14 +60,14 @@ void LogError(const QString &message)
     try {
         // Before start-up has built the storage path the folder part is empty and the line goes to
         // "/Errors.Log", which an ordinary user cannot write: the line is then dropped.
-        QFile log(State().StorageFolderPath + QStringLiteral("/Errors.Log"));
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-            return;
         const QLocale locale;
         const QDateTime now = QDateTime::currentDateTime();
         const QString stamp = locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
                               + locale.toString(now.time(), LongTimeFormatWithoutZone(locale));
-        log.write((message + QStringLiteral("- ") + stamp + QStringLiteral("\r\n")).toUtf8());
+        // A FIFO or device at the log's name must neither hold the program up nor take the line: only
+        // a regular file is appended to, and a write that fails drops the line.
+        static_cast<void>(OwnFile::Append(State().StorageFolderPath + QStringLiteral("/Errors.Log"),
+                                          (message + QStringLiteral("- ") + stamp + QStringLiteral("\r\n")).toUtf8()));
     } catch (...) {
         // A failure inside the log never reaches the procedure that was logging.
     }

@@ -86,7 +86,8 @@ QString FormatErrorLine(int number, const QString &description, std::string_view
 
 /// Appends message, "- ", the local date (short) and time (long, no zone) and CR LF to
 /// "<StorageFolderPath>/Errors.Log".
-/// Never fails: a line that cannot be written is dropped.
+/// Never fails or waits: a line that cannot be written, or whose log name holds anything but a regular
+/// file or a link to one, is dropped.
 void LogError(const QString &message);
 
 /// Number, description and line of the error that is being handled (call only inside a catch block).

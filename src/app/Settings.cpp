@@ -3,16 +3,17 @@
 #include "app/ErrorLog.h"
 #include "app/ProgramState.h"
 #include "app/modGeneral.h"
+#include "platform/AtomicOutput.h"
 #include "platform/MsgBox.h"
+#include "platform/OwnFile.h"
 #include "platform/PropertyBag.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace folvane {
 
@@ -53,21 +54,38 @@ QByteArray WithHeader(const QByteArray &block)
 }
 
 /// The block of the header-and-block record at the file's start. Bytes after the block (left by an
-/// earlier, longer save) are not read.
+/// earlier, longer save) are not used.
 QByteArray ReadBlock(const QString &path)
 {
-    QFile file(path);
-    Require(file.open(QIODevice::ReadOnly), ErrNo::PathFileAccessError, file.errorString());
-    const QByteArray header = file.read(kHeaderSize);
-    Require(header.size() == kHeaderSize, ErrNo::InputPastEnd, QStringLiteral("Input past end of file"));
-    Require(GetLE(header, 0, 2) == kByteArrayTag && GetLE(header, 2, 2) == kDimensions && GetLE(header, 8, 4) == 0,
+    QByteArray bytes;
+    const Outcome read = OwnFile::Read(path, kHeaderSize + kMaxBlock, &bytes);
+    Require(read.ok, ErrNo::PathFileAccessError, read.reason);
+    Require(bytes.size() >= kHeaderSize, ErrNo::InputPastEnd, QStringLiteral("Input past end of file"));
+    Require(GetLE(bytes, 0, 2) == kByteArrayTag && GetLE(bytes, 2, 2) == kDimensions && GetLE(bytes, 8, 4) == 0,
             ErrNo::TypeMismatch, QStringLiteral("Type mismatch: the file holds no byte block"));
-    const std::uint32_t length = GetLE(header, 4, 4);
-    Require(length <= kMaxBlock && length <= file.size() - kHeaderSize, ErrNo::InputPastEnd,
+    const std::uint32_t length = GetLE(bytes, 4, 4);
+    Require(length <= kMaxBlock && length <= bytes.size() - kHeaderSize, ErrNo::InputPastEnd,
             QStringLiteral("Input past end of file: the block claims %1 bytes").arg(length));
-    const QByteArray block = file.read(length);
-    Require(block.size() == qsizetype(length), ErrNo::InputPastEnd, QStringLiteral("Input past end of file"));
-    return block;
+    return bytes.mid(kHeaderSize, length);
+}
+
+/// Puts the record in place as a complete new file. Where the folder takes no new file (a read-only
+/// folder) but the file itself may be written, the file is rewritten in place from its first byte, as
+/// the earlier program always wrote it.
+Outcome WriteRecord(const QString &path, const QByteArray &record)
+{
+    AtomicOutput out(path);
+    if (out.Opened()) {
+        if (Outcome written = out.Write(record); !written)
+            return written;
+        return out.Commit();
+    }
+    const OwnFile::Kind kind = OwnFile::Inspect(path);
+    if (kind != OwnFile::Kind::Regular && kind != OwnFile::Kind::LinkToRegular)
+        return out.Opened();
+    // A type tag of 0 is no byte array: a save killed half way through a long record leaves a file
+    // the loader takes for damage, never one that mixes two saves.
+    return OwnFile::RewriteInPlace(path, record, QByteArray(2, '\0'));
 }
 
 // A stored value converted to its field's type: the Load rules for strings and numbers.
@@ -122,8 +140,12 @@ bool Settings::LoadSettings()
     // Not handled here: a folder that cannot be made is the caller's error.
     if (!QFileInfo(folder).isDir())
         Require(QDir().mkpath(folder), ErrNo::PathNotFound, QStringLiteral("Path not found: %1").arg(folder));
-    // Only a regular file is opened: a folder or a pipe of that name is no settings file.
-    if (!QFileInfo(path).isFile())
+    // Anything but a regular file at the name (a folder, FIFO, device, a dangling link or a link to
+    // one of those) is no settings file and not ours to remove or replace: the settings then live in
+    // memory, and saves leave the name alone.
+    const OwnFile::Kind kind = OwnFile::Inspect(path);
+    keptInMemory_ = kind == OwnFile::Kind::Other;
+    if (kind == OwnFile::Kind::Missing || kind == OwnFile::Kind::Other)
         return false;
 
     bool result = false;
@@ -137,13 +159,17 @@ bool Settings::LoadSettings()
 #undef FOLVANE_SETTINGS_LOAD
         result = true;
     });
-    if (!handled)
-        QFile::remove(path);
+    // A damaged file reached through a link stays, link and all: the defaults' save that follows
+    // writes through it.
+    if (!handled && kind == OwnFile::Kind::Regular)
+        static_cast<void>(OwnFile::RemoveIfRegular(path));
     return result;
 }
 
 void Settings::SaveSettings()
 {
+    if (keptInMemory_)
+        return;
     QByteArray record;
     // Before the file is opened a failure is shown, not logged, and the file stays as it was.
     try {
@@ -170,23 +196,23 @@ void Settings::SaveSettings()
         if (!QFileInfo(folder).isDir())
             Require(QDir().mkpath(folder), ErrNo::PathNotFound, QStringLiteral("Path not found: %1").arg(folder));
     } catch (...) {
-        MsgBox(CurrentErrorInfo().description, MsgButtons::OK, MsgIcon::Information, ProgramTitle());
+        if (!std::exchange(failureShown_, true))
+            MsgBox(CurrentErrorInfo().description, MsgButtons::OK, MsgIcon::Information, ProgramTitle());
         return;
     }
 
-    // The new file is written complete beside the old one and takes its place in one rename, so a
-    // save cut off half way, or one that fails (disk full, read-only folder), leaves the previous
-    // file whole; the values in memory stay as they are, and the failure is logged.
-    Guarded("SaveSettings", Unit::Settings, [&] {
-        QSaveFile file(SettingsFilePath());
-        // Unbuffered, so a short write shows here: QSaveFile would still rename after a write error
-        // that only surfaces while its buffer is flushed on commit.
-        Require(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered), ErrNo::PathFileAccessError,
-                file.errorString());
-        Require(file.write(record) == record.size() && file.error() == QFileDevice::NoError, ErrNo::DeviceIoError,
-                file.errorString());
-        Require(file.commit(), ErrNo::DeviceIoError, file.errorString());
-    });
+    const Outcome saved = WriteRecord(SettingsFilePath(), record);
+    if (saved) {
+        failureShown_ = false;
+        return;
+    }
+    // The previous file stays whole and the values in memory stay as they are: a full disk must not
+    // cost the user every preference, as a reset to the defaults would. The main window saves five
+    // values on every move, so the reason is shown once until a save goes through again.
+    if (!std::exchange(failureShown_, true)) {
+        LogError(FormatErrorLine(ErrNo::PathFileAccessError, saved.reason, "SaveSettings", __LINE__, Unit::Settings));
+        MsgBox(saved.reason, MsgButtons::OK, MsgIcon::Information, ProgramTitle());
+    }
 }
 
 void Settings::LoadDefaultSettings()

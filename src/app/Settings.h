@@ -79,9 +79,13 @@ public:
     FOLVANE_SETTINGS_FIELDS(FOLVANE_SETTINGS_ACCESSORS)
 #undef FOLVANE_SETTINGS_ACCESSORS
 
-    /// Fills every field from the settings file; false when there is none or it cannot be read.
+    /// Fills every field from the settings file; false when there is none or it cannot be read. When
+    /// anything but a regular file, or a link to one, holds the file's name, that is left as it is and
+    /// the settings live in memory until the next load: saves leave the name alone.
     bool LoadSettings();
-    /// Writes all 48 values to the settings file.
+    /// Writes all 48 values to the settings file: a complete new file put in place, or, where the
+    /// folder takes no new file, the existing file rewritten in place. A save that fails keeps the
+    /// previous file and the values in memory, and shows its reason once until a save succeeds.
     void SaveSettings();
     /// Sets every default, then saves once.
     void LoadDefaultSettings();
@@ -93,6 +97,9 @@ private:
 #define FOLVANE_SETTINGS_MEMBER(name, type, kind, def) type m_##name{};
     FOLVANE_SETTINGS_FIELDS(FOLVANE_SETTINGS_MEMBER)
 #undef FOLVANE_SETTINGS_MEMBER
+
+    bool keptInMemory_ = false;
+    bool failureShown_ = false;
 };
 
 }  // namespace folvane

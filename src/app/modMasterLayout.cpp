@@ -9,13 +9,12 @@
 #include "app/frmProgressDialog.h"
 #include "app/modGeneral.h"
 #include "platform/MsgBox.h"
+#include "platform/OwnFile.h"
 #include "platform/PageCounters.h"
 #include "platform/PropertyBag.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFont>
 #include <QMainWindow>
 
@@ -157,18 +156,10 @@ bool TestWriteAccess(const QString &probePath)
     bag.WriteProperty(QStringLiteral("ID"), QStringLiteral("test"));
     const QByteArray block = bag.Contents();
 
-    // Whatever holds the name goes first, unlinked and never followed, so a link at the name cannot
-    // lead the probe into the file it points at. A folder stays, and the create below then fails.
-    QFile::remove(probePath);
-    // Created by this open or not at all: a file or link that appears meanwhile fails it instead of
-    // being written through.
-    QFile probe(probePath);
-    if (!probe.open(QIODevice::NewOnly))
-        return false;
-    const bool written = probe.write(block) == block.size() && probe.flush();
-    probe.close();
-    const bool deleted = QFile::remove(probePath);
-    return written && deleted;
+    // Only a probe that a killed run left is replaced at the name. A FIFO, device, folder or link
+    // there is someone else's and stays as it is; the check then asks the folder for an unnamed file,
+    // which is what it is about: whether the storage folder takes new files.
+    return OwnFile::WriteProbe(probePath, block).ok;
 }
 
 bool IsWindowsVista()

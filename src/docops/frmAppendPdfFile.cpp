@@ -25,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -231,15 +230,10 @@ frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
         if (keyCode == 32)
             keyCode = 0;
     });
-    // A click makes only a "Selection" or "Range" cell editable; moving the cursor by keyboard to
-    // another column must not leave that cell open to typing (a typed name would name another file).
-    connect(vsFilesSetOrder->view()->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (!State().objGridColumns)
-                    return;
-                if (current.column() != Col("Selection") && current.column() != RangeCol())
-                    vsFilesSetOrder->setEditable(0);
-            });
+    // Only a "Selection" check box and a "Range" cell take edits; a typed name would name another file.
+    vsFilesSetOrder->setEditableCells([this](int, int col) {
+        return State().objGridColumns && (col == Col("Selection") || col == RangeCol());
+    });
 }
 
 frmAppendPdfFile::~frmAppendPdfFile() = default;
@@ -354,8 +348,8 @@ void frmAppendPdfFile::vsFilesSetOrder_MouseDown(int Button, int, float, float)
 {
     Guarded("vsFilesSetOrder_MouseDown", Unit::frmAppendPdfFile, [&] {
         DataGrid &grid = *vsFilesSetOrder;
-        const bool editableColumn = grid.Col() == Col("Selection") || grid.Col() == RangeCol();
-        grid.setEditable(Button == 1 && editableColumn ? 2 : 0);
+        const bool editableCell = grid.CellEditable(grid.Row(), grid.Col());
+        grid.setEditable(Button == 1 && editableCell ? 2 : 0);
     });
 }
 

@@ -15,7 +15,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -204,15 +203,11 @@ void frmSetOrder_ComPdf::wireControls()
         if (keyCode == 32)
             keyCode = 0;
     });
-    // A click makes only a "Selection" or "Range" cell editable; moving the cursor by keyboard to
-    // another column must not leave that cell open to typing.
-    connect(vsFilesSetOrder->view()->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (!State().objGridColumns)
-                    return;
-                if (current.column() != ColumnOf("Selection") && current.column() != State().objGridColumns->Count())
-                    vsFilesSetOrder->setEditable(0);
-            });
+    // Only a "Selection" check box and a "Range" cell take edits; a typed name would name another file.
+    vsFilesSetOrder->setEditableCells([](int, int col) {
+        return State().objGridColumns
+               && (col == ColumnOf("Selection") || col == State().objGridColumns->Count());
+    });
 }
 
 // ---- opening -----------------------------------------------------------------------------------
@@ -426,8 +421,8 @@ void frmSetOrder_ComPdf::vsFilesSetOrder_MouseDown(std::int16_t Button, std::int
 {
     Guarded("vsFilesSetOrder_MouseDown", Unit::frmSetOrder_ComPdf, [&] {
         DataGrid &grid = *vsFilesSetOrder;
-        const bool editableColumn = grid.Col() == ColumnOf("Selection") || grid.Col() == RangeColumn();
-        grid.setEditable(Button == 1 && editableColumn ? 2 : 0);
+        const bool editableCell = grid.CellEditable(grid.Row(), grid.Col());
+        grid.setEditable(Button == 1 && editableCell ? 2 : 0);
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,17 +43,6 @@ QColor ColorFromValue(const QVariant &value)
     // Colour numbers hold blue in the high byte and red in the low one.
     return QColor(static_cast<int>(number & 0xFF), static_cast<int>((number >> 8) & 0xFF),
                   static_cast<int>((number >> 16) & 0xFF));
-}
-
-int MovedIndex(int index, int from, int to)
-{
-    if (index == from)
-        return to;
-    if (from < to && index > from && index <= to)
-        return index - 1;
-    if (from > to && index >= to && index < from)
-        return index + 1;
-    return index;
 }
 
 }  // namespace
@@ -241,6 +231,18 @@ DataGrid::DataGrid(QWidget *parent) : QWidget(parent)
         applyColumns(0, model_->gridCols() - 1);
         updateSortIndicator();
     });
+    connect(model_, &DataGridModel::sortChanged, this, &DataGrid::updateSortIndicator);
+    connect(model_, &DataGridModel::checkStatesChanged, this, &DataGrid::CheckStatesChanged);
+    // A click may open a cell to editing; moving the cursor by keyboard to a cell that takes no edits
+    // closes the grid to editing, so no key reaches a cell the click did not open.
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current, const QModelIndex &previous) {
+                auto editableAt = [this](const QModelIndex &index) {
+                    return index.isValid() && model_->cellEditable(index.row() + model_->fixedRows(), index.column());
+                };
+                if (model_->editable() != 0 && editableAt(previous) && !editableAt(current))
+                    setEditable(0);
+            });
     connect(model_, &QAbstractItemModel::columnsInserted, this,
             [this](const QModelIndex &, int first, int last) { applyColumns(first, last); });
 }
@@ -302,8 +304,6 @@ void DataGrid::setCols(int cols)
     if (cols < 0)
         throw AppError(ErrNo::InvalidProcedureCall, QStringLiteral("Invalid Column value"));
     model_->setGridCols(cols);
-    if (sortCol_ >= cols)
-        sortCol_ = -1;
 }
 
 int DataGrid::FixedRows() const { return model_->fixedRows(); }
@@ -497,10 +497,7 @@ void DataGrid::setColPosition(int col, int position)
     if (col == position)
         return;
     model_->moveColumn(col, position);
-    if (sortCol_ >= 0)
-        sortCol_ = MovedIndex(sortCol_, col, position);
     applyColumns(std::min(col, position), std::max(col, position));
-    updateSortIndicator();
 }
 
 void DataGrid::setRowPosition(int row, int position)
@@ -602,6 +599,17 @@ void DataGrid::setEditable(int mode)
     view_->setEditTriggers(triggers);
 }
 
+void DataGrid::setEditableCells(std::function<bool(int row, int col)> rule)
+{
+    model_->setEditableCells(std::move(rule));
+}
+
+bool DataGrid::CellEditable(int row, int col) const
+{
+    return row >= 0 && row < model_->gridRows() && col >= 0 && col < model_->gridCols()
+           && model_->cellEditable(row, col);
+}
+
 void DataGrid::setExplorerBar(int mode)
 {
     explorerBar_ = mode;
@@ -630,9 +638,6 @@ void DataGrid::Sort(int col, int order)
     if (order < GridSort::GenericAscending || order > GridSort::NumericDescending)
         return;
     model_->sortRows(col, order);
-    sortCol_ = col;
-    sortOrder_ = order;
-    updateSortIndicator();
 }
 
 int DataGrid::FindRow(const QString &text, int startRow, int col) const
@@ -644,19 +649,20 @@ int DataGrid::FindRow(const QString &text, int startRow, int col) const
 void DataGrid::updateSortIndicator()
 {
     auto *header = static_cast<DataGridHeader *>(view_->horizontalHeader());
-    const bool descending = sortOrder_ == GridSort::GenericDescending || sortOrder_ == GridSort::NumericDescending;
-    header->setSortArrow(sortCol_, descending);
+    const int order = model_->sortOrder();
+    const bool descending = order == GridSort::GenericDescending || order == GridSort::NumericDescending;
+    header->setSortArrow(model_->sortColumn(), descending);
 }
 
 void DataGrid::headerClicked(int col)
 {
     // A second click on the sorted column reverses it within the same family (generic or numeric).
     int order = GridSort::GenericAscending;
-    if (col == sortCol_) {
+    if (col == model_->sortColumn()) {
         static constexpr int reversed[] = {GridSort::GenericAscending, GridSort::GenericDescending,
                                            GridSort::GenericAscending, GridSort::NumericDescending,
                                            GridSort::NumericAscending};
-        order = reversed[sortOrder_];
+        order = reversed[model_->sortOrder()];
     }
     emit BeforeSort(col, order);
     Sort(col, order);

@@ -92,9 +92,15 @@ public:
     int MouseCol() const noexcept { return mouseCol_; }
 
     /// 0 nothing editable, 1 by keyboard, 2 by keyboard and mouse. A cell that shows a check box is
-    /// edited by toggling it; other cells by typing.
+    /// edited by toggling it; other cells by typing. Only cells that CellEditable allows are edited.
     int Editable() const;
     void setEditable(int mode);
+    /// The cells (grid row, column) editing may ever change, whatever Editable says; when the cursor
+    /// moves from such a cell to one outside the rule, Editable becomes 0. Without a rule every cell
+    /// outside the fixed rows and columns may be edited. The rule is asked often: keep it cheap.
+    void setEditableCells(std::function<bool(int row, int col)> rule);
+    /// False for a header or fixed cell, and for a cell outside the grid (Row and Col with no cursor).
+    bool CellEditable(int row, int col) const;
     /// Bit 1: a header click sorts (after BeforeSort); bit 2: headers can be dragged to move columns.
     int ExplorerBar() const noexcept { return explorerBar_; }
     void setExplorerBar(int mode);
@@ -104,9 +110,12 @@ public:
     bool Visible() const { return !isHidden(); }
 
     /// Sorts the data rows by one column (GridSort order); check states, pictures and colours stay
-    /// with their rows. Generic: whole numbers numerically before other texts, texts without regard
-    /// to case. Numeric: by the leading number, texts without one after every number. Date columns
-    /// sort by the date their text holds, boolean columns by check state.
+    /// with their rows. Texts compare in the user's language without regard to case. Generic: whole
+    /// numbers numerically before other texts. Numeric: in a string column, every run of digits
+    /// compares as a number ("file 2" before "file 10"); in other columns by the leading number,
+    /// texts without one after every number. Date columns sort by the date and time their text holds,
+    /// boolean columns by check state. The header shows the sort until rows are added, removed or
+    /// moved, or a cell of the column changes.
     void Sort(int col, int order);
     /// First row from startRow on whose text in col is exactly text; -1 when none.
     int FindRow(const QString &text, int startRow, int col) const;
@@ -126,6 +135,8 @@ signals:
     /// and Col already name the pressed cell.
     void MouseDown(int button, int shift, float x, float y);
     void MouseUp(int button, int shift, float x, float y);
+    /// Check states of the block changed, by the user or by code; once per block operation.
+    void CheckStatesChanged(int row1, int col1, int row2, int col2);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -154,8 +165,6 @@ private:
     int explorerBar_ = 0;
     bool redraw_ = true;
     bool applying_ = false; ///< the header changes come from us, not the user
-    int sortCol_ = -1;
-    int sortOrder_ = GridSort::None;
     // A header press that may become a sort click.
     int headerPressCol_ = -1;
     QPoint headerPressPos_;

@@ -1,5 +1,6 @@
 #include "platform/DataGridModel.h"
 
+#include <QCollator>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPalette>
@@ -61,10 +62,31 @@ qsizetype ParseLeadingNumber(const QString &text, double &value)
 
 enum class DateField { Day, Month, Year, Hour, Minute, Second };
 
+struct DayHalfWord {
+    QString text;
+    bool pm = false;
+};
+
 struct DateFormat {
     std::vector<DateField> fields;
     bool twelveHour = false;
+    std::vector<DayHalfWord> dayHalves; ///< longest first
 };
+
+/// The words a 12-hour time may end in: the default locale's, which the program writes, and the
+/// English ones. In several languages AM and PM begin alike (Malay "PG" and "PTG", Latvian
+/// "priekšpusdienā" and "pēcpusdienā"): the longest word the text begins with decides, never a letter.
+std::vector<DayHalfWord> DayHalfWords()
+{
+    const QLocale locale;
+    std::vector<DayHalfWord> words = {{locale.amText(), false}, {locale.pmText(), true},
+                                      {QStringLiteral("AM"), false}, {QStringLiteral("PM"), true},
+                                      {QStringLiteral("A"), false}, {QStringLiteral("P"), true}};
+    std::erase_if(words, [](const DayHalfWord &w) { return w.text.isEmpty(); });
+    std::stable_sort(words.begin(), words.end(),
+                     [](const DayHalfWord &a, const DayHalfWord &b) { return a.text.size() > b.text.size(); });
+    return words;
+}
 
 DateFormat ParseDateFormat(const QString &format)
 {
@@ -108,6 +130,8 @@ DateFormat ParseDateFormat(const QString &format)
         }
         i += run;
     }
+    if (result.twelveHour)
+        result.dayHalves = DayHalfWords();
     return result;
 }
 
@@ -150,10 +174,11 @@ bool ReadDate(const QString &text, const DateFormat &fmt, std::int64_t &key)
         || second > 59)
         return false;
     if (fmt.twelveHour) {
-        const QString rest = text.mid(i).trimmed();
-        const QLocale locale;
-        const bool pm = rest.startsWith(u'p', Qt::CaseInsensitive)
-                        || (!locale.pmText().isEmpty() && rest.startsWith(locale.pmText(), Qt::CaseInsensitive));
+        const QStringView rest = QStringView(text).mid(i).trimmed();
+        const auto word = std::find_if(fmt.dayHalves.begin(), fmt.dayHalves.end(), [&](const DayHalfWord &w) {
+            return rest.startsWith(w.text, Qt::CaseInsensitive);
+        });
+        const bool pm = word != fmt.dayHalves.end() && word->pm;
         if (hour < 1 || hour > 12)
             return false;
         hour = hour % 12 + (pm ? 12 : 0);
@@ -171,8 +196,23 @@ struct SortKey {
     int group = 0;    ///< rows of a lower group come first whatever the direction
     double number = 0;
     std::int64_t date = 0;
-    QString text;
+    int text = -1;    ///< index of the row's collation key
 };
+
+/// Texts compare in the user's language, letters without regard to case, so "Ärger" sorts beside
+/// "Arger" and not after "zero.pdf". The C locale has no language, and its collation knows neither
+/// accents nor numbers: the root order of the Unicode collation tables, which English uses unchanged,
+/// stands in for it. In numeric mode every run of digits compares as the number it writes.
+QCollator TextCollator(bool numeric)
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(numeric);
+    return collator;
+}
 
 }  // namespace
 
@@ -197,6 +237,7 @@ void DataGridModel::setGridRows(int rows)
     const int oldRows = gridRows();
     if (rows == oldRows)
         return;
+    forgetSort();
     const int newView = std::max(rows - fixedRows_, 0);
     const bool headerTouched = std::min(rows, oldRows) < fixedRows_;
     auto resize = [&] {
@@ -236,6 +277,8 @@ void DataGridModel::setGridCols(int cols)
     cols = std::max(cols, 0);
     if (cols == cols_)
         return;
+    if (sortCol_ >= cols)
+        forgetSort();
     auto resize = [&] {
         for (Row &row : rows_)
             row.resize(cols);
@@ -266,6 +309,7 @@ void DataGridModel::setFixedRows(int rows)
     rows = std::clamp(rows, 0, 1);
     if (rows == fixedRows_)
         return;
+    forgetSort();
     if (suspended_) {
         fixedRows_ = rows;
         structureChanged_ = true;
@@ -292,6 +336,18 @@ void DataGridModel::setEditable(int mode)
     editable_ = std::clamp(mode, 0, 2);
 }
 
+void DataGridModel::setEditableCells(std::function<bool(int row, int col)> rule)
+{
+    editableCells_ = std::move(rule);
+}
+
+bool DataGridModel::cellEditable(int row, int col) const
+{
+    if (row < fixedRows_ || col < fixedCols_)
+        return false;
+    return !editableCells_ || editableCells_(row, col);
+}
+
 void DataGridModel::setSuspended(bool suspended)
 {
     if (suspended == suspended_)
@@ -316,6 +372,7 @@ void DataGridModel::setSuspended(bool suspended)
 void DataGridModel::setText(int row, int col, const QString &text)
 {
     rows_[row][col].text = text;
+    cellsChanged(row, col, row, col);
     notifyBlock(row, col, row, col);
 }
 
@@ -373,12 +430,15 @@ template <typename Fn> void DataGridModel::forBlock(int row1, int col1, int row2
 void DataGridModel::setTextBlock(int row1, int col1, int row2, int col2, const QString &text)
 {
     forBlock(row1, col1, row2, col2, [&](Cell &cell) { cell.text = text; });
+    cellsChanged(row1, col1, row2, col2);
 }
 
 void DataGridModel::setCheckedBlock(int row1, int col1, int row2, int col2, int state)
 {
     const auto value = static_cast<std::uint8_t>(std::clamp(state, 0, 2));
     forBlock(row1, col1, row2, col2, [&](Cell &cell) { cell.checked = value; });
+    cellsChanged(row1, col1, row2, col2);
+    emit checkStatesChanged(row1, col1, row2, col2);
 }
 
 void DataGridModel::setPictureBlock(int row1, int col1, int row2, int col2, const QIcon &picture)
@@ -404,6 +464,21 @@ bool DataGridModel::hasCheckBox(int row, int col) const
     if (row < fixedRows_ || col < fixedCols_)
         return false;
     return rows_[row][col].checked != GridCheck::Unset || columns_[col].dataType == GridDataType::Boolean;
+}
+
+void DataGridModel::cellsChanged(int row1, int col1, int row2, int col2)
+{
+    if (sortCol_ >= col1 && sortCol_ <= col2 && std::max(row1, fixedRows_) <= row2)
+        forgetSort();
+}
+
+void DataGridModel::forgetSort()
+{
+    if (sortCol_ < 0)
+        return;
+    sortCol_ = -1;
+    sortOrder_ = GridSort::None;
+    emit sortChanged();
 }
 
 void DataGridModel::columnChanged(int col)
@@ -444,6 +519,11 @@ void DataGridModel::moveColumn(int from, int to)
     for (Row &row : rows_)
         rotate(row);
     rotate(columns_);
+    if (sortCol_ >= std::min(from, to) && sortCol_ <= std::max(from, to)) {
+        // The sorted column goes with its cells; the columns between shift by one.
+        sortCol_ = sortCol_ == from ? to : sortCol_ + (from < to ? -1 : 1);
+        emit sortChanged();
+    }
     notifyBlock(0, std::min(from, to), gridRows() - 1, std::max(from, to));
 }
 
@@ -451,6 +531,7 @@ void DataGridModel::moveRow(int from, int to)
 {
     if (from == to)
         return;
+    forgetSort();
     auto rotate = [&] {
         if (from < to)
             std::rotate(rows_.begin() + from, rows_.begin() + from + 1, rows_.begin() + to + 1);
@@ -470,22 +551,39 @@ void DataGridModel::moveRow(int from, int to)
 
 void DataGridModel::sortRows(int col, int order)
 {
+    if (order < GridSort::GenericAscending || order > GridSort::NumericDescending)
+        return;
     const int first = fixedRows_;
     const int count = gridRows() - first;
-    if (count < 2 || order < GridSort::GenericAscending || order > GridSort::NumericDescending)
+    if (sortCol_ != col || sortOrder_ != order) {
+        sortCol_ = col;
+        sortOrder_ = order;
+        emit sortChanged();
+    }
+    if (count < 2)
         return;
     const Column &column = columns_[col];
     const bool descending = order == GridSort::GenericDescending || order == GridSort::NumericDescending;
     const bool numeric = order == GridSort::NumericAscending || order == GridSort::NumericDescending;
-    enum class Kind { Text, Number, Date, Check } kind = Kind::Text;
+    // A numeric order reads the number a cell starts with, except in a text column, where it means
+    // names with numbers in them: "file 2" before "file 10", "inv-9" before "inv-010".
+    enum class Kind { Text, NumberAwareText, Number, Date, Check } kind = Kind::Text;
     if (column.dataType == GridDataType::Date)
         kind = Kind::Date;
     else if (column.dataType == GridDataType::Boolean)
         kind = Kind::Check;
     else if (numeric)
-        kind = Kind::Number;
+        kind = column.dataType == GridDataType::String ? Kind::NumberAwareText : Kind::Number;
 
     const DateFormat dateFormat = ParseDateFormat(column.format);
+    const QCollator collator = TextCollator(kind == Kind::NumberAwareText);
+    // Collation keys are built once per row: comparing them costs a fraction of a collator's compare.
+    std::vector<QCollatorSortKey> texts;
+    texts.reserve(count);
+    auto textKey = [&](const QString &text) {
+        texts.push_back(collator.sortKey(text));
+        return static_cast<int>(texts.size() - 1);
+    };
     std::vector<SortKey> keys(count);
     for (int i = 0; i < count; ++i) {
         const Cell &cell = rows_[first + i][col];
@@ -494,7 +592,7 @@ void DataGridModel::sortRows(int col, int order)
         case Kind::Date:
             key.group = ReadDate(cell.text, dateFormat, key.date) ? 0 : 1;
             if (key.group != 0)
-                key.text = cell.text.toCaseFolded();
+                key.text = textKey(cell.text);
             break;
         case Kind::Check:
             // Checked rows first when ascending, as a true value sorts below a false one.
@@ -504,7 +602,11 @@ void DataGridModel::sortRows(int col, int order)
             // Texts without a leading number ("Secured or Corrupted", empty) go after every number.
             key.group = LeadingNumber(cell.text, key.number) ? 0 : 1;
             if (key.group != 0)
-                key.text = cell.text.toCaseFolded();
+                key.text = textKey(cell.text);
+            break;
+        case Kind::NumberAwareText:
+            key.group = 1;
+            key.text = textKey(cell.text);
             break;
         case Kind::Text: {
             // Whole numbers compare as numbers and come before other texts, which keeps the order total.
@@ -512,14 +614,14 @@ void DataGridModel::sortRows(int col, int order)
             const qsizetype used = ParseLeadingNumber(trimmed, key.number);
             key.group = used > 0 && used == trimmed.size() ? 0 : 1;
             if (key.group != 0)
-                key.text = cell.text.toCaseFolded();
+                key.text = textKey(cell.text);
             break;
         }
         }
     }
     auto compareValue = [&](const SortKey &a, const SortKey &b) -> int {
         if (a.group != 0) // both in the text group
-            return a.text.compare(b.text);
+            return texts[a.text].compare(texts[b.text]);
         if (kind == Kind::Date)
             return a.date < b.date ? -1 : a.date > b.date ? 1 : 0;
         return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
@@ -637,7 +739,9 @@ bool DataGridModel::setData(const QModelIndex &index, const QVariant &value, int
     if (role == Qt::CheckStateRole && hasCheckBox(row, col)) {
         rows_[row][col].checked = value.value<Qt::CheckState>() == Qt::Checked ? GridCheck::Checked
                                                                               : GridCheck::Unchecked;
+        cellsChanged(row, col, row, col);
         notifyBlock(row, col, row, col);
+        emit checkStatesChanged(row, col, row, col);
         return true;
     }
     if (role == Qt::EditRole && !hasCheckBox(row, col)) {
@@ -655,8 +759,9 @@ Qt::ItemFlags DataGridModel::flags(const QModelIndex &index) const
     if (col < fixedCols_)
         return Qt::ItemIsEnabled;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (editable_ > 0)
-        result |= hasCheckBox(gridRow(index), col) ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable;
+    const int row = gridRow(index);
+    if (editable_ > 0 && cellEditable(row, col))
+        result |= hasCheckBox(row, col) ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable;
     return result;
 }
 

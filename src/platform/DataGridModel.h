@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace folvane {
@@ -101,14 +102,22 @@ public:
     void moveColumn(int from, int to);
     /// Moves a data row to another position; the rows between shift over.
     void moveRow(int from, int to);
-    /// Stable sort of the data rows by one column; every cell property travels with its row.
+    /// Stable sort of the data rows by one column; every cell property travels with its row. The sort
+    /// is remembered until a change could break it (see sortColumn).
     void sortRows(int col, int order);
+    /// The column the rows are sorted by and its GridSort order, or -1 and None once rows were added,
+    /// removed or moved, or a cell of that column changed after the sort.
+    int sortColumn() const noexcept { return sortCol_; }
+    int sortOrder() const noexcept { return sortOrder_; }
     /// First row from `startRow` on whose cell in `col` equals text exactly; -1 when none.
     int findRow(const QString &text, int startRow, int col) const;
 
     /// 0 none, 1 keyboard, 2 keyboard and mouse.
     int editable() const noexcept { return editable_; }
     void setEditable(int mode);
+    /// Which cells (grid row, column) editing may ever change; none set: every cell.
+    void setEditableCells(std::function<bool(int row, int col)> rule);
+    bool cellEditable(int row, int col) const;
     /// True when a cell shows a check box (a boolean column, or a check state that was set).
     bool hasCheckBox(int row, int col) const;
 
@@ -127,12 +136,17 @@ public:
     /// Leading number of a text, digit grouping ignored ("1,500 KB" is 1500); false when it has none.
     static bool LeadingNumber(const QString &text, double &value);
     /// Date and time of a text written in `format` ("dd/mm/yyyy hh:mm ampm" when empty) as seconds on
-    /// one scale; false when the text does not fit the format. Separators may be any non-digits.
+    /// one scale; false when the text does not fit the format. Separators may be any non-digits; the
+    /// AM and PM words are the default locale's (or the English ones).
     static bool DateKey(const QString &text, const QString &format, std::int64_t &key);
 
 signals:
     /// The whole layout changed behind the views (after a suspended structural change).
     void layoutReset();
+    /// sortColumn or sortOrder changed.
+    void sortChanged();
+    /// Check states in the block changed, by the user or by code; once per block operation.
+    void checkStatesChanged(int row1, int col1, int row2, int col2);
 
 private:
     struct Cell {
@@ -154,6 +168,9 @@ private:
     /// Grid row of a model index.
     int gridRow(const QModelIndex &index) const { return index.row() + fixedRows_; }
     bool validCell(const QModelIndex &index) const;
+    /// Forgets the sort when a change in the block of grid cells can have broken it.
+    void cellsChanged(int row1, int col1, int row2, int col2);
+    void forgetSort();
     Qt::Alignment alignmentOf(int row, int col) const;
 
     std::vector<Row> rows_;
@@ -162,6 +179,9 @@ private:
     int fixedRows_ = 0;
     int fixedCols_ = 0;
     int editable_ = 0;
+    std::function<bool(int row, int col)> editableCells_;
+    int sortCol_ = -1;
+    int sortOrder_ = 0;
 
     std::vector<QIcon> pictures_;
     QHash<qint64, std::uint16_t> pictureKeys_;

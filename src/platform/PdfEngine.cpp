@@ -1,15 +1,16 @@
 #include "platform/PdfEngine.h"
 
+#include "platform/AtomicOutput.h"
 #include "platform/HandleTable.h"
 #include "platform/QpdfBudget.h"
 #include "platform/QpdfOpen.h"
+#include "platform/QpdfOutput.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTemporaryFile>
 
 #include <qpdf/ClosedFileInputSource.hh>
 #include <qpdf/PDFVersion.hh>
@@ -24,7 +25,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <limits>
 #include <list>
 #include <map>
@@ -38,7 +38,6 @@
 #include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace folvane::PdfEngine {
@@ -216,7 +215,7 @@ struct Session {
     // merge: the output is built as documents are added and written when the merge closes
     std::unique_ptr<MallocTuning> tuning;  // first in, last out: the documents are freed under it
     QString outputPath;
-    std::unique_ptr<QTemporaryFile> temp;
+    std::unique_ptr<AtomicOutput> output;
     QString failure;
     std::unique_ptr<QPDF> out;
     std::unique_ptr<QPDFPageDocumentHelper> outPages;
@@ -602,21 +601,27 @@ void CopyPages(Session &s, Source &src, const std::vector<std::size_t> &pageInde
     }
 }
 
-std::int32_t CreateMerge(const QString &outputPath, const Passwords &passwords)
+/// A new merge into outputPath, its output already open; nothing, with the reason, when the output
+/// cannot be written there.
+std::unique_ptr<Session> NewMerge(const QString &outputPath, const Passwords &passwords, QString &reason)
 {
-    if (outputPath.isEmpty())
-        return Fail(QStringLiteral("no output path"));
+    if (outputPath.isEmpty()) {
+        reason = QStringLiteral("no output path");
+        return nullptr;
+    }
     const QFileInfo target(outputPath);
-    if (target.exists() && !target.isFile())
-        return Fail(QStringLiteral("%1: the output path is not a file").arg(outputPath));
+    if (target.exists() && !target.isFile()) {
+        reason = QStringLiteral("%1: the output path is not a file").arg(outputPath);
+        return nullptr;
+    }
     auto session = std::make_unique<Session>();
     session->passwords = passwords;
     session->outputPath = target.absoluteFilePath();
-    session->temp = std::make_unique<QTemporaryFile>(
-        target.absoluteDir().filePath(QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX.part")));
-    if (!session->temp->open())
-        return Fail(QStringLiteral("%1: cannot write in the output folder: %2")
-                        .arg(outputPath, session->temp->errorString()));
+    session->output = std::make_unique<AtomicOutput>(outputPath);
+    if (!session->output->Opened()) {
+        reason = session->output->Opened().reason;
+        return nullptr;
+    }
     session->tuning = std::make_unique<MallocTuning>();
     session->out = std::make_unique<QPDF>();
     session->out->setLogger(qpdfopen::QuietLogger());
@@ -624,7 +629,14 @@ std::int32_t CreateMerge(const QString &outputPath, const Passwords &passwords)
     session->out->emptyPDF();
     session->outPages = std::make_unique<QPDFPageDocumentHelper>(*session->out);
     session->outForm = std::make_unique<QPDFAcroFormDocumentHelper>(*session->out);
-    return Register(std::move(session));
+    return session;
+}
+
+std::int32_t CreateMerge(const QString &outputPath, const Passwords &passwords)
+{
+    QString reason;
+    std::unique_ptr<Session> session = NewMerge(outputPath, passwords, reason);
+    return session ? Register(std::move(session)) : Fail(reason);
 }
 
 /// The document at path, opened within the budget of an open: past it, qpdf would have gone on with
@@ -690,14 +702,14 @@ std::int32_t AddDocument(Session &s, const QString &path, const QString &rangeTe
 }
 
 /// Finishes the output as qpdf's page selection does (only the fields of copied pages, page labels
-/// renumbered, links mended), writes it to the temporary file and renames it into place.
-std::int32_t WriteMerge(Session &s)
+/// renumbered, links mended), writes it to the temporary file and syncs it; it is not named yet.
+std::int32_t FinishMerge(Session &s)
 {
     if (!s.failure.isEmpty())
         return Fail(QStringLiteral("nothing written: %1").arg(s.failure));
     if (s.outPageCount == 0)
         return Fail(QStringLiteral("%1: no documents were added, nothing written").arg(s.outputPath));
-    const QString tempPath = s.temp->fileName();
+    const QString couldNotWrite = QStringLiteral("%1: the merged file could not be written").arg(s.outputPath);
     try {
         QPDF &out = *s.out;
         if (s.anyLabels) {
@@ -723,33 +735,27 @@ std::int32_t WriteMerge(Session &s)
         }
         if (s.anyLinkTargets)
             ResolveLinks(s);
-        // Closed-file sources are reopened by the writer for each stream it copies.
-        const QByteArray file = QFile::encodeName(tempPath);
-        QPDFWriter writer(out, file.constData());
-        writer.setMinimumPDFVersion(s.maxVersion);
-        writer.write();
     } catch (const std::exception &e) {
-        return Fail(QStringLiteral("%1: the merged file could not be written: %2")
-                        .arg(s.outputPath, QString::fromStdString(e.what())));
+        return Fail(QStringLiteral("%1: %2").arg(couldNotWrite, QString::fromStdString(e.what())));
     }
-    // The temporary file was made private; the result gets the permissions of the file it replaces
-    // (a private document stays private), else those of any new file.
-    struct stat replaced {};
-    if (::stat(qpdfopen::EncodePath(s.outputPath).c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
-        ::fchmod(s.temp->handle(), replaced.st_mode & 0777);
-        // The rename drops the old file: its replacement must be on disk first, or a power cut right
-        // after could leave neither. A new file risks nothing, so it is spared the wait.
-        if (::fsync(s.temp->handle()) != 0)
-            return Fail(QStringLiteral("%1: the merged file could not be written to disk").arg(s.outputPath));
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(s.temp->handle(), 0666 & ~mask);
-    }
-    s.temp->close();
-    if (std::rename(qpdfopen::EncodePath(tempPath).c_str(), qpdfopen::EncodePath(s.outputPath).c_str()) != 0)
-        return Fail(QStringLiteral("%1: the merged file could not be put in place").arg(s.outputPath));
-    s.temp->setAutoRemove(false);
+    // Closed-file sources are reopened by the writer for each stream it copies.
+    const Outcome written = qpdfoutput::WritePdf(*s.out, *s.output, couldNotWrite, [&](QPDFWriter &writer) {
+        writer.setMinimumPDFVersion(s.maxVersion);
+    });
+    if (!written)
+        return Fail(written.reason);
+    if (Outcome sealed = s.output->Seal(); !sealed)
+        return Fail(sealed.reason);
+    return 0;
+}
+
+/// Writes the merge and puts it in place.
+std::int32_t WriteMerge(Session &s)
+{
+    if (const std::int32_t finished = FinishMerge(s); finished != 0)
+        return finished;
+    if (Outcome committed = s.output->Commit(); !committed)
+        return Fail(committed.reason);
     return 0;
 }
 
@@ -797,16 +803,19 @@ std::int32_t RunSplit(const Session &s, std::int32_t mode, const QString &rangeT
     } else {
         return Fail(QStringLiteral("split mode %1 is not known").arg(mode));
     }
+    // Every file is written before the first is named, so a failure leaves none of them.
+    std::vector<std::unique_ptr<AtomicOutput>> outputs;
     for (int k = 0; k < pieces.size(); ++k) {
-        PdfMerge part(QStringLiteral("%1_%2.pdf").arg(outputBase).arg(k + 1), s.passwords);
-        Result r = part.Opened();
-        if (r)
-            r = part.Add(s.sourcePath, pieces[k]);
-        if (r)
-            r = part.Close();
-        if (!r)
-            return Fail(r.reason);
+        QString reason;
+        std::unique_ptr<Session> part = NewMerge(QStringLiteral("%1_%2.pdf").arg(outputBase).arg(k + 1), s.passwords, reason);
+        if (!part)
+            return Fail(reason);
+        if (AddDocument(*part, s.sourcePath, pieces[k]) != 0 || FinishMerge(*part) != 0)
+            return -1;
+        outputs.push_back(std::move(part->output));
     }
+    if (Outcome committed = CommitTogether(outputs); !committed)
+        return Fail(committed.reason);
     return 0;
 }
 

@@ -3,8 +3,9 @@
 // into several. The flat entry points work by handle, as the document commands call them; PdfMerge
 // and PdfSplit own a handle each and are what code should use.
 //
-// Outputs are written under a temporary name in the target folder and renamed into place only when
-// complete, so a failure leaves no file behind and never touches a file already at the output path.
+// Outputs go through an AtomicOutput and appear only when complete, so a failure leaves no file
+// behind and never touches a file already at the output path; a split names none of its files
+// before all of them are written.
 //
 // A merge keeps what qpdf's own page selection keeps (annotations, form fields renamed where they
 // clash, page labels; bookmarks are dropped), and its header takes the highest input version. A link

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicOutput.h"
 #include "platform/QpdfOpen.h"
+#include "platform/QpdfOutput.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -270,6 +271,7 @@ Outcome PdfImageBuilder::Write(const QString &outputPath)
     AtomicOutput target(outputPath);
     if (!target.Opened())
         return target.Opened();
+    const QString cannotWrite = QStringLiteral("%1: the PDF cannot be written").arg(outputPath);
     try {
         QPDF pdf;
         pdf.setLogger(qpdfopen::QuietLogger());
@@ -300,15 +302,15 @@ Outcome PdfImageBuilder::Write(const QString &outputPath)
                             QPDFObjectHandle::newStream(&pdf, "q " + PlacementMatrix(p.orientation, ws, hs) + " cm /Im0 Do Q\n"));
             doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
-        // The writer keeps the name it is given until it has written: it must outlive the call.
-        const std::string file = qpdfopen::EncodePath(target.TempPath());
-        QPDFWriter writer(pdf, file.c_str());
         // The image data is stored as built above: nothing is decoded or compressed again.
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(false);
-        writer.write();
+        const Outcome written = qpdfoutput::WritePdf(pdf, target, cannotWrite, [](QPDFWriter &writer) {
+            writer.setDecodeLevel(qpdf_dl_none);
+            writer.setCompressStreams(false);
+        });
+        if (!written)
+            return written;
     } catch (const std::exception &e) {
-        return Outcome::Failed(QStringLiteral("%1: the PDF cannot be written: %2").arg(outputPath, QString::fromStdString(e.what())));
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(cannotWrite, QString::fromStdString(e.what())));
     }
     return target.Commit();
 }

@@ -2,9 +2,9 @@
 
 #include "platform/AtomicOutput.h"
 #include "platform/QpdfOpen.h"
+#include "platform/QpdfOutput.h"
 
 #include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include <QStringList>
 
@@ -109,6 +109,7 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
     AtomicOutput target(output);
     if (!target.Opened())
         return target.Opened();
+    const QString damaged = QStringLiteral("%1: damaged").arg(source);
     try {
         const qpdfopen::Opened opened = qpdfopen::OpenPdf(source, password, QString());
         if (!opened)
@@ -128,12 +129,11 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
                 info.replaceKey(name, QPDFObjectHandle::newUnicodeString(value.toStdString()));
         }
         KeepHashesInNames(info);
-        // The writer keeps the name it is given until it has written: it must outlive the call.
-        const std::string file = qpdfopen::EncodePath(target.TempPath());
-        QPDFWriter writer(pdf, file.c_str());
-        writer.write();
+        // The copy's streams are read from the source as they are written: a damaged one fails here.
+        if (Outcome written = qpdfoutput::WritePdf(pdf, target, damaged); !written)
+            return written;
     } catch (const std::exception &e) {
-        return Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(source, QString::fromStdString(e.what())));
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(damaged, QString::fromStdString(e.what())));
     }
     return target.Commit();
 }

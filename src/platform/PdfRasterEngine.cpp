@@ -27,6 +27,7 @@ struct Session {
     std::int32_t tiffCompression = TiffFile::Compression::Lzw;
     std::int32_t jpegQuality = -1;
     std::unique_ptr<TiffFile::ImageWriter> multiPage;  ///< made at the first page of a multi-page TIFF
+    QString missing;  ///< why the multi-page TIFF lacks a page asked for, which keeps it from being written
 };
 
 HandleTable<Session> &Sessions()
@@ -111,36 +112,47 @@ std::int32_t apSetProperty(std::int32_t handle, std::int32_t property, const QSt
     }
 }
 
+namespace {
+
+Outcome ConvertPage(Session &s, std::int32_t page)
+{
+    if (!QFileInfo(s.folder).isDir())
+        return Outcome::Failed(QStringLiteral("%1: the output folder does not exist").arg(s.folder));
+    QString reason;
+    const QImage rendered = s.doc.Render(page, RenderDpi, RenderDpi, reason);
+    if (rendered.isNull())
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(s.pdfPath, reason));
+    const QImage image = RasterImage::Normalized(rendered, ClassFor(s.bitsPerPixel));
+    const QDir folder(s.folder);
+    if (s.type == TypeMultiPageTiff) {
+        if (!s.multiPage)
+            s.multiPage = std::make_unique<TiffFile::ImageWriter>(folder.filePath(MultiPageName(s)), s.tiffCompression);
+        return s.multiPage->Add(image);
+    }
+    if (s.type == TypeTiff) {
+        TiffFile::ImageWriter writer(folder.filePath(QStringLiteral("%1%2.tif").arg(s.prefix).arg(page)), s.tiffCompression);
+        const Outcome written = writer.Add(image);
+        return written ? writer.Commit() : written;
+    }
+    const char *format = s.type == TypeBmp ? "bmp" : s.type == TypeJpeg ? "jpeg" : "png";
+    const char *ext = s.type == TypeBmp ? "bmp" : s.type == TypeJpeg ? "jpg" : "png";
+    return RasterImage::SaveImage(image, folder.filePath(QStringLiteral("%1%2.%3").arg(s.prefix).arg(page).arg(ext)), format,
+                                  s.jpegQuality);
+}
+
+}  // namespace
+
 std::int32_t apConvertPage(std::int32_t handle, std::int32_t page)
 {
     Session *s = Sessions().Find(handle);
     if (!s)
         return Fail(QStringLiteral("engine handle %1 is not open").arg(handle));
-    if (!QFileInfo(s->folder).isDir())
-        return Fail(QStringLiteral("%1: the output folder does not exist").arg(s->folder));
-    QString reason;
-    const QImage rendered = s->doc.Render(page, RenderDpi, RenderDpi, reason);
-    if (rendered.isNull())
-        return Fail(QStringLiteral("%1: %2").arg(s->pdfPath, reason));
-    const QImage image = RasterImage::Normalized(rendered, ClassFor(s->bitsPerPixel));
-    const QDir folder(s->folder);
-    Outcome written;
-    if (s->type == TypeMultiPageTiff) {
-        if (!s->multiPage)
-            s->multiPage = std::make_unique<TiffFile::ImageWriter>(folder.filePath(MultiPageName(*s)), s->tiffCompression);
-        written = s->multiPage->Add(image);
-    } else if (s->type == TypeTiff) {
-        TiffFile::ImageWriter writer(folder.filePath(QStringLiteral("%1%2.tif").arg(s->prefix).arg(page)), s->tiffCompression);
-        written = writer.Add(image);
-        if (written)
-            written = writer.Commit();
-    } else {
-        const char *format = s->type == TypeBmp ? "bmp" : s->type == TypeJpeg ? "jpeg" : "png";
-        const char *ext = s->type == TypeBmp ? "bmp" : s->type == TypeJpeg ? "jpg" : "png";
-        written = RasterImage::SaveImage(image, folder.filePath(QStringLiteral("%1%2.%3").arg(s->prefix).arg(page).arg(ext)),
-                                         format, s->jpegQuality);
-    }
-    return written ? 0 : Fail(written.reason);
+    const Outcome converted = ConvertPage(*s, page);
+    if (converted)
+        return 0;
+    if (s->type == TypeMultiPageTiff && s->missing.isEmpty())
+        s->missing = QStringLiteral("page %1 was not converted: %2").arg(page).arg(converted.reason);
+    return Fail(converted.reason);
 }
 
 std::int32_t apClose(std::int32_t handle)
@@ -148,6 +160,9 @@ std::int32_t apClose(std::int32_t handle)
     const std::unique_ptr<Session> s = Sessions().Take(handle);
     if (!s)
         return Fail(QStringLiteral("engine handle %1 is not open").arg(handle));
+    // A multi-page TIFF without a page that was asked for is not the document: none is written.
+    if (!s->missing.isEmpty())
+        return Fail(QStringLiteral("%1 is not written: %2").arg(MultiPageName(*s), s->missing));
     if (s->multiPage) {
         if (Outcome written = s->multiPage->Commit(); !written)
             return Fail(written.reason);

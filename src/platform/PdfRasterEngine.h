@@ -1,5 +1,5 @@
 #pragma once
-// The PDF-to-image engine: renders pages of a PDF to image files, by handle, on poppler.
+// The PDF-to-image engine: renders pages of a PDF to image files, by handle (PdfRender.h).
 //
 // Properties (apSetProperty):
 //   1 output folder (text; it must exist), 2 file-name prefix (text),
@@ -45,7 +45,8 @@ std::int32_t apSetProperty(std::int32_t handle, std::int32_t property, const QSt
                            std::int32_t n2);
 /// Renders page (from 1) and writes it: 0 done, -1 failed (no such page, no output folder...).
 std::int32_t apConvertPage(std::int32_t handle, std::int32_t page);
-/// Forgets the handle, writing the multi-page TIFF when one was being made: 0 done, -1 failed.
+/// Forgets the handle, writing the multi-page TIFF when one was being made: 0 done, -1 failed. A
+/// multi-page TIFF one of whose pages failed to convert is not written (-1).
 std::int32_t apClose(std::int32_t handle);
 /// Reason of the last call that failed.
 QString apLastError();

@@ -1,5 +1,7 @@
 #pragma once
-// PDF pages rendered to images, on poppler. The only unit that includes poppler.
+// PDF pages rendered to images. poppler renders them in a child process (PdfRenderChild.h) under a
+// memory limit, which is stopped at a deadline: a hostile file that would hang it or grow without
+// bound fails with a reason instead, and the program goes on.
 
 #include "platform/Outcome.h"
 
@@ -16,7 +18,10 @@ public:
     /// Why a document did not open.
     enum class OpenFailure { None, NotReadable, Damaged, Password, NoPages };
 
-    /// Opens the PDF at path with the owner password, else the user password, else none.
+    /// Opens the PDF at path with the owner password, else the user password, else none. A document
+    /// that passes the child's time or memory limit while it opens is Damaged. The child is
+    /// folvane-render beside the program, or the program FOLVANE_RENDER_HELPER names (tests and
+    /// benchmarks are built elsewhere).
     PdfRenderDocument(const QString &path, const QString &ownerPassword = {}, const QString &userPassword = {});
     ~PdfRenderDocument();
     PdfRenderDocument(const PdfRenderDocument &) = delete;
@@ -28,7 +33,8 @@ public:
 
     std::int32_t Pages() const;
     /// Page (from 1) at the resolution given, white where the page paints nothing; the image
-    /// carries the resolution. A null image, with the reason, when it cannot be rendered.
+    /// carries the resolution. A null image, with the reason, when it cannot be rendered, also when
+    /// rendering passed a limit; once the child was stopped, no later page renders.
     QImage Render(std::int32_t page, double dpiX, double dpiY, QString &reason) const;
 
 private:

@@ -550,13 +550,34 @@ std::optional<JpegInfo> ParseJpeg(const QByteArray &bytes)
 Outcome SaveImage(const QImage &image, const QString &path, const char *format, int quality)
 {
     AtomicOutput target(path);
-    if (!target.Opened())
-        return target.Opened();
-    QImageWriter writer(target.TempPath(), format);
-    writer.setQuality(quality);
-    if (!writer.write(image))
-        return Outcome::Failed(QStringLiteral("%1: cannot be written: %2").arg(path, writer.errorString()));
+    if (Outcome written = WriteImage(image, target, format, quality); !written)
+        return written;
     return target.Commit();
+}
+
+Outcome WriteImage(const QImage &image, AtomicOutput &output, const char *format, int quality)
+{
+    if (!output.Opened())
+        return output.Opened();
+    const QString &path = output.TargetPath();
+    QFile file;
+    if (!file.open(output.Handle(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return Outcome::Failed(QStringLiteral("%1: cannot be written: %2").arg(path, file.errorString()));
+    QImageWriter writer(&file, format);
+    writer.setQuality(quality);
+    // Not every image plugin looks at what its device answers: a write the disk refused shows in
+    // the file's error, if not in the writer's.
+    const bool wrote = writer.write(image);
+    const bool flushed = file.flush();
+    Outcome written = Outcome::Done();
+    if (file.error() != QFileDevice::NoError || !flushed)
+        written = Outcome::Failed(QStringLiteral("%1: cannot be written: %2").arg(path, file.errorString()));
+    else if (!wrote)
+        written = Outcome::Failed(QStringLiteral("%1: cannot be written: %2").arg(path, writer.errorString()));
+    file.close();
+    if (!written)
+        output.Abandon(written.reason);
+    return written;
 }
 
 std::int32_t BitsPerPixel(const QString &path)

@@ -13,6 +13,10 @@
 #include <functional>
 #include <optional>
 
+namespace folvane {
+class AtomicOutput;
+}
+
 namespace folvane::RasterImage {
 
 /// The largest image the engines read, in pixels. A3 at 600 dpi in colour (7016 x 9921, 69.6
@@ -75,6 +79,8 @@ Outcome CheckJpegData(const QByteArray &bytes);
 /// Writes the image to path in the format (Qt's name: "png", "jpeg", "bmp"...), through an
 /// AtomicOutput. quality: 0-100, or -1 for the format's default.
 Outcome SaveImage(const QImage &image, const QString &path, const char *format, int quality = -1);
+/// As above, into an output that the caller commits (with others that must appear together).
+Outcome WriteImage(const QImage &image, AtomicOutput &output, const char *format, int quality = -1);
 
 /// Bits per pixel of the image file's first page: 1, 8, 16, 24 or 32; 0 when it cannot be read.
 std::int32_t BitsPerPixel(const QString &path);

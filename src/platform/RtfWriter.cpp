@@ -1,6 +1,8 @@
 #include "platform/RtfWriter.h"
 
-#include <QSaveFile>
+#include "platform/AtomicOutput.h"
+
+#include <QStringList>
 
 #include <cstdint>
 
@@ -51,13 +53,8 @@ QByteArray ToRtf(const QString &text)
 
 SaveResult Save(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, file.errorString()};
-    const QByteArray bytes = ToRtf(text);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return {false, file.errorString()};
-    return {true, {}};
+    const Outcome written = WriteFileAtomically(path, ToRtf(text));
+    return {written.ok, written.reason};
 }
 
 }  // namespace folvane::RtfWriter

@@ -75,20 +75,30 @@ public:
         return Checked(path);
     }
 
-    Outcome OpenWrite(const QString &path)
+    /// Opens a new TIFF that writes into the output, every write checked by it.
+    Outcome OpenWrite(AtomicOutput &output)
     {
-        tif_ = TIFFOpenExt(QFile::encodeName(path).constData(), "w", Options());
+        const QString &path = output.TargetPath();
+        if (!output.Opened())
+            return output.Opened();
+        tif_ = TIFFClientOpenExt(QFile::encodeName(path).constData(), "w", &output, OutputRead, OutputWrite,
+                                 OutputSeek, OutputClose, OutputSize, NoMap, NoUnmap, Options());
         return tif_ ? Outcome::Done() : Outcome::Failed(QStringLiteral("%1: cannot be written (%2)").arg(path, errors_.first));
     }
 
     /// Flushes and closes; the outcome tells whether everything reached the file.
     Outcome Close(const QString &path)
     {
+        bool flushed = true;
         if (tif_) {
+            // The close flushes too, but says nothing of a failure.
+            flushed = TIFFFlush(tif_) != 0;
             TIFFClose(tif_);
             tif_ = nullptr;
         }
-        return Checked(path);
+        if (Outcome checked = Checked(path); !checked)
+            return checked;
+        return flushed ? Outcome::Done() : Outcome::Failed(QStringLiteral("%1: cannot be written").arg(path));
     }
 
     Outcome Checked(const QString &path) const
@@ -100,6 +110,30 @@ public:
     std::uint64_t fileSize() const noexcept { return fileSize_; }
 
 private:
+    // libtiff's file procedures over an AtomicOutput's descriptor; the output owns the descriptor.
+    static AtomicOutput &Output(thandle_t handle) { return *static_cast<AtomicOutput *>(handle); }
+    static tmsize_t OutputRead(thandle_t handle, void *data, tmsize_t size)
+    {
+        return ::read(Output(handle).Handle(), data, static_cast<size_t>(size));
+    }
+    static tmsize_t OutputWrite(thandle_t handle, void *data, tmsize_t size)
+    {
+        // A refused write is remembered by the output, which then never puts the file in place.
+        return Output(handle).Write(static_cast<const char *>(data), size) ? size : -1;
+    }
+    static toff_t OutputSeek(thandle_t handle, toff_t offset, int whence)
+    {
+        return static_cast<toff_t>(::lseek(Output(handle).Handle(), static_cast<off_t>(offset), whence));
+    }
+    static int OutputClose(thandle_t) { return 0; }
+    static toff_t OutputSize(thandle_t handle)
+    {
+        struct stat st {};
+        return ::fstat(Output(handle).Handle(), &st) == 0 ? static_cast<toff_t>(st.st_size) : 0;
+    }
+    static int NoMap(thandle_t, void **, toff_t *) { return 0; }
+    static void NoUnmap(thandle_t, void *, toff_t) {}
+
     TIFFOpenOptions *Options()
     {
         options_.reset(TIFFOpenOptionsAlloc());
@@ -486,26 +520,37 @@ Outcome GoToPage(const Tiff &in, const QString &path, std::int32_t page, bool ne
     return in.Checked(path);
 }
 
-/// A new TIFF at output, its pages written by body; it appears only when body and the writing went
-/// through.
-Outcome WriteTiff(const QString &output, const std::function<Outcome(TIFF *)> &body)
+/// A new TIFF written into target by body, closed but not committed; a failure marks the target
+/// failed, so it is never put in place.
+Outcome WriteTiff(AtomicOutput &target, const std::function<Outcome(TIFF *)> &body)
 {
-    AtomicOutput target(output);
-    if (!target.Opened())
-        return target.Opened();
-    Tiff out;
-    if (Outcome opened = out.OpenWrite(target.TempPath()); !opened)
-        return opened;
-    if (Outcome written = body(out.get()); !written)
-        return written;
-    if (Outcome closed = out.Close(output); !closed)
-        return closed;
-    return target.Commit();
+    Outcome written = [&] {
+        Tiff out;
+        if (Outcome opened = out.OpenWrite(target); !opened)
+            return opened;
+        if (Outcome done = body(out.get()); !done)
+            return done;
+        return out.Close(target.TargetPath());
+    }();
+    // A refused write says more (a full disk) than what libtiff made of it.
+    if (!target.Written())
+        return target.Written();
+    if (!written)
+        target.Abandon(written.reason);
+    return written;
 }
 
 }  // namespace
 
 Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
+{
+    AtomicOutput target(output);
+    if (Outcome written = CopyPages(runs, target); !written)
+        return written;
+    return target.Commit();
+}
+
+Outcome CopyPages(const std::vector<PageRun> &runs, AtomicOutput &output)
 {
     return WriteTiff(output, [&](TIFF *out) {
         std::int32_t written = 0;
@@ -521,12 +566,12 @@ Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output)
                 ++written;
             }
         }
-        return written == 0 ? Outcome::Failed(QStringLiteral("%1: no pages to write").arg(output)) : Outcome::Done();
+        return written == 0 ? Outcome::Failed(QStringLiteral("%1: no pages to write").arg(output.TargetPath())) : Outcome::Done();
     });
 }
 
 Outcome CopyEachPage(const QString &source, std::int32_t first, std::int32_t last,
-                     const std::function<QString(std::int32_t)> &outputOf)
+                     const std::function<AtomicOutput &(std::int32_t)> &outputOf)
 {
     Tiff in;
     if (Outcome opened = in.OpenRead(source); !opened)
@@ -556,7 +601,7 @@ ImageWriter::ImageWriter(const QString &output, std::int32_t compression) : d_(s
     if (d_->opened)
         d_->opened = d_->target.Opened();
     if (d_->opened)
-        d_->opened = d_->out.OpenWrite(d_->target.TempPath());
+        d_->opened = d_->out.OpenWrite(d_->target);
 }
 
 ImageWriter::~ImageWriter() = default;
@@ -570,6 +615,8 @@ Outcome ImageWriter::Add(const QImage &page)
     if (!d_->opened)
         return d_->opened;
     Outcome added = AddPage(page);
+    if (!added && !d_->target.Written())
+        added = d_->target.Written();  // a refused write says more than what libtiff made of it
     if (!added)
         d_->opened = added;  // a file with a broken page is never put in place
     else
@@ -625,7 +672,7 @@ Outcome ImageWriter::Commit()
     if (d_->pages == 0)
         return Outcome::Failed(QStringLiteral("%1: no pages to write").arg(d_->target.TargetPath()));
     if (Outcome closed = d_->out.Close(d_->target.TargetPath()); !closed)
-        return closed;
+        return d_->target.Written() ? closed : d_->target.Written();
     return d_->target.Commit();
 }
 

@@ -13,6 +13,10 @@
 #include <memory>
 #include <vector>
 
+namespace folvane {
+class AtomicOutput;
+}
+
 namespace folvane::TiffFile {
 
 /// TIFF compression codes the writers offer (the codes of the TIFF Compression tag). 0 stands for
@@ -51,12 +55,13 @@ struct PageRun {
 /// data and tags; only old-style JPEG pages, which libtiff cannot write, are decoded and stored as
 /// LZW colour. The runs' pages must exist (the caller checks them against CountPages).
 Outcome CopyPages(const std::vector<PageRun> &runs, const QString &output);
+/// As above, into an output that the caller commits (with others that must appear together).
+Outcome CopyPages(const std::vector<PageRun> &runs, AtomicOutput &output);
 
-/// Writes pages first..last of source each into a new TIFF of its own at outputOf(page), as
-/// CopyPages would, reading the source once. On a failure the files already written stay, and the
-/// caller removes them.
+/// Writes pages first..last of source each into a new TIFF of its own, into the output that
+/// outputOf(page) gives, as CopyPages would, reading the source once. The caller commits them.
 Outcome CopyEachPage(const QString &source, std::int32_t first, std::int32_t last,
-                     const std::function<QString(std::int32_t)> &outputOf);
+                     const std::function<AtomicOutput &(std::int32_t)> &outputOf);
 
 /// Writes images as the pages of a new TIFF at output, one Add() per page, the file appearing at
 /// Commit(). Black-and-white images are stored with 1 bit, grey ones with 8 and the rest as 24-bit

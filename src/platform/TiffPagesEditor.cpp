@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <memory>
 #include <vector>
 
 namespace folvane {
@@ -38,32 +39,14 @@ Outcome ExtractEach(const QString &source, std::int32_t first, std::int32_t last
     if (!QFileInfo(folder).isDir())
         return Outcome::Failed(QStringLiteral("%1: the folder does not exist").arg(folder));
     const QString name = QFileInfo(source).completeBaseName();
-    // Each page goes to a hidden file of its own first; the renames come after the last page.
-    struct Part {
-        QString staged;
-        QString final;
-    };
-    std::vector<Part> parts;
-    auto cleanUp = [&parts] {
-        for (const Part &p : parts)
-            QFile::remove(p.staged);
-    };
-    const Outcome copied = TiffFile::CopyEachPage(source, first, last, [&](std::int32_t page) {
-        parts.push_back({QDir(folder).filePath(QStringLiteral(".%1_%2.tif.part").arg(name).arg(page)),
-                         QDir(folder).filePath(QStringLiteral("%1_%2.tif").arg(name).arg(page))});
-        return parts.back().staged;
+    std::vector<std::unique_ptr<AtomicOutput>> outputs;
+    const Outcome copied = TiffFile::CopyEachPage(source, first, last, [&](std::int32_t page) -> AtomicOutput & {
+        outputs.push_back(std::make_unique<AtomicOutput>(QDir(folder).filePath(QStringLiteral("%1_%2.tif").arg(name).arg(page))));
+        return *outputs.back();
     });
-    if (!copied) {
-        cleanUp();
+    if (!copied)
         return copied;
-    }
-    for (const Part &p : parts) {
-        if (std::rename(QFile::encodeName(p.staged).constData(), QFile::encodeName(p.final).constData()) != 0) {
-            cleanUp();
-            return Outcome::Failed(QStringLiteral("%1: the file could not be put in place").arg(p.final));
-        }
-    }
-    return Outcome::Done();
+    return CommitTogether(outputs);
 }
 
 }  // namespace
@@ -114,15 +97,15 @@ Outcome TiffPagesEditor::SplitTIFF(const QString &source, std::int32_t lastOfFir
                                    .arg(source)
                                    .arg(lastOfFirst)
                                    .arg(pages));
-    // The second part is written first: a failure of either leaves neither in place.
-    const QString stagedSecond = secondOutput + QStringLiteral(".part");
-    if (Outcome done = TiffFile::CopyPages({{source, lastOfFirst + 1, pages}}, stagedSecond); !done)
+    // Both parts are written before either is named: a failure of either leaves neither in place.
+    std::vector<std::unique_ptr<AtomicOutput>> outputs;
+    outputs.push_back(std::make_unique<AtomicOutput>(firstOutput));
+    outputs.push_back(std::make_unique<AtomicOutput>(secondOutput));
+    if (Outcome done = TiffFile::CopyPages({{source, 1, lastOfFirst}}, *outputs[0]); !done)
         return done;
-    Outcome done = TiffFile::CopyPages({{source, 1, lastOfFirst}}, firstOutput);
-    if (done && std::rename(QFile::encodeName(stagedSecond).constData(), QFile::encodeName(secondOutput).constData()) != 0)
-        done = Outcome::Failed(QStringLiteral("%1: the file could not be put in place").arg(secondOutput));
-    QFile::remove(stagedSecond);
-    return done;
+    if (Outcome done = TiffFile::CopyPages({{source, lastOfFirst + 1, pages}}, *outputs[1]); !done)
+        return done;
+    return CommitTogether(outputs);
 }
 
 Outcome TiffPagesEditor::ExtractPages(const QString &source, std::int32_t first, std::int32_t last,

@@ -1,5 +1,6 @@
 #include "platform/TiffPdfConverter.h"
 
+#include "platform/AtomicOutput.h"
 #include "platform/PdfImageBuilder.h"
 #include "platform/PdfRender.h"
 #include "platform/RasterImage.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
+#include <memory>
 #include <vector>
 
 namespace folvane {
@@ -68,6 +70,8 @@ Outcome TiffPdfConverter::PDFToImage(const QString &pdf, const QString &image, s
     const QByteArray format = target.suffix().toLower().toLatin1();
     if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format))
         return Outcome::Failed(QStringLiteral("%1: no image format is known by that name").arg(image));
+    // A file per page, none named before every page is written.
+    std::vector<std::unique_ptr<AtomicOutput>> outputs;
     for (std::int32_t page = first; page <= last; ++page) {
         QImage rendered;
         if (Outcome done = render(page, rendered); !done)
@@ -77,10 +81,11 @@ Outcome TiffPdfConverter::PDFToImage(const QString &pdf, const QString &image, s
                                                                        .arg(target.completeBaseName())
                                                                        .arg(page)
                                                                        .arg(target.suffix()));
-        if (Outcome done = RasterImage::SaveImage(rendered, path, format.constData()); !done)
+        outputs.push_back(std::make_unique<AtomicOutput>(path));
+        if (Outcome done = RasterImage::WriteImage(rendered, *outputs.back(), format.constData()); !done)
             return done;
     }
-    return Outcome::Done();
+    return CommitTogether(outputs);
 }
 
 Outcome TiffPdfConverter::ConvertImageToTiff(const QString &image, const QString &tiff, std::int32_t encoding) const

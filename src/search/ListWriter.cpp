@@ -1,9 +1,8 @@
 #include "search/ListWriter.h"
 
 #include "app/ErrorLog.h"
+#include "platform/AtomicOutput.h"
 #include "platform/DataGrid.h"
-
-#include <QSaveFile>
 
 namespace folvane::ListWriter {
 
@@ -62,18 +61,13 @@ QByteArray Format(const QList<QStringList> &lines, const QString &sep)
 
 void Save(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    // Unbuffered: a buffered write that the disk cuts short is still committed as if complete.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw AppError(ErrNo::PathFileAccessError, file.errorString() + QStringLiteral(": ") + path);
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0)
-            throw AppError(ErrNo::DeviceIoError, file.errorString() + QStringLiteral(": ") + path);
-        done += n;
-    }
-    if (!file.commit())
-        throw AppError(ErrNo::DeviceIoError, file.errorString() + QStringLiteral(": ") + path);
+    AtomicOutput file(path);
+    if (!file.Opened())
+        throw AppError(ErrNo::PathFileAccessError, file.Opened().reason);
+    if (Outcome written = file.Write(bytes); !written)
+        throw AppError(ErrNo::DeviceIoError, written.reason);
+    if (Outcome committed = file.Commit(); !committed)
+        throw AppError(ErrNo::DeviceIoError, committed.reason);
 }
 
 }  // namespace folvane::ListWriter

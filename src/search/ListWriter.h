@@ -27,9 +27,8 @@ QChar QuoteFor(const QString &sep);
 /// the same separator and quote character splits every line back into its cells.
 QByteArray Format(const QList<QStringList> &lines, const QString &sep);
 
-/// Writes the bytes to path through a temporary file in the same folder that replaces the file only
-/// once complete; an old file of that name stays as it was when anything fails. Raises an AppError
-/// with the reason.
+/// Writes the bytes to path through an AtomicOutput: the file is replaced only once complete, and an
+/// old file of that name stays as it was when anything fails. Raises an AppError with the reason.
 void Save(const QString &path, const QByteArray &bytes);
 
 }  // namespace ListWriter

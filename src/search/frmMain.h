@@ -233,6 +233,11 @@ private:
     // -- result grid and check commands --
     /// Flips rows first to last: a checked row becomes unchecked, any other checked.
     void ToggleCheckRows(int firstRow, int lastRow);
+    /// Check-state changes of the grid so far, and how many of them the last summary counted: a
+    /// queued refresh of the status is skipped when a command has already shown the latest summary.
+    std::uint64_t checkChanges_ = 0;
+    std::uint64_t statusCounted_ = 0;
+    bool statusQueued_ = false;
 
     // -- export internals --
     /// Writes the grid's checked rows to the file the export dialog names; false when nothing was written.

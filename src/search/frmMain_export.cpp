@@ -7,10 +7,9 @@
 #include "app/modGeneral.h"
 #include "platform/DataGrid.h"
 #include "platform/MsgBox.h"
+#include "platform/OwnFile.h"
 #include "search/ListWriter.h"
 #include "search/dlgSave.h"
-
-#include <QFile>
 
 namespace folvane {
 
@@ -41,10 +40,10 @@ bool frmMain::ExportGrid(DataGrid &grid)
         // The list is taken before the dialog opens, as the user saw it when asking for the export.
         const QList<QStringList> lines =
             ListWriter::CheckedList(grid, modGeneral::GetColumnIndexByKey(QStringLiteral("Selection")));
-        // An earlier export that failed half-way may have left its scratch copy behind.
-        const QString scratch = State().StorageFolderPath + QStringLiteral("/Temp.xls");
-        if (QFile::exists(scratch))
-            Require(QFile::remove(scratch), ErrNo::PermissionDenied, QStringLiteral("Permission denied: ") + scratch);
+        // An earlier export that failed half-way may have left its scratch copy behind. Only a regular
+        // file of that name is ours: a FIFO, device or link there stays, and the export needs none.
+        const Outcome scratchGone = OwnFile::RemoveIfRegular(State().StorageFolderPath + QStringLiteral("/Temp.xls"));
+        Require(scratchGone.ok, ErrNo::PermissionDenied, scratchGone.reason);
 
         dlgSave dialog(this);
         dialog.ShowModal();

@@ -12,7 +12,6 @@
 
 #include <QLabel>
 #include <QMenu>
-#include <QItemSelectionModel>
 #include <QTableView>
 
 #include <limits>
@@ -217,6 +216,7 @@ void frmMain::grdSearchList_KeyDown(std::int16_t KeyCode, std::int16_t)
         if (selection.row1 < 0 || selection.row2 < 0)
             return;
         ToggleCheckRows(selection.row1, selection.row2);
+        ShowStatus(getSelectedFileinfo());
     });
 }
 
@@ -225,8 +225,8 @@ void frmMain::grdSearchList_MouseDown(std::int16_t Button, std::int16_t, float X
     Guarded("grdSearchList_MouseDown", Unit::frmMain, [&] {
         DataGrid &grid = *grdSearchList;
         // Only the check boxes may change under the mouse; no cell text is ever edited.
-        const bool checkColumn = grid.Col() == modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
-        grid.setEditable(Button == 1 && checkColumn ? 2 : 0);
+        const bool checkBox = grid.CellEditable(grid.Row(), grid.Col());
+        grid.setEditable(Button == 1 && checkBox ? 2 : 0);
         if (Button == 2 && grid.MouseRow() >= 1 && grid.MouseCol() >= 0 && PopupMenu)
             PopupMenu(mnuCtxMenu, grid.mapToGlobal(QPointF(X, Y)).toPoint());
     });
@@ -240,6 +240,7 @@ void frmMain::grdSearchList_MouseUp(std::int16_t, std::int16_t, float, float)
 QString frmMain::getSelectedFileinfo()
 {
     QString result;
+    const std::uint64_t changes = checkChanges_;
     Guarded("getSelectedFileinfo", Unit::frmMain, [&] {
         const DataGrid &grid = *grdSearchList;
         const int selection = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
@@ -265,6 +266,7 @@ QString frmMain::getSelectedFileinfo()
         }
         result = QString::number(count) + QStringLiteral(" file selected; Total Page count of PDF Files: ")
                  + QString::number(total);
+        statusCounted_ = changes;
     });
     return result;
 }
@@ -277,14 +279,26 @@ void frmMain::ShowStatus(const QString &text)
 void frmMain::wireGridEvents()
 {
     PopupMenu = [](QMenu *menu, const QPoint &globalPos) { menu->popup(globalPos); };
-    // A press on a check box makes the grid editable, and the keyboard could then edit whatever cell
-    // the cursor moves on to: editing ends as soon as the cursor leaves the check boxes.
-    connect(grdSearchList->view()->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (grdSearchList->Editable() != 0
-                    && current.column() != modGeneral::GetColumnIndexByKey(QStringLiteral("Selection")))
-                    grdSearchList->setEditable(0);
-            });
+    // The check boxes are the only cells a user may change; no cell text is ever edited.
+    grdSearchList->setEditableCells([](int, int col) {
+        return State().objGridColumns && col == modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+    });
+    // However a check state changed (a key, a click, a command), the summary follows, once per turn
+    // of the event loop: a command that sets thousands of rows one by one costs one count.
+    connect(grdSearchList, &DataGrid::CheckStatesChanged, this, [this] {
+        ++checkChanges_;
+        if (statusQueued_)
+            return;
+        statusQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                statusQueued_ = false;
+                if (statusCounted_ != checkChanges_)
+                    ShowStatus(getSelectedFileinfo());
+            },
+            Qt::QueuedConnection);
+    });
     connect(grdSearchList, &DataGrid::AfterMoveColumn, this, [this](int col, int position) {
         std::int32_t moved = position;
         grdSearchList_AfterMoveColumn(col, moved);

@@ -150,6 +150,9 @@ frmPreferences::frmPreferences(QWidget *parent)
             [this](int button, int shift, float x, float y) {
                 vsColumnSettings_MouseDown(static_cast<std::int16_t>(button), static_cast<std::int16_t>(shift), x, y);
             });
+    // The rows follow the column model's order and name its columns: only a row's check box and its
+    // width take edits.
+    vsColumnSettings->setEditableCells([](int, int col) { return col == kColVisible || col == kColWidth; });
     connect(vsColumnSettings->view()->model(), &QAbstractItemModel::dataChanged, this, [this] {
         if (filling_)
             return;
@@ -385,6 +388,10 @@ void frmPreferences::cmdSetDefault_Click()
     Settings &s = *State().objSettings;
     s.LoadDefaultSettings();
     s.LoadSettings();
+    // The store now holds the default order: the model takes it, so each row's default width and
+    // visibility, applied by position, go with the column they belong to, and Save keeps that order.
+    // The opener re-applies the model to its grid, as the flag below tells it to.
+    modGeneral::LoadGridColumns();
     LoadPreferenceControls();
     InitColumnSettings();
     IsPreferanceChange = true;

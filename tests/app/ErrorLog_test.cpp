@@ -1,6 +1,7 @@
 #include "app/ErrorLog.h"
 
 #include "app/ProgramState.h"
+#include "support/SpecialFiles.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QRegularExpression>
 
 #include <ctime>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -122,6 +126,56 @@ TEST_F(ErrorLogTest, MissingStorageFolderDropsLinesSilently)
     EXPECT_FALSE(QDir(State().StorageFolderPath).exists());
     State().StorageFolderPath = saved;
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+}
+
+TEST_F(ErrorLogTest, ALogNameHeldByAnythingButARegularFileDropsTheLineAndStaysAsItWas)
+{
+    using namespace std::chrono_literals;
+    using test::AtTarget;
+    struct Case {
+        AtTarget kind;
+        bool readerOnTheFifo; // someone reads it: the open does not wait, and the line must not go in
+    };
+    std::vector<Case> cases{{AtTarget::Fifo, true}, {AtTarget::LinkToFifo, true}};
+    for (const AtTarget kind : test::LeftAlone())
+        cases.push_back({kind, false});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(test::Describe(c.kind)) + (c.readerOnTheFifo ? " with a reader" : ""));
+        test::TempDir storage;
+        const test::StorageAt at(storage.path());
+        const QString log = storage.filePath(QStringLiteral("Errors.Log"));
+        test::Make(c.kind, log);
+        const QString fifo = c.kind == AtTarget::LinkToFifo ? test::ElsewhereOf(log) : log;
+        const int reader = c.readerOnTheFifo ? ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK) : -1;
+        const test::NameState before = test::StateOf(log);
+        const test::NameState elsewhere = test::StateOf(test::ElsewhereOf(log));
+        const QStringList entries = test::FolderEntries(storage.path());
+
+        EXPECT_TRUE(test::FinishesWithin(10s, [] { LogError(QStringLiteral("a line")); }, {fifo}))
+            << "the log waited for the other end of a FIFO";
+        if (reader >= 0) {
+            char byte = 0;
+            EXPECT_LE(::read(reader, &byte, 1), 0) << "the line went into the FIFO";
+            ::close(reader);
+        }
+        EXPECT_EQ(test::StateOf(log), before);
+        EXPECT_EQ(test::StateOf(test::ElsewhereOf(log)), elsewhere) << "a file was made where the link leads";
+        EXPECT_EQ(test::FolderEntries(storage.path()), entries);
+    }
+}
+
+TEST_F(ErrorLogTest, ALinkToARegularFileIsAppendedThroughAndStaysALink)
+{
+    test::TempDir storage;
+    const test::StorageAt at(storage.path());
+    const QString log = storage.filePath(QStringLiteral("Errors.Log"));
+    test::Make(test::AtTarget::LinkToFile, log);
+    const test::NameState before = test::StateOf(log);
+    LogError(QStringLiteral("a line"));
+    EXPECT_EQ(test::StateOf(log), before);
+    const QByteArray written = test::FileBytes(test::ElsewhereOf(log));
+    EXPECT_TRUE(written.startsWith("old bytesa line- ")) << written.toStdString();
+    EXPECT_TRUE(written.endsWith("\r\n"));
 }
 
 }  // namespace

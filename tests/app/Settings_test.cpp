@@ -2,13 +2,18 @@
 
 #include "app/ErrorLog.h"
 #include "platform/PropertyBag.h"
+#include "support/SmallDisk.h"
+#include "support/SpecialFiles.h"
 #include "support/TestEnv.h"
+#include "support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace folvane;
 
@@ -314,37 +319,52 @@ TEST_F(SettingsTest, EveryPropertyWriteRewritesTheFile)
     EXPECT_TRUE(QFile::exists(FilePath()));
 }
 
-TEST_F(SettingsTest, FailedWriteKeepsThePreviousFileAndTheValuesInMemory)
+TEST_F(SettingsTest, AFullDiskShowsTheReasonOnceAndKeepsThePreviousFileAndTheValues)
 {
+    if (test::RanOnSmallDisk(256 << 10))
+        return;
+    const QString disk = test::SmallDisk();
+    const test::StorageAt at(disk);
     test::ScriptedMsgBox boxes;
     settings.LoadDefaultSettings();
     settings.setLanguageFile(9);
     settings.setExportLocation("/kept");
     const QByteArray before = ReadAll(FilePath());
-    test::ClearErrorLog();
-    {
-        test::DiskFullAfter full(600); // smaller than the settings file, larger than a log line
-        settings.setExportLocation("/new");
-    }
-    // No reset to the defaults: memory keeps every value, the new one included.
+    const QStringList entries = test::FolderEntries(settings.SettingsFolderPath());
+    const QString filler = test::FillDisk(disk);
+
+    // The main window saves five values on every move: one box for the whole run of failures.
+    settings.setExportLocation("/new");
+    settings.setLastWindowLeft(10);
+    settings.setLastWindowTop(20);
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Folvane 1.1");
+    EXPECT_EQ(boxes.calls()[0].icon, MsgIcon::Information);
+    EXPECT_EQ(boxes.calls()[0].buttons, MsgButtons::OK);
+    EXPECT_TRUE(boxes.calls()[0].text.contains("No space left on device")) << boxes.calls()[0].text.toStdString();
+    EXPECT_TRUE(boxes.calls()[0].text.contains("settings.ini")) << boxes.calls()[0].text.toStdString();
+    // No reset to the defaults: memory keeps every value, the new ones included.
     EXPECT_EQ(settings.ExportLocation(), "/new");
     EXPECT_EQ(settings.LanguageFile(), 9);
-    EXPECT_EQ(settings.WindowStateValue(), 2);
+    EXPECT_EQ(settings.LastWindowTop(), 20);
     // The previous file is whole and nothing half-written lies beside it.
     EXPECT_EQ(ReadAll(FilePath()), before);
-    EXPECT_EQ(QDir(settings.SettingsFolderPath()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.ini"});
-    const QStringList lines = test::ErrorLogLines();
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].contains(") in procedure SaveSettings at Line No. "));
-    EXPECT_TRUE(lines[0].contains(" of Class Module Settings at time- "));
-    EXPECT_TRUE(boxes.calls().empty());
+    EXPECT_EQ(test::FolderEntries(settings.SettingsFolderPath()), entries);
 
-    // The next write that can go through saves everything, the value that failed included.
+    // With room again the next write saves everything, the values that failed included.
+    ASSERT_TRUE(QFile::remove(filler));
     settings.setLanguageFile(10);
+    EXPECT_EQ(boxes.calls().size(), 1u);
     Settings loaded;
     ASSERT_TRUE(loaded.LoadSettings());
     EXPECT_EQ(loaded.ExportLocation(), "/new");
+    EXPECT_EQ(loaded.LastWindowTop(), 20);
     EXPECT_EQ(loaded.LanguageFile(), 10);
+
+    // A save went through in between, so the next failure is told again.
+    test::FillDisk(disk);
+    settings.setLanguageFile(11);
+    EXPECT_EQ(boxes.calls().size(), 2u);
 }
 
 TEST_F(SettingsTest, FailureBeforeTheFileIsOpenedShowsItsDescription)
@@ -353,7 +373,9 @@ TEST_F(SettingsTest, FailureBeforeTheFileIsOpenedShowsItsDescription)
     WriteAll(settings.SettingsFolderPath(), "not a folder");
     test::ScriptedMsgBox boxes;
     settings.setExportLocation("/x");
+    settings.setLanguageFile(3);
     EXPECT_EQ(settings.ExportLocation(), "/x");
+    EXPECT_EQ(settings.LanguageFile(), 3);
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_TRUE(boxes.calls()[0].text.contains("Path not found")) << boxes.calls()[0].text.toStdString();
     EXPECT_EQ(boxes.calls()[0].title, "Folvane 1.1");
@@ -367,12 +389,102 @@ TEST_F(SettingsTest, FailureBeforeTheFileIsOpenedShowsItsDescription)
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
 
-TEST_F(SettingsTest, AFolderNamedLikeTheFileIsNoSettingsFile)
+TEST_F(SettingsTest, ANameHeldByAnythingButARegularFileIsLeftAloneAndTheSettingsLiveInMemory)
 {
-    QDir().mkpath(FilePath());
+    for (const test::AtTarget kind : test::LeftAlone()) {
+        SCOPED_TRACE(test::Describe(kind));
+        QDir(settings.SettingsFolderPath()).removeRecursively();
+        test::ClearErrorLog();
+        test::Make(kind, FilePath());
+        const test::NameState before = test::StateOf(FilePath());
+        const test::NameState elsewhere = test::StateOf(test::ElsewhereOf(FilePath()));
+        const QStringList entries = test::FolderEntries(settings.SettingsFolderPath());
+        test::ScriptedMsgBox boxes;
+
+        // What start-up does: no settings, so the defaults, and then the main window's writes.
+        Settings s;
+        EXPECT_FALSE(s.LoadSettings());
+        s.LoadDefaultSettings();
+        s.setExportLocation("/in memory");
+        s.setLastWindowLeft(10);
+        EXPECT_EQ(s.ExportLocation(), "/in memory");
+        EXPECT_EQ(s.LastWindowLeft(), 10);
+        EXPECT_EQ(s.WindowStateValue(), 2);
+        EXPECT_TRUE(boxes.calls().empty());
+        EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+        EXPECT_EQ(test::StateOf(FilePath()), before);
+        EXPECT_EQ(test::StateOf(test::ElsewhereOf(FilePath())), elsewhere) << "a file was made where the link leads";
+        EXPECT_EQ(test::FolderEntries(settings.SettingsFolderPath()), entries);
+    }
+}
+
+TEST_F(SettingsTest, ALinkToTheFileIsReadAndWrittenThroughAndStaysALink)
+{
+    // The link leads to a file holding "old bytes", which is no settings file.
+    test::Make(test::AtTarget::LinkToFile, FilePath());
+    const QString real = test::ElsewhereOf(FilePath());
+    const test::NameState link = test::StateOf(FilePath());
+
+    // Damaged: logged, and neither the link nor the file it leads to is removed...
     EXPECT_FALSE(settings.LoadSettings());
-    EXPECT_TRUE(QDir(FilePath()).exists());
-    EXPECT_TRUE(test::ErrorLogLines().isEmpty());
+    EXPECT_EQ(test::ErrorLogLines().size(), 1);
+    EXPECT_EQ(test::StateOf(FilePath()), link);
+    // ...since the defaults' save that start-up runs next writes through it.
+    settings.LoadDefaultSettings();
+    settings.setExportLocation("/through the link");
+    EXPECT_EQ(test::StateOf(FilePath()), link);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the file behind the link lost its mode";
+    Settings loaded;
+    ASSERT_TRUE(loaded.LoadSettings());
+    EXPECT_EQ(loaded.ExportLocation(), "/through the link");
+    EXPECT_EQ(test::FolderEntries(settings.SettingsFolderPath()), (QStringList{"elsewhere", "settings.ini"}));
+}
+
+TEST_F(SettingsTest, AReadOnlyFolderWithAWritableFileIsRewrittenInPlace)
+{
+    if (test::RanUnprivileged()) // a read-only folder does not stop root
+        return;
+    const QByteArray folder = QFile::encodeName(settings.SettingsFolderPath());
+    const QByteArray file = QFile::encodeName(FilePath());
+    settings.LoadDefaultSettings();
+    settings.setDefaultPathCombPDF(QString(3000, 'x')); // a record longer than a page
+    const QByteArray longer = ReadAll(FilePath());
+    ASSERT_GT(longer.size(), 4096);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.constData(), &st), 0);
+    const ino_t inode = st.st_ino;
+    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+    const QStringList entries = test::FolderEntries(settings.SettingsFolderPath());
+    test::ScriptedMsgBox boxes;
+
+    // Values that make the record longer than a page, then shorter: each is rewritten in place,
+    // and the shorter one leaves the longer one's tail, which the next load does not read.
+    for (const QString &path : {QString(3500, 'y'), QStringLiteral("/docs/out")}) {
+        SCOPED_TRACE(path.left(10).toStdString());
+        settings.setDefaultPathCombPDF(path);
+        settings.setLanguageFile(Byte(path.size() % 256));
+        EXPECT_TRUE(boxes.calls().empty()) << boxes.texts().join(' ').toStdString();
+        ASSERT_EQ(::stat(file.constData(), &st), 0);
+        EXPECT_EQ(st.st_ino, inode);
+        EXPECT_EQ(test::FolderEntries(settings.SettingsFolderPath()), entries);
+        Settings loaded;
+        ASSERT_TRUE(loaded.LoadSettings());
+        EXPECT_EQ(loaded.DefaultPathCombPDF(), path);
+        EXPECT_EQ(loaded.LanguageFile(), path.size() % 256);
+    }
+    EXPECT_GE(ReadAll(FilePath()).size(), longer.size());
+
+    // A file that cannot be written either: the reason is shown, and the file stays as it was.
+    ASSERT_EQ(::chmod(file.constData(), 0444), 0);
+    const QByteArray before = ReadAll(FilePath());
+    settings.setExportLocation("/not saved");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_TRUE(boxes.calls()[0].text.contains("Permission denied")) << boxes.calls()[0].text.toStdString();
+    EXPECT_EQ(ReadAll(FilePath()), before);
+    EXPECT_EQ(settings.ExportLocation(), "/not saved");
+    ASSERT_EQ(::chmod(folder.constData(), 0755), 0);
 }
 
 }  // namespace

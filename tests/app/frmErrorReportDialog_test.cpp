@@ -2,6 +2,7 @@
 
 #include "platform/CommonDialog.h"
 #include "support/RtfReader.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 #include <QApplication>
@@ -175,6 +176,35 @@ TEST_F(ErrorReportTest, FailedSaveIsLoggedAndLeavesTheDialogOpen)
     EXPECT_TRUE(log[0].contains(" of Form frmErrorReportDialog at time- ")) << log[0].toStdString();
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no partial file";
+}
+
+TEST_F(ErrorReportTest, ASaveThatFillsTheDiskIsLoggedAndKeepsTheOldReport)
+{
+    if (test::RanOnSmallDisk(64 * 1024))
+        return;
+    const QString disk = test::SmallDisk();
+    const QString path = disk + "/report.rtf";
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        ASSERT_EQ(old.write("{\\rtf1 the old report}"), 22);
+    }
+    const QByteArray oldBytes = test::FileBytes(path);
+    // About 180 KB of report for a 64 KB disk.
+    QString failed;
+    for (int i = 0; i < 3000; ++i)
+        failed += QStringLiteral("/home/user/Documents/scans/2024/folder %1/document.pdf\r\n").arg(i);
+    dlg.AddError(QStringLiteral("Folvane Error"), QStringLiteral("Following file(s) couldn't combined"), failed);
+    ScriptedSaveBox box;
+    box.answers.push_back(path);
+    dlg.cmdSave_Click();
+
+    const QStringList log = test::ErrorLogLines();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].contains("No space left on device")) << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(" in procedure cmdSave_Click at Line No. ")) << log[0].toStdString();
+    EXPECT_EQ(test::FileBytes(path), oldBytes);
+    EXPECT_EQ(test::FolderEntries(disk), QStringList{"report.rtf"});
 }
 
 // Through the real save-file box, as a user types names into it.

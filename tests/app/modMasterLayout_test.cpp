@@ -8,6 +8,8 @@
 #include "platform/PageCounters.h"
 #include "platform/FolderTree.h"
 #include "search/frmMain.h"
+#include "support/SmallDisk.h"
+#include "support/SpecialFiles.h"
 #include "support/TestEnv.h"
 #include "support/Unprivileged.h"
 
@@ -146,9 +148,15 @@ protected:
             widths << c->ColumnWidth;
         return widths;
     }
-    /// Start-up ended without a main window and without having written settings.
-    void ExpectEndedEarly()
+    /// The write check failed: the access-rights window was all start-up showed, and it ended there
+    /// without a main window and without having written settings.
+    void ExpectTheAccessRightsWindowAndNothingElse(const ModalWatcher &watcher, bool shown)
     {
+        EXPECT_FALSE(shown);
+        ASSERT_EQ(watcher.seen().size(), 1u);
+        EXPECT_EQ(watcher.seen()[0].className, "FrmVistaErrDlg");
+        EXPECT_EQ(watcher.seen()[0].title, "Folvane 1.1");
+        EXPECT_EQ(watcher.seen()[0].label, "Needed Admin Permission :Cann't run without adminstrator rights in Vista\"");
         EXPECT_EQ(MainWindow(), nullptr);
         EXPECT_FALSE(State().objSettings);
         EXPECT_FALSE(QFile::exists(SettingsFile()));
@@ -267,41 +275,36 @@ TEST_F(StartupTest, AStorageFolderThatCannotBeWrittenShowsTheAccessRightsWindowA
 {
     if (test::RanUnprivileged()) // a read-only folder does not stop root
         return;
-    struct Case {
-        const char *what;
-        std::function<std::shared_ptr<void>()> arrange; // undone when the result goes
-    } cases[] = {
-        {"disk full", [] { return std::make_shared<test::DiskFullAfter>(0); }},
-        {"probe name taken by a folder",
-         [this] {
-             QDir().mkpath(Storage() + "/Testtemp.sys");
-             return std::shared_ptr<void>();
-         }},
-        {"read-only folder",
-         [this]() -> std::shared_ptr<void> {
-             QDir().mkpath(Storage());
-             chmod(Storage().toUtf8().constData(), 0555);
-             return std::shared_ptr<void>(nullptr, [this](void *) { chmod(Storage().toUtf8().constData(), 0755); });
-         }},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const bool fifoAtTheProbe : {false, true}) {
+        SCOPED_TRACE(fifoAtTheProbe ? "a FIFO at the probe's name" : "nothing at the probe's name");
         QDir(Storage()).removeRecursively();
+        QDir().mkpath(Storage());
+        const QString probe = Storage() + "/Testtemp.sys";
+        if (fifoAtTheProbe)
+            test::Make(test::AtTarget::Fifo, probe);
+        const test::NameState before = test::StateOf(probe);
+        ASSERT_EQ(::chmod(QFile::encodeName(Storage()).constData(), 0555), 0);
         ModalWatcher watcher;
-        bool shown = true;
-        {
-            const auto arranged = c.arrange();
-            shown = Main("");
-        }
-        EXPECT_FALSE(shown);
-        ASSERT_EQ(watcher.seen().size(), 1u);
-        EXPECT_EQ(watcher.seen()[0].className, "FrmVistaErrDlg");
-        EXPECT_EQ(watcher.seen()[0].title, "Folvane 1.1");
-        EXPECT_EQ(watcher.seen()[0].label,
-                  "Needed Admin Permission :Cann't run without adminstrator rights in Vista\"");
-        ExpectEndedEarly();
-        EXPECT_FALSE(QFileInfo(Storage() + "/Testtemp.sys").isFile());
+        const bool shown = Main("");
+        ASSERT_EQ(::chmod(QFile::encodeName(Storage()).constData(), 0755), 0);
+        ExpectTheAccessRightsWindowAndNothingElse(watcher, shown);
+        EXPECT_EQ(test::StateOf(probe), before);
     }
+}
+
+TEST_F(StartupTest, AFullDiskShowsTheAccessRightsWindowAndEnds)
+{
+    if (test::RanOnSmallDisk(256 << 10))
+        return;
+    const QString disk = test::SmallDisk();
+    const test::ScopedEnv onTheDisk("XDG_DATA_HOME", disk);
+    const QString storage = disk + "/Quorrel Technologies/Folvane 1.1";
+    ASSERT_TRUE(QDir().mkpath(storage));
+    test::FillDisk(disk);
+    ModalWatcher watcher;
+    const bool shown = Main("");
+    ExpectTheAccessRightsWindowAndNothingElse(watcher, shown);
+    EXPECT_EQ(test::FolderEntries(storage), QStringList{});
 }
 
 TEST_F(StartupTest, AStorageFolderThatCannotBeCreatedEndsSilently)
@@ -393,41 +396,50 @@ TEST_F(StartupTest, ValidateCmdLineTakesTheFirstPathsFolder)
 
 TEST_F(StartupTest, WriteCheckAndFolderCreation)
 {
+    using test::AtTarget;
     EXPECT_TRUE(IsWindowsVista());
-    const QString probe = data.filePath("Testtemp.sys");
-    const QByteArray precious = "precious data";
-    const QString kept = data.createFile("kept/file", precious);
-    const auto takeName = [&](const char *what) {
-        const std::string_view w = what;
-        const QByteArray at = QFile::encodeName(probe);
-        int made = 0;
-        if (w == "left-over probe")
-            data.createFile("Testtemp.sys", QByteArray(5000, 'o'));
-        else if (w == "link to a file")
-            made = ::symlink(QFile::encodeName(kept).constData(), at.constData());
-        else if (w == "hard link to a file")
-            made = ::link(QFile::encodeName(kept).constData(), at.constData());
-        else if (w == "link to nothing")
-            made = ::symlink(QFile::encodeName(data.filePath("gone")).constData(), at.constData());
-        else if (w == "link to a folder")
-            made = ::symlink(QFile::encodeName(data.filePath("kept")).constData(), at.constData());
-        else if (w == "pipe") // never opened, so the check cannot block
-            made = ::mkfifo(at.constData(), 0644);
-        EXPECT_EQ(made, 0);
+    const auto make = [](AtTarget kind) { return [kind](const QString &probe) { test::Make(kind, probe); }; };
+    struct Case {
+        const char *what;
+        std::function<void(const QString &)> make;
+        bool ours; // the probe's own name: written there and removed
     };
-    // Whatever holds the name is removed without being followed; the probe is made there afresh.
-    for (const char *what : {"nothing", "left-over probe", "link to a file", "hard link to a file", "link to nothing",
-                             "link to a folder", "pipe"}) {
-        SCOPED_TRACE(what);
-        takeName(what);
+    std::vector<Case> cases{
+        {"nothing", make(AtTarget::Nothing), true},
+        {"a probe a killed run left", make(AtTarget::File), true},
+        {"a hard link to a file",
+         [](const QString &probe) {
+             test::Make(AtTarget::File, test::ElsewhereOf(probe));
+             ASSERT_EQ(::link(QFile::encodeName(test::ElsewhereOf(probe)).constData(), QFile::encodeName(probe).constData()), 0);
+         },
+         true},
+    };
+    // Someone else's: left as it is, and the folder is asked for an unnamed file instead.
+    cases.push_back({test::Describe(AtTarget::LinkToFile), make(AtTarget::LinkToFile), false});
+    for (const AtTarget kind : test::LeftAlone())
+        cases.push_back({test::Describe(kind), make(kind), false});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        const QString probe = dir.filePath("Testtemp.sys");
+        c.make(probe);
+        const test::NameState before = test::StateOf(probe);
+        const test::NameState elsewhere = test::StateOf(test::ElsewhereOf(probe));
+        // Read only where a regular file stands: the test must not wait on a FIFO itself.
+        const auto bytesElsewhere = [&probe] {
+            return S_ISREG(test::StateOf(test::ElsewhereOf(probe)).mode) ? test::FileBytes(test::ElsewhereOf(probe)) : QByteArray();
+        };
+        const QByteArray elsewhereBytes = bytesElsewhere();
+        QStringList entries = test::FolderEntries(dir.path());
+        if (c.ours)
+            entries.removeAll("Testtemp.sys");
+
         EXPECT_TRUE(TestWriteAccess(probe));
-        EXPECT_FALSE(QFileInfo(probe).exists() || QFileInfo(probe).isSymLink());
-        EXPECT_EQ(test::FileBytes(kept), precious);
-        EXPECT_EQ(test::FolderEntries(data.filePath("kept")), QStringList{"file"});
+        EXPECT_EQ(test::StateOf(probe), c.ours ? test::NameState() : before);
+        EXPECT_EQ(test::StateOf(test::ElsewhereOf(probe)), elsewhere);
+        EXPECT_EQ(bytesElsewhere(), elsewhereBytes);
+        EXPECT_EQ(test::FolderEntries(dir.path()), entries);
     }
-    data.createFolder("Testtemp.sys");
-    EXPECT_FALSE(TestWriteAccess(probe));
-    EXPECT_TRUE(QFileInfo(probe).isDir());
     EXPECT_FALSE(TestWriteAccess(data.filePath("no/such/folder/Testtemp.sys")));
 
     EXPECT_TRUE(CreateFolderPath(data.filePath("a/b/c")));
@@ -467,6 +479,76 @@ TEST_F(ProgramTest, FirstRunWritesTheSettingsAndKeepsRunningWithItsWindow)
     EXPECT_EQ(program.state(), QProcess::Running);
     program.kill();
     program.waitForFinished();
+}
+
+TEST_F(ProgramTest, SpecialFilesAtItsOwnNamesNeitherHoldItUpNorAreChanged)
+{
+    using test::AtTarget;
+    struct Case {
+        const char *name;
+        const char *file; // under the storage folder
+        AtTarget kind;
+    };
+    const Case cases[] = {
+        {"settings.ini a FIFO", "Settings/settings.ini", AtTarget::Fifo},
+        {"settings.ini a dangling link", "Settings/settings.ini", AtTarget::DanglingLink},
+        {"settings.ini a link to a FIFO", "Settings/settings.ini", AtTarget::LinkToFifo},
+        {"Errors.Log a FIFO", "Errors.Log", AtTarget::Fifo},
+        {"Errors.Log a dangling link", "Errors.Log", AtTarget::DanglingLink},
+        {"Errors.Log a link to a FIFO", "Errors.Log", AtTarget::LinkToFifo},
+    };
+    struct Run {
+        const Case *c;
+        test::TempDir data;
+        QString path;
+        QString report;
+        test::NameState before;
+        test::NameState elsewhere;
+        QStringList entries; // of the folder that holds the name
+        QProcess program;
+    };
+    // All at once: each waits for its first-run box.
+    std::vector<std::unique_ptr<Run>> runs;
+    for (const Case &c : cases) {
+        auto run = std::make_unique<Run>();
+        run->c = &c;
+        const QString storage = run->data.path() + "/Quorrel Technologies/Folvane 1.1";
+        ASSERT_TRUE(QDir().mkpath(storage + "/Settings"));
+        run->path = storage + "/" + c.file;
+        test::Make(c.kind, run->path);
+        // A damaged settings file is logged at every start, so the log is written to.
+        if (QFileInfo(run->path).fileName() == "Errors.Log")
+            run->data.createFile("Quorrel Technologies/Folvane 1.1/Settings/settings.ini", "damaged");
+        run->report = run->data.filePath("report.txt");
+        run->before = test::StateOf(run->path);
+        run->elsewhere = test::StateOf(test::ElsewhereOf(run->path));
+        run->entries = test::FolderEntries(QFileInfo(run->path).path());
+
+        QProcessEnvironment env = Environment(run->data.path());
+        env.insert("HOME", run->data.createFolder("home"));
+        env.insert("XDG_CONFIG_HOME", run->data.filePath("config"));
+        env.insert("FOLVANE_TEST_REPORT", run->report); // written once the main window is up
+        env.insert("FOLVANE_TEST_QUIT", "1");           // then the window closes itself
+        run->program.setProcessEnvironment(env);
+        run->program.start(FOLVANE_EXE, {});
+        runs.push_back(std::move(run));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto &run : runs) {
+        SCOPED_TRACE(run->c->name);
+        const bool finished = run->program.waitForFinished(int(std::max<qint64>(60000 - clock.elapsed(), 1000)));
+        if (!finished) {
+            run->program.kill();
+            run->program.waitForFinished();
+        }
+        EXPECT_TRUE(finished) << "the program did not come up and close within a minute";
+        EXPECT_EQ(run->program.exitStatus(), QProcess::NormalExit);
+        EXPECT_TRUE(QFile::exists(run->report)) << "the main window never came up";
+        EXPECT_EQ(test::StateOf(run->path), run->before) << "what stood at the name was changed";
+        EXPECT_EQ(test::StateOf(test::ElsewhereOf(run->path)), run->elsewhere) << "a file was made where the link leads";
+        EXPECT_EQ(test::FolderEntries(QFileInfo(run->path).path()), run->entries);
+    }
 }
 
 TEST_F(ProgramTest, WithoutAStorageFolderTheProgramEndsAtOnce)

@@ -4,6 +4,7 @@
 #include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
 #include "support/Records.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
@@ -88,6 +89,25 @@ TEST_F(ApImgToPdfTest, MergeWithoutANameDoesNothingAndAFailedImageWritesNothing)
     EXPECT_TRUE(Logged("MergeConvert_TiffToPdfx", "junk.tif"));
     EXPECT_EQ(test::FileBytes(img.FileNameToSave), "OLD");
     EXPECT_EQ(dialog.values, (std::vector<std::int32_t>{1}));
+}
+
+TEST_F(ApImgToPdfTest, AMergeThatFillsTheDiskAnswersFalseAndKeepsTheOldFile)
+{
+    if (test::RanOnSmallDisk(2 << 20))
+        return;
+    const QString disk = test::SmallDisk();
+    // Two images of 1.5 MB each that no compression shrinks, for a 2 MB disk.
+    for (quint32 seed : {1u, 2u}) {
+        const QString path = dir.filePath(QStringLiteral("noise%1.png").arg(seed));
+        ASSERT_TRUE(test::NoiseImage(700, 700, seed).save(path));
+        img.colOrderedData.push_back(test::RecordOf(path));
+    }
+    img.FileNameToSave = test::WriteBytes(disk + "/out.pdf", "OLD");
+    const QStringList entries = test::FolderEntries(disk);
+    EXPECT_FALSE(img.MergeConvert_TiffToPdfx());
+    EXPECT_TRUE(Logged("MergeConvert_TiffToPdfx", "No space left on device")) << test::ErrorLogLines().join('\n').toStdString();
+    EXPECT_EQ(test::FileBytes(img.FileNameToSave), "OLD");
+    EXPECT_EQ(test::FolderEntries(disk), entries);
 }
 
 TEST_F(ApImgToPdfTest, EachImageToItsOwnPdf)

@@ -2,6 +2,7 @@
 
 #include "docops/ConversionProgress.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
@@ -103,5 +104,31 @@ TEST_F(ApPdfToImageTest, FilesThatDoNotOpenOrPagesThatFailAnswerFalse)
         test::ClearErrorLog();
         EXPECT_FALSE(pdf2img.ConvertPDFToImage(c.source, out, c.pages, "p", c.type)) << c.name;
         EXPECT_TRUE(Logged(c.reasonPart)) << c.name << ": " << test::ErrorLogLines().join('\n').toStdString();
+    }
+}
+
+TEST_F(ApPdfToImageTest, ARendererKilledInMidPageFailsTheConversionAndLeavesNoPartialFile)
+{
+    // Page 1 renders at once; page 2 never finishes, and its render child is killed from outside.
+    const QString src = test::MakeEndlessPdf(dir.filePath("doc.pdf"), true);
+    struct Case {
+        const char *name;
+        std::int32_t type;
+        const char *pagesFolder;  ///< where the pages go, in the output folder
+        QStringList left;
+    } cases[] = {
+        {"one PNG a page", 3, "doc.", {"p1.png"}},
+        {"one multi-page TIFF", 7, "", {}},
+    };
+    for (const Case &c : cases) {
+        test::ClearErrorLog();
+        const QString folder = dir.createFolder(c.name);
+        test::RenderChildKiller killer(test::RenderChildKiller::BusyFor(0.3), 8);
+        EXPECT_FALSE(pdf2img.ConvertPDFToImage(src, folder, 2, "p", c.type)) << c.name;
+        EXPECT_TRUE(killer.Killed()) << c.name;
+        EXPECT_TRUE(Logged("doc.pdf: rendering page 2 failed: the renderer was ended by signal 9"))
+            << c.name << ": " << test::ErrorLogLines().join('\n').toStdString();
+        const QStringList left = test::FolderEntries(QDir(folder).filePath(c.pagesFolder));
+        EXPECT_EQ(left, c.left) << c.name << ": " << left.join(", ").toStdString();
     }
 }

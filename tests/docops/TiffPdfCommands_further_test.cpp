@@ -2,9 +2,13 @@
 
 #include "app/ProgramState.h"
 #include "docops/CombineProgress.h"
+#include "platform/AtomicOutput.h"
 #include "platform/AutomationComponent.h"
+#include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/Records.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
@@ -15,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/statvfs.h>
 
 using namespace folvane;
 using folvane::test::MakeTaggedPdf;
@@ -412,6 +418,16 @@ TEST_F(TiffPdfCommandsFurtherTest, ConversionsAndInformationOnRealFiles)
     EXPECT_EQ(cmd.ConvertPDFToImage(damaged, dir.filePath("bad.tif")), QVariant(false));
     for (const char *procedure : {"GetPdfMetaData", "GetNoOfPagesFromPDF", "ConvertPDFToImage"})
         EXPECT_TRUE(LoggedFor(procedure, "damaged.pdf")) << procedure;
+    // A page that would take the machine's memory stops at the render child's limit (the guard ends
+    // the child should that limit fail).
+    {
+        test::RenderChildKiller guard(test::RenderChildKiller::LargerThan(3L << 20), 30);
+        EXPECT_EQ(cmd.ConvertPDFToImage(test::MakeBottomlessPdf(dir.filePath("deep.pdf")), dir.filePath("deep.tif")), QVariant(false));
+        EXPECT_FALSE(guard.Killed());
+    }
+    EXPECT_TRUE(LoggedFor("ConvertPDFToImage", "deep.pdf: rendering page 1 needed more than the 2048 MB of memory"))
+        << test::ErrorLogLines().join('\n').toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("deep.tif")));
 
     // The password is not handed to the counter.
     test::PdfSpec locked;
@@ -459,4 +475,101 @@ TEST_F(TiffPdfCommandsFurtherTest, FileExistsOnlyForRegularFiles)
                  {dir.path(), false}, {dir.filePath("gone.tif"), false}, {"", false}};
     for (const Case &c : cases)
         EXPECT_EQ(cmd.FileExists(c.path), c.exists) << c.path.toStdString();
+}
+
+namespace {
+
+/// Bytes the file system at path has left.
+long long FreeBytes(const QString &path)
+{
+    struct statvfs fs {};
+    return ::statvfs(QFile::encodeName(path).constData(), &fs) == 0 ? static_cast<long long>(fs.f_bavail) * fs.f_frsize
+                                                                      : -1;
+}
+
+}  // namespace
+
+// Every command that writes a file, on a disk that fills part way through its output: the command
+// answers False and logs why, the file it would have replaced keeps every byte, nothing new shows in
+// the folder, and the space the failed output took is free again (no unnamed file left open).
+TEST_F(TiffPdfCommandsFurtherTest, AFullDiskFailsEveryWriterAndLeavesTheFolderAsItWas)
+{
+    if (test::RanOnSmallDisk(12 << 20))
+        return;
+    const QString disk = test::SmallDisk();
+    // Inputs lie elsewhere; each page is about 1.5 MB that no compression shrinks.
+    const QString pdf = test::MakeNoisePdf(dir.path(), "scan", 3, 700, 700);
+    const QString png = test::WriteBytes(dir.filePath("noise.png"), {});
+    ASSERT_TRUE(test::NoiseImage(700, 700, 1).save(png, "png"));
+    const QString tiff = test::MakeTiffOf(dir.filePath("pages.tif"), {test::NoiseImage(700, 700, 2), test::NoiseImage(700, 700, 3)});
+    const QByteArray old = test::NoiseBytes(64 * 1024, 9);
+
+    struct Case {
+        const char *name;
+        const char *procedure;
+        QStringList folders;  ///< made in the case's folder first
+        QString replaced;     ///< the old file an output would replace, relative to the case's folder
+        std::function<bool(const QString &folder)> run;
+        bool targetIsInput = false;  ///< the replaced file is the command's own input: a copy of pages.tif
+        /// Space left for the outputs; where there are several, the first fits and a later one does not.
+        long long room = 1 << 20;
+    };
+    const std::vector<Case> cases = {
+        {"split of a PDF", "SplitPDFFiles", {"scan"}, "scan/part_1.pdf",
+         [&](const QString &f) { return cmd.SplitPDFFiles(pdf, "", f, "part"); }, false, 2 << 20},
+        {"metadata", "UpdatePdfMetaData", {}, "out.pdf",
+         [&](const QString &f) { return cmd.UpdatePdfMetaData(pdf, "", "Title=Full", f + "/out.pdf"); }},
+        {"PDF pages to PNG files", "ConvertPDFToImage", {}, "out_1.png",
+         [&](const QString &f) { return cmd.ConvertPDFToImage(pdf, f + "/out.png").toBool(); }, false, 2 << 20},
+        {"PDF to a multi-page TIFF", "ConvertPDFToImage", {}, "out.tif",
+         [&](const QString &f) { return cmd.ConvertPDFToImage(pdf, f + "/out.tif").toBool(); }},
+        {"image to TIFF", "ConverImageToTiff", {}, "out.tif",
+         [&](const QString &f) { return cmd.ConverImageToTiff(png, f + "/out.tif", 1); }},
+        {"TIFF to PDF", "Convert_EachTiffToPDFbyOne", {}, "out.pdf",
+         [&](const QString &f) { return cmd.Convert_EachTiffToPDFbyOne(tiff, f + "/out.pdf"); }},
+        {"pages added to a TIFF", "AppendFileTiffFile", {}, "target.tif",
+         [&](const QString &f) { return cmd.AppendFileTiffFile(f + "/target.tif", tiff, 1); }, true},
+        {"a page deleted from a TIFF", "DeleteTiffPage", {}, "target.tif",
+         [&](const QString &f) { return cmd.DeleteTiffPage(f + "/target.tif", 2); }, true},
+        {"split of a TIFF", "SplitTiffFiles", {"pages."}, "pages./part1.tif",
+         [&](const QString &f) { return cmd.SplitTiffFiles(tiff, 1, f, "part"); }, false, 2 << 20},
+        {"TIFF pages extracted", "ExtractAllTIFFpages", {"pages."}, "pages./pages_2.tif",
+         [&](const QString &f) { return cmd.ExtractAllTIFFpages(tiff, f); }, false, 2 << 20},
+        {"TIFF combine, copied to its output", "CombineOrderTiff", {}, "out.tif",
+         [&](const QString &f) {
+             TiffPdfCommands combine;
+             combine.colOrderedData = {test::RecordOf(tiff), test::RecordOf(tiff)};
+             combine.FileNameToSave = f + "/out.tif";
+             return combine.CombineOrderTiff();
+         }},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.name);
+        test::ClearErrorLog();
+        const QString folder = disk + QStringLiteral("/case%1").arg(i);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        for (const QString &sub : c.folders)
+            ASSERT_TRUE(QDir(folder).mkpath(sub));
+        const QString replaced = folder + "/" + c.replaced;
+        ASSERT_TRUE(c.targetIsInput ? QFile::copy(tiff, replaced) : WriteFileAtomically(replaced, old).ok);
+        const QByteArray before = test::FileBytes(replaced);
+        ASSERT_TRUE(WriteFileAtomically(folder + "/ballast", QByteArray(FreeBytes(disk) - c.room, 'b')).ok);
+        const QStringList entries = test::FolderEntries(folder);
+        QStringList subEntries;
+        for (const QString &sub : c.folders)
+            subEntries << test::FolderEntries(folder + "/" + sub);
+        const long long free = FreeBytes(disk);
+
+        EXPECT_FALSE(c.run(folder));
+        EXPECT_TRUE(LoggedFor(c.procedure, "No space left on device")) << test::ErrorLogLines().join('\n').toStdString();
+        EXPECT_EQ(test::FileBytes(replaced), before) << "the old file was changed";
+        EXPECT_EQ(test::FolderEntries(folder), entries);
+        QStringList subEntriesAfter;
+        for (const QString &sub : c.folders)
+            subEntriesAfter << test::FolderEntries(folder + "/" + sub);
+        EXPECT_EQ(subEntriesAfter, subEntries);
+        EXPECT_EQ(FreeBytes(disk), free) << "a failed output still takes space";
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+    }
 }

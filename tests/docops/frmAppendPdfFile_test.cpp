@@ -10,6 +10,7 @@
 #include "platform/PageCounters.h"
 #include "support/MainWindowFixture.h"
 #include "support/PdfFixtures.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 #include <QCheckBox>
@@ -297,6 +298,27 @@ TEST_F(AppendDialogTest, FailedRowsReachTheReportInGridOrderAndLeaveNoOutput)
     EXPECT_EQ(shell.requests()[0].verb, Shell::Verb::Explore);
     EXPECT_EQ(shell.requests()[0].target, out);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
+}
+
+TEST_F(AppendDialogTest, AnAppendThatFillsTheDiskIsReportedAndKeepsTheFileItWouldReplace)
+{
+    if (test::RanOnSmallDisk(4 << 20))
+        return;
+    out = test::SmallDisk();
+    const QString source = test::MakeNoisePdf(dir.path(), "s", 1, 1000, 1000);  // 3 MB that do not compress
+    const QString app = test::MakeNoisePdf(dir.path(), "app", 1, 1000, 1000);
+    const QString old = MakeTaggedPdf(out, "s_1", 2);
+    const QByteArray oldBytes = test::FileBytes(old);
+    const QStringList entries = test::FolderEntries(out);
+    auto dlg = ReadyDialog({source}, app);
+    dlg->chkReplacePdfInfoUpdate->setChecked(true);
+    dlg->cmdAppend_Click();
+
+    ASSERT_EQ(reports.size(), 1u) << box.texts().join('\n').toStdString();
+    EXPECT_EQ(reports[0], ReportFor(source + "\r\n"));
+    EXPECT_EQ(box.texts(), QStringList{});  // no "Successfully appended file."
+    EXPECT_EQ(test::FileBytes(old), oldBytes);
+    EXPECT_EQ(test::FolderEntries(out), entries);
 }
 
 TEST_F(AppendDialogTest, NoOutputReplacesAFileTheRunReads)

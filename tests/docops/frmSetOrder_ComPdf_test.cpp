@@ -9,6 +9,7 @@
 #include "platform/DataGrid.h"
 #include "support/MainWindowFixture.h"
 #include "support/PdfFixtures.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 #include <QCheckBox>
@@ -549,6 +550,36 @@ TEST_F(SetOrderTest, RangesTheEngineRefusesFailTheRunWithoutAFile)
         EXPECT_EQ(finished.count(), 1); // a run that ends closes the dialog, failed or not
         EXPECT_TRUE(d.cmdOk->isEnabled());
     }
+}
+
+TEST_F(SetOrderTest, ACombineThatFillsTheDiskFailsAndKeepsTheFileItWouldReplace)
+{
+    if (RanOnSmallDisk(4 << 20))
+        return;
+    const QString disk = SmallDisk();
+    const QString old = MakeTaggedPdf(disk, "report", 3);
+    const QByteArray oldBytes = FileBytes(old);
+    const QStringList entries = FolderEntries(disk);
+    // Two documents of about 3 MB each, which no compression shrinks: the disk fills part way.
+    dialog = std::make_unique<frmSetOrder_ComPdf>();
+    for (const QString tag : {"a", "b"}) {
+        MakeNoisePdf(dir.path(), tag, 1, 1000, 1000);
+        dialog->colSelectedData.push_back(Record(dir.path(), tag + ".pdf", 1));
+    }
+    dialog->Form_Load();
+    dialog->txtmanualfilename->setText("report");
+    dialog->txtOutputFolder->setText(disk);
+    dialog->ChkOpenFileAftCombPDF->setChecked(true);
+    ScriptedMsgBox messages;
+    messages.answer(MsgResult::Yes);  // replace report.pdf
+    dialog->cmdOk_Click();
+
+    EXPECT_EQ(messages.texts(), QStringList({old + " Already exists. Do you Wants to Replace it?", "Error: in combining files"}));
+    EXPECT_TRUE(shell.requests().empty());
+    EXPECT_EQ(FileBytes(old), oldBytes);
+    EXPECT_EQ(FolderEntries(disk), entries);
+    EXPECT_TRUE(LoggedFor("CombineOrderPdf", " of Class Module TiffPdfCommands at time", "No space left on device"))
+        << ErrorLogLines().join('\n').toStdString();
 }
 
 TEST_F(SetOrderTest, RunsRefusedOrStoppedInTheDialogLeaveItOpen)

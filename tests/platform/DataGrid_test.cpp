@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QTableView>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -176,17 +178,15 @@ TEST_F(DataGridTest, SortRulesPerDataTypeAndOrder)
          {"b", "A", "c"}, {"c", "b", "A"}},
         {"generic puts whole numbers first, by value", GridDataType::String, GridSort::GenericAscending,
          {"10", "x", "9", "1a"}, {"9", "10", "1a", "x"}},
-        {"numeric reads sizes without the grouping", GridDataType::String, GridSort::NumericAscending,
+        {"numeric reads sizes without the grouping", GridDataType::Decimal, GridSort::NumericAscending,
          {"1,500 KB", "20 KB", "0 KB", "999 KB", "1,000,001 KB"},
          {"0 KB", "20 KB", "999 KB", "1,500 KB", "1,000,001 KB"}},
-        {"numeric puts texts without a number last", GridDataType::String, GridSort::NumericAscending,
+        {"numeric puts texts without a number last", GridDataType::Decimal, GridSort::NumericAscending,
          {"12", "Secured or Corrupted", "", "3"}, {"3", "12", "", "Secured or Corrupted"}},
         {"numeric descending still puts them last", GridDataType::Decimal, GridSort::NumericDescending,
          {"12", "Secured or Corrupted", "3", "100"}, {"100", "12", "3", "Secured or Corrupted"}},
-        {"numeric keeps equal numbers in their order", GridDataType::String, GridSort::NumericAscending,
+        {"numeric keeps equal numbers in their order", GridDataType::Decimal, GridSort::NumericAscending,
          {"2 b", "1", "2 a"}, {"1", "2 b", "2 a"}},
-        {"a numeric sort of names uses their leading number", GridDataType::String, GridSort::NumericAscending,
-         {"10 x.pdf", "9 y.pdf", "file.pdf"}, {"9 y.pdf", "10 x.pdf", "file.pdf"}},
         {"dates by date and time, not by text", GridDataType::Date, GridSort::GenericAscending,
          {"02/01/2024 01:00 PM", "15/12/2023 09:30 AM", "02/01/2024 11:59 AM", "01/02/2024 12:05 AM"},
          {"15/12/2023 09:30 AM", "02/01/2024 11:59 AM", "02/01/2024 01:00 PM", "01/02/2024 12:05 AM"}},
@@ -215,6 +215,174 @@ TEST_F(DataGridTest, BooleanColumnSortsByCheckState)
     EXPECT_EQ(column(0), QStringList({"b", "a", "c"}));
     grid.Sort(1, GridSort::GenericDescending);
     EXPECT_EQ(column(0), QStringList({"a", "c", "b"}));
+}
+
+/// The default locale for the life of the object; texts compare and dates read in it.
+class DefaultLocale {
+public:
+    explicit DefaultLocale(const QLocale &locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(saved_); }
+    DefaultLocale(const DefaultLocale &) = delete;
+    DefaultLocale &operator=(const DefaultLocale &) = delete;
+
+private:
+    QLocale saved_;
+};
+
+TEST_F(DataGridTest, NamesSortInTheUsersLanguageWithTheNumbersInThemAsNumbers)
+{
+    const QStringList names = {"zero.pdf", "file 10.pdf", "Ärger.pdf", "inv-100.pdf", "file 2.pdf",
+                               "Arger.pdf", "inv-001.pdf", "file 1.pdf", "inv-010.pdf"};
+    const QStringList byNumbers = {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf",
+                                   "inv-001.pdf", "inv-010.pdf", "inv-100.pdf", "zero.pdf"};
+    const QStringList byText = {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 10.pdf", "file 2.pdf",
+                                "inv-001.pdf", "inv-010.pdf", "inv-100.pdf", "zero.pdf"};
+    QStringList reversed = byNumbers;
+    std::reverse(reversed.begin(), reversed.end());
+    struct Case {
+        const char *locale;
+        int order;
+        QStringList expected;
+    } cases[] = {
+        {"en_US", GridSort::NumericAscending, byNumbers},
+        {"de_DE", GridSort::NumericAscending, byNumbers},
+        {"C", GridSort::NumericAscending, byNumbers}, // no language: the root order
+        {"en_US", GridSort::NumericDescending, reversed},
+        {"en_US", GridSort::GenericAscending, byText},
+        {"C", GridSort::GenericAscending, byText},
+        // Swedish puts Ä after Z.
+        {"sv_SE", GridSort::NumericAscending,
+         {"Arger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf", "inv-001.pdf", "inv-010.pdf", "inv-100.pdf",
+          "zero.pdf", "Ärger.pdf"}},
+    };
+    grid.setColDataType(0, GridDataType::String);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " order " + std::to_string(c.order));
+        const DefaultLocale locale{QLocale(QString::fromLatin1(c.locale))};
+        grid.setRows(1);
+        for (const QString &name : names)
+            addRows({{name, name}});
+        grid.Sort(0, c.order);
+        EXPECT_EQ(column(0).join(" | ").toStdString(), c.expected.join(" | ").toStdString());
+        EXPECT_EQ(column(2), c.expected); // the whole row moved
+    }
+}
+
+TEST_F(DataGridTest, AHeaderClickAfterAChangeThatBreaksTheSortStartsAnewAscending)
+{
+    grid.setExplorerBar(1);
+    std::vector<int> proposed;
+    QObject::connect(&grid, &DataGrid::BeforeSort, [&](int, int &order) { proposed.push_back(order); });
+    struct Case {
+        const char *what;
+        int sorted;                    // the column first clicked
+        std::function<int()> change;   // changes the grid; gives the column to click next
+        bool holds;                    // the sort still holds: the next click reverses it
+    };
+    const std::vector<Case> cases = {
+        {"rows cleared and found again", 0, [&] { grid.setRows(1); addRows({{"c", "1"}, {"a", "2"}, {"b", "3"}}); return 0; }, false},
+        {"a row added", 0, [&] { addRows({{"0", "9"}}); return 0; }, false},
+        {"a row moved", 0, [&] { grid.setRowPosition(1, 3); return 0; }, false},
+        {"a cell of the sorted column", 0, [&] { grid.setTextMatrix(2, 0, "zz"); return 0; }, false},
+        {"a check box of the sorted column", 1, [&] { grid.setCell(flexcpChecked, 2, 1, GridCheck::Checked); return 1; }, false},
+        {"a cell of another column", 0, [&] { grid.setTextMatrix(2, 2, "77"); return 0; }, true},
+        {"a check box of another column", 0, [&] { grid.setCell(flexcpChecked, 1, 1, 3, 1, GridCheck::Checked); return 0; }, true},
+        {"the header's caption", 0, [&] { grid.setTextMatrix(0, 0, "File"); return 0; }, true},
+        {"the sorted column moved", 0, [&] { grid.setColPosition(0, 2); return 2; }, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        grid.setRows(1);
+        for (int col = 0; col < 3; ++col)
+            grid.setTextMatrix(0, col, QStringLiteral("c%1").arg(col));
+        addRows({{"c", "1"}, {"a", "2"}, {"b", "3"}});
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(c.sorted));
+        const int next = c.change();
+        proposed.clear();
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(next));
+        ASSERT_EQ(proposed.size(), 1u);
+        EXPECT_EQ(proposed[0], c.holds ? GridSort::GenericDescending : GridSort::GenericAscending);
+        if (next != 0)
+            grid.setColPosition(next, 0); // the columns back in their places for the next case
+    }
+}
+
+TEST_F(DataGridTest, OnlyTheCellsOfTheRuleTakeEditsAndEditingEndsWhenTheCursorLeavesThem)
+{
+    addRows({{"a", "1"}, {"b", "2"}});
+    // The check boxes of column 1 and the texts of column 2; never column 0.
+    grid.setEditableCells([](int, int col) { return col == 1 || col == 2; });
+    // A closed editor lingers until it is deleted; only a shown one takes keys.
+    auto editor = [&]() -> QLineEdit * {
+        for (QLineEdit *box : view()->viewport()->findChildren<QLineEdit *>())
+            if (box->isVisible())
+                return box;
+        return nullptr;
+    };
+
+    grid.setEditable(2);
+    grid.Select(1, 0, 1, 0);
+    QTest::keyClick(view(), Qt::Key_Z);
+    QTest::keyClick(view(), Qt::Key_F2);
+    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(2, 0));
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_FALSE(view()->model()->setData(view()->model()->index(0, 0), "x", Qt::EditRole));
+    EXPECT_EQ(column(0), QStringList({"a", "b"}));
+    EXPECT_FALSE(grid.CellEditable(1, 0));
+    EXPECT_TRUE(grid.CellEditable(1, 2));
+    EXPECT_FALSE(grid.CellEditable(0, 2)) << "the header row";
+    EXPECT_FALSE(grid.CellEditable(-1, -1)) << "no cursor";
+
+    // Within the rule, editing works as the mode says.
+    grid.setEditable(2);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, 1));
+    EXPECT_EQ(grid.Cell(flexcpChecked, 1, 1).toInt(), GridCheck::Checked);
+    QTest::keyClick(view(), Qt::Key_Right);
+    ASSERT_EQ(grid.Col(), 2);
+    EXPECT_EQ(grid.Editable(), 2) << "from one editable cell to another";
+    QTest::keyClick(view(), Qt::Key_7);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.TextMatrix(1, 2), "7");
+
+    // The cursor leaves the editable cells: editing ends, and stays ended on the way back.
+    grid.Select(1, 1, 1, 1);
+    QTest::keyClick(view(), Qt::Key_Left);
+    EXPECT_EQ(grid.Editable(), 0);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_8);
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_EQ(grid.TextMatrix(1, 2), "7");
+
+    // A mode given while the cursor stands outside the rule lasts until the cursor has been inside.
+    grid.Select(2, 0, 2, 0);
+    grid.setEditable(1);
+    QTest::keyClick(view(), Qt::Key_Up);
+    EXPECT_EQ(grid.Editable(), 1);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_Right);
+    QTest::keyClick(view(), Qt::Key_9);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.TextMatrix(1, 2), "9");
+}
+
+TEST_F(DataGridTest, EveryChangeOfCheckStatesIsReportedOnce)
+{
+    addRows({{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    std::vector<std::vector<int>> reported;
+    QObject::connect(&grid, &DataGrid::CheckStatesChanged,
+                     [&](int row1, int col1, int row2, int col2) { reported.push_back({row1, col1, row2, col2}); });
+    grid.setCell(flexcpChecked, 1, 1, 3, 1, GridCheck::Checked);
+    grid.setCell(flexcpChecked, 2, 1, GridCheck::Unchecked);
+    grid.setTextMatrix(2, 0, "text only");
+    grid.setEditable(2);
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(3, 1));
+    EXPECT_EQ(grid.Cell(flexcpChecked, 3, 1).toInt(), GridCheck::Unchecked);
+    EXPECT_EQ(reported, (std::vector<std::vector<int>>{{1, 1, 3, 1}, {2, 1, 2, 1}, {3, 1, 3, 1}}));
 }
 
 TEST(DataGridParse, LeadingNumbersAndDates)

@@ -1,11 +1,14 @@
 #include "platform/PdfEngine.h"
 
+#include "support/ChildRun.h"
 #include "support/HostilePdfs.h"
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
 #include "support/Unprivileged.h"
 #include "support/WithinLimits.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,12 +22,13 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <functional>
 #include <map>
 
+#include <dirent.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -202,25 +206,6 @@ std::string PageLabels(const QString &path)
     QPDF pdf;
     pdf.processFile(path.toLocal8Bit().constData());
     return pdf.getRoot().getKey("/PageLabels").unparseResolved();
-}
-
-/// A one-page PDF of about the given size (an incompressible stream hangs off its page).
-QString MakeBulkyPdf(const test::TempDir &dir, const QString &tag, int bytes)
-{
-    const QString plain = MakeTaggedPdf(dir.path(), tag + "-plain", 1);
-    QPDF pdf;
-    pdf.processFile(plain.toLocal8Bit().constData());
-    std::string noise(static_cast<std::size_t>(bytes), '\0');
-    QRandomGenerator rng(7);
-    for (char &c : noise)
-        c = static_cast<char>(rng.bounded(256));
-    QPDFObjectHandle page = QPDFPageDocumentHelper(pdf).getAllPages().at(0).getObjectHandle();
-    page.replaceKey("/PieceInfo", QPDFObjectHandle::newStream(&pdf, noise));
-    const QString out = dir.filePath(tag + ".pdf");
-    const QByteArray file = out.toLocal8Bit();
-    QPDFWriter w(pdf, file.constData());
-    w.write();
-    return out;
 }
 
 }  // namespace
@@ -449,6 +434,113 @@ TEST(PdfEngine, OutputMayReplaceOneOfItsInputs)
     EXPECT_EQ(PageMarkers(b), Markers("b", {1}) + Markers("b", {1, 2, 3}));
     ASSERT_EQ(::stat(b.toLocal8Bit().constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // An output named by a link is written through: the file it leads to is replaced, the link stays.
+    const QString link = dir.filePath("latest.pdf");
+    ASSERT_TRUE(QFile::link(fresh, link));
+    ASSERT_TRUE(MergeAll(link, {{a, "2"}}));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), fresh);
+    EXPECT_EQ(PageMarkers(fresh), Markers("a", {2}));
+}
+
+namespace {
+
+/// The size of the file that process pid holds open in folder (its unnamed output), or -1 while it
+/// holds none there.
+qint64 OpenFileSizeIn(qint64 pid, const QString &folder)
+{
+    const QByteArray fds = "/proc/" + QByteArray::number(pid) + "/fd";
+    DIR *dir = ::opendir(fds.constData());
+    if (!dir)
+        return -1;
+    qint64 size = -1;
+    const QByteArray prefix = QFile::encodeName(folder) + '/';
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray fd = fds + '/' + entry->d_name;
+        char link[4096];
+        const ssize_t n = ::readlink(fd.constData(), link, sizeof link);
+        struct stat st {};
+        if (n > 0 && QByteArray(link, n).startsWith(prefix) && ::stat(fd.constData(), &st) == 0) {
+            size = st.st_size;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return size;
+}
+
+constexpr char kMergeToKill[] = "FOLVANE_MERGE_TO_KILL";
+
+}  // namespace
+
+// A merge killed at any moment of its write leaves the folder holding the old file, byte for byte,
+// or the whole new one, and nothing else. The child is this test run again; the parent watches the
+// file it writes and kills it once that file has grown past each point.
+TEST(PdfEngine, AMergeKilledAtAnyMomentLeavesTheOldFileOrTheWholeNewOne)
+{
+    if (qEnvironmentVariableIsSet(kMergeToKill)) {
+        const QStringList paths = qEnvironmentVariable(kMergeToKill).split(QLatin1Char('\n'));
+        std::vector<Doc> docs;
+        for (const QString &path : paths.mid(1))
+            docs.push_back({path, "0"});
+        const Result merged = MergeAll(paths[0], docs);
+        ASSERT_TRUE(merged) << merged.reason.toStdString();
+        return;
+    }
+    test::TempDir inputs, out, scratch;
+    const QString target = out.filePath("report.pdf");
+    QStringList paths{target}, expected;
+    for (const QString tag : {"n1", "n2", "n3"}) {
+        paths << test::MakeNoisePdf(inputs.path(), tag, 1, 2000, 2000);  // 12 MB each
+        expected += Markers(tag, {1});
+    }
+    const qint64 whole = 3 * 2000LL * 2000 * 3;
+    const QByteArray old = test::FileBytes(MakeTaggedPdf(inputs.path(), "old", 2));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kMergeToKill), paths.join(QLatin1Char('\n')));
+    env.insert(QStringLiteral("TMPDIR"), scratch.path());  // what a killed child leaves goes with scratch
+
+    // As soon as the unnamed output exists, then past these sizes; the last run is left to finish.
+    const std::vector<qint64> points = {0, 1 << 20, whole / 3, whole * 2 / 3, whole * 19 / 20, -1};
+    int killedBeforeTheNewFile = 0;
+    for (const qint64 point : points) {
+        SCOPED_TRACE(point);
+        {
+            QFile reset(target);
+            ASSERT_TRUE(reset.open(QIODevice::WriteOnly) && reset.write(old) == old.size());
+        }
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setStandardOutputFile(QProcess::nullDevice());
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + test::CurrentTestName()});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        const qint64 pid = child.processId();
+        if (point >= 0) {
+            const QDeadlineTimer deadline(120000);
+            while (!deadline.hasExpired() && !child.waitForFinished(0)) {
+                if (OpenFileSizeIn(pid, out.path()) >= point) {
+                    ::kill(static_cast<pid_t>(pid), SIGKILL);
+                    break;
+                }
+            }
+        }
+        ASSERT_TRUE(child.waitForFinished(120000));
+        const bool killed = child.exitStatus() == QProcess::CrashExit;
+        if (!killed) {
+            EXPECT_EQ(child.exitCode(), 0);
+        }
+
+        EXPECT_EQ(test::FolderEntries(out.path()), QStringList{"report.pdf"});
+        if (test::FileBytes(target) == old) {
+            EXPECT_TRUE(killed) << "a merge that ran to its end left the old file";
+            killedBeforeTheNewFile += killed;
+        } else {
+            EXPECT_EQ(PageMarkers(target), expected);
+            EXPECT_EQ(QpdfCheck(target), 0);
+        }
+    }
+    EXPECT_NE(test::FileBytes(target), old) << "the last merge was not killed";
+    // The early points come long before the end of a 36 MB write: those kills did land in it.
+    EXPECT_GE(killedBeforeTheNewFile, 2);
 }
 
 TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
@@ -457,6 +549,10 @@ TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
         return;
     test::TempDir dir;
     const QString file = dir.createFile("plain.txt", "x");
+    const QString fifo = dir.filePath("fifo.pdf"), toFifo = dir.filePath("to-fifo.pdf"), dangling = dir.filePath("gone.pdf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(fifo, toFifo));
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere/x.pdf"), dangling));
     struct Case {
         const char *name;
         QString out;
@@ -465,12 +561,20 @@ TEST(PdfEngine, NoMergeOpensWhereTheOutputCannotBeWritten)
         {"folder is a file", file + "/out.pdf"},
         {"output is a folder", dir.createFolder("out.pdf")},
         {"empty path", QString()},
+        {"a FIFO", fifo},
+        {"a link to a FIFO", toFifo},
+        {"a link that leads nowhere", dangling},
     };
     for (const Case &c : cases) {
         const std::int32_t handle = apCreateMerge(c.out);
         EXPECT_LE(handle, 0) << c.name;
         EXPECT_FALSE(apLastError().isEmpty()) << c.name;
     }
+    // What stood there is left as it was.
+    EXPECT_EQ(QFileInfo(toFifo).symLinkTarget(), fifo);
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+    struct stat st {};
+    EXPECT_TRUE(::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
     const QString locked = dir.createFolder("locked");
     ASSERT_EQ(::chmod(locked.toLocal8Bit().constData(), 0555), 0);
     EXPECT_LE(apCreateMerge(locked + "/out.pdf"), 0);
@@ -481,7 +585,7 @@ TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)
 {
     test::TempDir dir;
     // Light inputs are read at once; bulky ones are kept open only while the limit leaves room.
-    const QString bulky = MakeBulkyPdf(dir, "bulky", 400 * 1024);
+    const QString bulky = test::MakeNoisePdf(dir.path(), "bulky", 1, 370, 370);  // about 400 KB
     std::vector<Doc> docs;
     for (int i = 0; i < 150; ++i) {
         docs.push_back({MakeTaggedPdf(dir.path(), QStringLiteral("d%1").arg(i), 1), "0"});
@@ -503,7 +607,7 @@ TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)
     const QStringList markers = PageMarkers(out);
     ASSERT_EQ(markers.size(), 200);
     EXPECT_EQ(markers.front(), "d0 p1");
-    EXPECT_EQ(markers[1], "bulky-plain p1");
+    EXPECT_EQ(markers[1], "bulky p1");
     EXPECT_EQ(markers.back(), "d149 p1");
     // Every bulky page kept its data, read back from wherever its file was read.
     EXPECT_EQ(QpdfCheck(out), 0);

@@ -4,6 +4,7 @@
 
 #include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
@@ -108,6 +109,20 @@ TEST_F(PdfRasterEngineTest, AMultiPageTiffAppearsWhenTheHandleCloses)
     EXPECT_EQ(engine::apConvertPage(h, 1), 0);
     EXPECT_EQ(engine::apClose(h), 0);
     EXPECT_TRUE(QFile::exists(out + "/doc.tif"));
+}
+
+TEST_F(PdfRasterEngineTest, AMultiPageTiffLackingAPageIsNotWritten)
+{
+    const std::int32_t h = engine::apOpen(test::MakePdfWithHugeSecondPage(dir.filePath("doc.pdf")), {}, {});
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(engine::apSetProperty(h, engine::PropOutputFolder, out, 0, 0), 0);
+    EXPECT_EQ(engine::apSetProperty(h, engine::PropImageType, {}, engine::TypeMultiPageTiff, 0), 0);
+    EXPECT_EQ(engine::apConvertPage(h, 1), 0);
+    EXPECT_EQ(engine::apConvertPage(h, 2), -1);
+    EXPECT_TRUE(engine::apLastError().contains("page 2 is too large to render")) << engine::apLastError().toStdString();
+    EXPECT_EQ(engine::apClose(h), -1);
+    EXPECT_TRUE(engine::apLastError().contains("doc.tif is not written: page 2 was not converted")) << engine::apLastError().toStdString();
+    EXPECT_TRUE(test::FolderEntries(out).isEmpty());
 }
 
 TEST_F(PdfRasterEngineTest, BadRequestsAnswerMinusOneAndWriteNothing)

@@ -4,6 +4,7 @@
 
 #include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
@@ -60,6 +61,8 @@ TEST_F(TiffPdfConverterTest, PdfToImageRefusesWhatItCannotDo)
 {
     const QString pdf = MakeTaggedPdf(dir.path(), "doc", 2);
     const QString damaged = dir.createFile("damaged.pdf", "%PDF-1.4\nnot really");
+    const QString hugeSecond = test::MakePdfWithHugeSecondPage(dir.filePath("huge.pdf"));
+    const QStringList inputs = test::FolderEntries(dir.path());
     struct Case {
         const char *name;
         QString pdf, image;
@@ -70,10 +73,14 @@ TEST_F(TiffPdfConverterTest, PdfToImageRefusesWhatItCannotDo)
         {"format unknown", pdf, dir.filePath("x.nope"), 0, 0, 0},
         {"damaged PDF", damaged, dir.filePath("x.tif"), 0, 0, 0},
         {"missing folder", pdf, dir.filePath("none/x.tif"), 0, 0, 0},
+        // The first page is done before the second fails: neither the TIFF nor the first page's file stays.
+        {"page that cannot be rendered, into a TIFF", hugeSecond, dir.filePath("x.tif"), 0, 0, 0},
+        {"page that cannot be rendered, a file a page", hugeSecond, dir.filePath("x.png"), 0, 0, 0},
     };
     for (const Case &c : cases) {
         EXPECT_FALSE(converter.PDFToImage(c.pdf, c.image, 36, 36, c.first, c.mode, c.last).ok) << c.name;
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << c.name;
+        const QStringList left = test::FolderEntries(dir.path());
+        EXPECT_EQ(left, inputs) << c.name << ": " << left.join(", ").toStdString();
     }
 }
 

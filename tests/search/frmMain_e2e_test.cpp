@@ -1,7 +1,6 @@
 // Starts the real program as a user would, on a folder of generated PDFs with two of them named on
 // the command line, and checks that their rows come up checked after the first search.
 
-#include "app/ProgramState.h"
 #include "app/Settings.h"
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
@@ -15,24 +14,10 @@
 
 using folvane::Settings;
 using folvane::test::MakePdf;
+using folvane::test::StorageAt;
 using folvane::test::TempDir;
 
 namespace {
-
-/// Points the settings store of this process at another storage folder while it lives.
-class StorageAt {
-public:
-    explicit StorageAt(const QString &folder) : saved_(folvane::State().StorageFolderPath)
-    {
-        folvane::State().StorageFolderPath = folder;
-    }
-    ~StorageAt() { folvane::State().StorageFolderPath = saved_; }
-    StorageAt(const StorageAt &) = delete;
-    StorageAt &operator=(const StorageAt &) = delete;
-
-private:
-    QString saved_;
-};
 
 // The start-up path end to end: the real program, its first search and the command-line files.
 TEST(frmMainEndToEnd, CommandLineFilesAreCheckedAfterTheFirstSearch)

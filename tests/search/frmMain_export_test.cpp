@@ -7,12 +7,15 @@
 #include "platform/FolderTree.h"
 #include "search/dlgSave.h"
 #include "support/MainWindowFixture.h"
+#include "support/SmallDisk.h"
+#include "support/SpecialFiles.h"
 #include "support/TestEnv.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLineEdit>
@@ -238,6 +241,29 @@ TEST_F(ExportTest, CancelWritesNothingAndTheScratchCopyIsGoneBeforeTheDialogOpen
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
+TEST_F(ExportTest, OnlyARegularFileAtTheScratchNameIsRemoved)
+{
+    using test::AtTarget;
+    fill({{"a.pdf", GridCheck::Checked}});
+    const QString scratch = State().StorageFolderPath + "/Temp.xls";
+    std::vector<AtTarget> kinds = test::LeftAlone();
+    kinds.push_back(AtTarget::LinkToFile);
+    for (const AtTarget kind : kinds) {
+        SCOPED_TRACE(test::Describe(kind));
+        test::Make(kind, scratch);
+        const test::NameState before = test::StateOf(scratch);
+        ScriptedMsgBox box;
+        ScriptedExportDialog dialog({dir.path()});
+        w.cmdExport_Click();
+        // Not ours to remove, and the export needs no scratch file: it goes on.
+        EXPECT_EQ(box.texts(), QStringList{dir.filePath("list.xls") + "Exported successfully"});
+        EXPECT_EQ(test::StateOf(scratch), before);
+        QFile::remove(scratch);
+        QDir(scratch).removeRecursively();
+        QDir(QFileInfo(test::ElsewhereOf(scratch)).path()).removeRecursively();
+    }
+}
+
 TEST_F(ExportTest, OpensTheFileInsteadOfReportingSuccess)
 {
     fill({{"a.pdf", GridCheck::Checked}});
@@ -270,24 +296,36 @@ TEST_F(ExportTest, AFolderThatCannotBeWrittenIsReported)
 
 TEST_F(ExportTest, AnOldFileIsReplacedOnlyByACompleteNewOne)
 {
+    if (test::RanOnSmallDisk(64 * 1024))
+        return;
+    const QString disk = test::SmallDisk();
+    // About 100 KB of list for a 64 KB disk: it fills part way through.
     std::vector<Row> rows;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 2000; ++i)
         rows.push_back({QString("file%1.pdf").arg(i), GridCheck::Checked});
     fill(rows);
     const QByteArray old = "the old list\r";
-    const QString path = dir.createFile("list.xls", old);
+    const QString path = disk + "/list.xls";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(old), old.size());
+    }
     {
         ScriptedMsgBox box;
-        ScriptedExportDialog dialog({dir.path()});
-        test::DiskFullAfter full(4096);
+        ScriptedExportDialog dialog({disk});
         w.cmdExport_Click();
         ASSERT_EQ(box.texts().size(), 1);
-        EXPECT_TRUE(box.texts()[0].startsWith("Unable to export!")) << box.texts()[0].toStdString();
+        EXPECT_TRUE(box.texts()[0].startsWith("Unable to export!\r\n\r\n")) << box.texts()[0].toStdString();
+        EXPECT_TRUE(box.texts()[0].contains("No space left on device")) << box.texts()[0].toStdString();
     }
     EXPECT_EQ(ReadAll(path), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"list.xls"});
+    EXPECT_EQ(test::FolderEntries(disk), QStringList{"list.xls"});
 
-    ScriptedExportDialog dialog({dir.path()});
+    // The space the failed list took is free again: a list that fits replaces the old one.
+    rows.resize(200);
+    fill(rows);
+    ScriptedExportDialog dialog({disk});
     w.cmdExport_Click();
     const QByteArray now = ReadAll(path);
     EXPECT_TRUE(now.startsWith("Name\tPages\tLocation"));

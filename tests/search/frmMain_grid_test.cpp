@@ -7,12 +7,15 @@
 #include "platform/DataGrid.h"
 #include "platform/FolderTree.h"
 #include "support/MainWindowFixture.h"
+#include "support/RealInput.h"
 #include "support/TestEnv.h"
 
+#include <QAbstractItemModel>
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QTableView>
 #include <QTest>
@@ -20,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -286,7 +290,9 @@ TEST_F(GridTest, SpaceTogglesEveryRowOfTheSelectedBlock)
         grid().Select(c.row1, Col("Name"), c.row2, Col("Pages"));
         w.grdSearchList_KeyDown(32, 1);
         EXPECT_EQ(CheckStates(w), c.after) << c.row1 << "-" << c.row2;
-        EXPECT_EQ(w.sbPanelStatus->text(), "before"); // Space does not refresh the summary
+        // The summary counts the rows as they are now: every file has one page.
+        const auto checked = std::count(c.after.begin(), c.after.end(), GridCheck::Checked);
+        EXPECT_EQ(w.sbPanelStatus->text(), QStringLiteral("%1 file selected; Total Page count of PDF Files: %1").arg(checked));
         w.grdSearchList_KeyDown(65, 0);
         EXPECT_EQ(CheckStates(w), c.after);
     }
@@ -319,6 +325,47 @@ TEST_F(GridTest, SpaceKeyIsConsumedAfterTheToggle)
     keyCode = 40;
     emit grid().KeyDown(keyCode, 0);
     EXPECT_EQ(keyCode, 40); // other keys go on to the table
+}
+
+TEST_F(GridTest, TheStatusFollowsEveryChangeOfCheckStatesWhateverMadeIt)
+{
+    const QString prefix = QStringLiteral(" file selected; Total Page count of PDF Files: ");
+    struct Case {
+        const char *what;
+        std::vector<int> before; // check states of the rows of 10, 20 and 40 pages
+        std::function<void()> change;
+        QString expected;
+    };
+    const std::vector<Case> cases = {
+        {"a block checked by code", {0, 0, 0},
+         [&] { grid().setCell(flexcpChecked, 1, Col("Selection"), 2, Col("Selection"), GridCheck::Checked); },
+         "2" + prefix + "30"},
+        {"the Space key on highlighted rows", {1, 1, 0},
+         [&] {
+             grid().Select(2, Col("Name"), 3, Col("Name"));
+             QTest::keyClick(grid().view(), Qt::Key_Space);
+         },
+         "2" + prefix + "50"},
+        {"a box flipped in the table", {0, 0, 0},
+         [&] {
+             grid().setEditable(2);
+             QAbstractItemModel *model = grid().view()->model();
+             model->setData(model->index(2, Col("Selection")), Qt::Checked, Qt::CheckStateRole);
+         },
+         "1" + prefix + "40"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        w.InitFiles();
+        AddResultRow(w, {"a.pdf", "10", c.before[0]});
+        AddResultRow(w, {"b.pdf", "20", c.before[1]});
+        AddResultRow(w, {"c.pdf", "40", c.before[2]});
+        QCoreApplication::processEvents();
+        w.ShowStatus("old");
+        c.change();
+        EXPECT_TRUE(WaitUntil([&] { return w.sbPanelStatus->text() == c.expected; }, 2000))
+            << w.sbPanelStatus->text().toStdString();
+    }
 }
 
 TEST_F(GridTest, StatusSummaryOfTheCheckedRows)
@@ -438,6 +485,36 @@ TEST_F(GridMouseTest, AHeaderClickOnSizeSortsByTheNumber)
     for (int r = 1; r < grid().Rows(); ++r)
         column << grid().TextMatrix(r, Col("Size (In KB)"));
     EXPECT_EQ(column, QStringList({"20 KB", "900 KB", "1,500 KB"}));
+}
+
+TEST_F(GridMouseTest, AHeaderClickOnNameSortsTheNumbersInNamesWhenNumericSortingIsAllowed)
+{
+    const QStringList names = {"file 10.pdf", "Ärger.pdf", "file 2.pdf", "zero.pdf", "file 1.pdf", "Arger.pdf"};
+    struct Case {
+        const char *locale;
+        int sortByNumeric;
+        QStringList expected;
+    } cases[] = {
+        {"en_US", 1, {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf", "zero.pdf"}},
+        {"en_US", 0, {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 10.pdf", "file 2.pdf", "zero.pdf"}},
+        {"de_DE", 1, {"Arger.pdf", "Ärger.pdf", "file 1.pdf", "file 2.pdf", "file 10.pdf", "zero.pdf"}},
+    };
+    const QLocale saved;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " SortbyNumeric " + std::to_string(c.sortByNumeric));
+        QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        w.InitFiles();
+        for (const QString &name : names)
+            AddResultRow(w, {name, "1"});
+        grid().setExplorerBar(3); // as a search leaves it
+        settings().setSortbyNumeric(static_cast<std::int16_t>(c.sortByNumeric));
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(Col("Name")));
+        QStringList column;
+        for (int r = 1; r < grid().Rows(); ++r)
+            column << grid().TextMatrix(r, Col("Name"));
+        EXPECT_EQ(column.join(" | ").toStdString(), c.expected.join(" | ").toStdString());
+    }
+    QLocale::setDefault(saved);
 }
 
 }  // namespace

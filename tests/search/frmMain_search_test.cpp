@@ -34,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <set>
@@ -154,6 +155,12 @@ void SetTimes(const QString &path, const QDateTime &modified, const QDateTime &a
 QStringList Sorted(QStringList list)
 {
     list.sort();
+    return list;
+}
+
+QStringList Reversed(QStringList list)
+{
+    std::reverse(list.begin(), list.end());
     return list;
 }
 
@@ -372,6 +379,49 @@ TEST_F(SearchTest, RowTextsSizeTypeDatesAndIcon)
     search(tmp.path());
     EXPECT_EQ(at(5, "Size (In KB)"), QStringLiteral("1.500 KB"));
     EXPECT_EQ(at(7, "Modified Date"), QStringLiteral("04.03.2021 01:05 ") + QLocale().pmText());
+}
+
+TEST_F(SearchTest, DatesSortByTheTimeItselfInEveryLocale)
+{
+    // Named so that neither the walk's name order nor an order of the texts is the order in time.
+    struct File {
+        const char *name;
+        QDateTime modified;
+    };
+    const QDate day(2024, 3, 5);
+    const File files[] = {
+        {"k.pdf", QDateTime(day, QTime(12, 30))},           {"b.pdf", QDateTime(day, QTime(0, 0))},
+        {"h.pdf", QDateTime(day.addDays(1), QTime(0, 1))},  {"e.pdf", QDateTime(day, QTime(11, 59))},
+        {"a.pdf", QDateTime(day, QTime(23, 59))},           {"j.pdf", QDateTime(day, QTime(12, 0))},
+        {"c.pdf", QDateTime(day, QTime(0, 30))},            {"g.pdf", QDateTime(day.addDays(-1), QTime(23, 59))},
+        {"d.pdf", QDateTime(day, QTime(13, 0))},            {"f.pdf", QDateTime(day, QTime(1, 0))},
+    };
+    QStringList inTime;
+    {
+        std::vector<File> ordered(std::begin(files), std::end(files));
+        std::sort(ordered.begin(), ordered.end(), [](const File &x, const File &y) { return x.modified < y.modified; });
+        for (const File &f : ordered)
+            inTime << QString::fromLatin1(f.name);
+    }
+    for (const File &f : files)
+        SetTimes(tmp.createFile(QString::fromLatin1(f.name)), f.modified);
+
+    // From ms_MY on, the words for AM and PM begin with the same letter.
+    for (const char *name : {"C", "en_US", "de_DE", "zh_CN", "ms_MY", "lv_LV", "bs_BA", "lt_LT", "sr_BA", "sr_ME"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        SCOPED_TRACE(std::string(name) + ": " + locale.amText().toStdString() + " / " + locale.pmText().toStdString());
+        QLocale::setDefault(locale);
+        search(tmp.path());
+        const int modified = modGeneral::GetColumnIndexByKey(QStringLiteral("Modified Date"));
+        for (const auto &[order, expected] :
+             {std::pair{GridSort::GenericAscending, inTime}, std::pair{GridSort::GenericDescending, Reversed(inTime)}}) {
+            w->grdSearchList->Sort(modified, order);
+            QStringList shown;
+            for (int r = 1; r < w->grdSearchList->Rows(); ++r)
+                shown << at(r, "Name") + QLatin1Char(' ') + at(r, "Modified Date");
+            EXPECT_EQ(names(), expected) << shown.join(QLatin1Char('\n')).toStdString();
+        }
+    }
 }
 
 TEST_F(SearchTest, PageCountsAndDamagedFiles)

@@ -41,6 +41,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -480,6 +481,80 @@ TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
     // The check boxes still change under the mouse.
     ASSERT_TRUE(ClickAt(CellCenter(2, selection)));
     EXPECT_EQ(grid().Cell(flexcpChecked, 2, selection).toInt(), GridCheck::Checked);
+}
+
+TEST_F(MainWindowOnDesktop, TheStatusCountsTheCheckedRowsAfterSpaceAndAfterAClick)
+{
+    Open({1000, 700});
+    ASSERT_GE(grid().Rows(), 6);
+    const QString prefix = QStringLiteral(" file selected; Total Page count of PDF Files: ");
+    auto statusReads = [&](int files) {
+        const QString expected = QString::number(files) + prefix + QString::number(2 * files); // 2 pages each
+        return WaitUntil([&] { return w->sbPanelStatus->text() == expected; }, 3000);
+    };
+    const int name = Col("Name");
+    const int selection = Col("Selection");
+
+    // Rows 2 to 4 highlighted with a click and a shift-click, then Space.
+    ASSERT_TRUE(ClickAt(CellCenter(2, name)));
+    const QPoint last = CellCenter(4, name);
+    ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("shift"), QStringLiteral("mousemove"),
+                         QString::number(last.x()), QString::number(last.y()), QStringLiteral("click"),
+                         QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("shift")}));
+    ASSERT_TRUE(WaitUntil([&] { return grid().GetSelection().row2 == 4; }));
+    ASSERT_TRUE(PressKeys({QStringLiteral("space")}));
+    EXPECT_EQ(CheckStates(*w).at(2), GridCheck::Checked);
+    EXPECT_TRUE(statusReads(3)) << w->sbPanelStatus->text().toStdString();
+
+    // A click on another row's box, then Space on the three rows again.
+    ASSERT_TRUE(ClickAt(CellCenter(6, selection)));
+    EXPECT_TRUE(statusReads(4)) << w->sbPanelStatus->text().toStdString();
+    ASSERT_TRUE(ClickAt(CellCenter(2, name)));
+    ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("shift"), QStringLiteral("mousemove"),
+                         QString::number(last.x()), QString::number(last.y()), QStringLiteral("click"),
+                         QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("shift")}));
+    ASSERT_TRUE(WaitUntil([&] { return grid().GetSelection().row2 == 4; }));
+    ASSERT_TRUE(PressKeys({QStringLiteral("space")}));
+    EXPECT_TRUE(statusReads(1)) << w->sbPanelStatus->text().toStdString();
+}
+
+TEST_F(MainWindowOnDesktop, ANewSearchLeavesNoSortArrowAndTheNextClickSortsAscending)
+{
+    Open({1000, 700});
+    ASSERT_GE(grid().Rows(), 6);
+    QHeaderView &header = *view().horizontalHeader();
+    const int name = Col("Name");
+    auto headerImage = [&] { return header.grab().toImage(); };
+    auto names = [&] {
+        QStringList texts;
+        for (int r = 1; r < grid().Rows(); ++r)
+            texts << grid().TextMatrix(r, name);
+        return texts;
+    };
+    const QImage unsorted = headerImage();
+    const QStringList walkOrder = names();
+    QStringList ascending = walkOrder;
+    std::sort(ascending.begin(), ascending.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    ASSERT_NE(walkOrder, ascending) << "the walk's order must differ from the sorted one to tell them apart";
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+
+    const QPoint nameHeader =
+        header.viewport()->mapToGlobal(QPoint(header.sectionViewportPosition(name) + header.sectionSize(name) / 2,
+                                              header.height() / 2));
+    ASSERT_TRUE(ClickAt(nameHeader));
+    ASSERT_TRUE(WaitUntil([&] { return names() == ascending; }));
+    // A little aside, so the second click is not taken for a double click.
+    ASSERT_TRUE(ClickAt(nameHeader + QPoint(12, 0)));
+    ASSERT_TRUE(WaitUntil([&] { return names() == descending; }));
+    // The pointer leaves the header, so no section is drawn as hovered.
+    ASSERT_TRUE(ClickWidget(*w->cmdSearch, w->cmdSearch->rect().center()));
+    ASSERT_TRUE(WaitUntil([&] { return w->cmdSearch->text() == QLatin1String("&Search") && names() == walkOrder; }));
+    EXPECT_TRUE(WaitUntil([&] { return headerImage() == unsorted; })) << "the header still shows an arrow";
+
+    ASSERT_TRUE(ClickAt(nameHeader));
+    EXPECT_TRUE(WaitUntil([&] { return names() == ascending; })) << names().join(" | ").toStdString();
 }
 
 /// Records the text of every menu item the style is asked to draw: what the user sees, the

@@ -6,6 +6,7 @@
 #include "app/modGeneral.h"
 #include "platform/CommonDialog.h"
 #include "platform/DataGrid.h"
+#include "search/frmMain.h"
 #include "support/MainWindowFixture.h"
 #include "support/TestEnv.h"
 
@@ -260,6 +261,86 @@ TEST_F(PreferencesTest, CancelWritesNothingButSetDefaultIsAlreadySaved)
     // Every value is back at its default, not only those the dialog shows.
     EXPECT_EQ(s->ExportLocation(), "");
     EXPECT_EQ(s->SortbyNumeric(), 0);
+}
+
+TEST_F(PreferencesTest, SetDefaultGivesEachColumnItsOwnDefaultsAndTheDefaultOrder)
+{
+    // "Pages" dragged before "Name", its width and visibility moved with it; "Location" hidden.
+    store().setColumnReOrder("Pages,Name,Selection,Location,Size (In KB),Type,Created Date,Modified Date");
+    store().setLastGridColWidth("700,1800,250,1800,1000,1400,2000,2000");
+    store().setColumnVisibility("1,1,1,0,1,1,1,1");
+    frmMain main;
+    main.InitFiles(); // the main window's grid in the saved order, as at start-up
+    const QStringList defaultWidths = kDefaultWidths.split(',');
+
+    struct Case {
+        const char *closedBy;
+        bool save;
+    } cases[] = {{"Save", true}, {"Cancel", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.closedBy);
+        modGeneral::LoadGridColumns(); // as the menu command does before it opens the dialog
+        frmPreferences f;
+        ASSERT_EQ(Column(*f.vsColumnSettings, 1).first(2), QStringList({"Pages", "Name"}));
+        f.cmdSetDefault_Click();
+        const DataGrid &g = *f.vsColumnSettings;
+        EXPECT_EQ(Column(g, 1), kDefaultOrder.split(','));
+        EXPECT_EQ(Column(g, 3), defaultWidths);
+        EXPECT_EQ(Checks(g), std::vector<int>(8, GridCheck::Checked));
+        if (c.save)
+            f.cmdOk_Click();
+        else
+            f.cmdCancel_Click();
+        ASSERT_TRUE(f.IsPreferanceChange);
+        const auto s = Reread();
+        EXPECT_EQ(s->ColumnReOrder(), kDefaultOrder);
+        EXPECT_EQ(s->LastGridColWidth(), kDefaultWidths);
+        EXPECT_EQ(s->ColumnVisibility(), "1,1,1,1,1,1,1,1");
+
+        // The main window applies the change: every column where it belongs, at its own width.
+        main.RefreshGrid();
+        const DataGrid &grid = *main.grdSearchList;
+        const QStringList keys = kDefaultOrder.split(',');
+        for (int col = 0; col < grid.Cols(); ++col) {
+            SCOPED_TRACE(keys[col].toStdString());
+            EXPECT_EQ(grid.TextMatrix(0, col), keys[col]);
+            EXPECT_EQ(grid.ColWidth(col), defaultWidths[col].toInt());
+            EXPECT_FALSE(grid.ColHidden(col));
+        }
+
+        // Back to the moved layout for the next case.
+        store().setColumnReOrder("Pages,Name,Selection,Location,Size (In KB),Type,Created Date,Modified Date");
+        store().setLastGridColWidth("700,1800,250,1800,1000,1400,2000,2000");
+        store().setColumnVisibility("1,1,1,0,1,1,1,1");
+        main.RefreshGrid();
+    }
+}
+
+TEST_F(PreferencesTest, NoKeyOrEditingModeChangesAColumnName)
+{
+    frmPreferences f;
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    DataGrid &g = *f.vsColumnSettings;
+    QTableView *view = g.view();
+    QAbstractItemModel *model = view->model();
+    for (const int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        g.setEditable(mode);
+        // Straight onto the name cell, by key and by double click, and through the model.
+        g.Select(1, 1, 1, 1);
+        view->setFocus();
+        QTest::keyClicks(view, "Pages");
+        QTest::keyClick(view, Qt::Key_F2);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(0, 1)).center());
+        for (const QLineEdit *editor : view->viewport()->findChildren<QLineEdit *>())
+            EXPECT_FALSE(editor->isVisible());
+        EXPECT_FALSE(model->setData(model->index(0, 1), "Bogus", Qt::EditRole));
+        EXPECT_FALSE(model->flags(model->index(1, 1)) & Qt::ItemIsEditable);
+    }
+    f.cmdOk_Click();
+    EXPECT_EQ(Reread()->ColumnReOrder(), kDefaultOrder);
+    EXPECT_EQ(Reread()->LastGridColWidth(), kDefaultWidths);
 }
 
 TEST_F(PreferencesTest, TheFolderBrowserSetsTheStartUpFolder)

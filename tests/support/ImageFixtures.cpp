@@ -1,5 +1,6 @@
 #include "support/ImageFixtures.h"
 
+#include "support/TestEnv.h"
 #include "support/TiffFixtures.h"
 
 #include <QBuffer>
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -326,6 +328,15 @@ QString WriteBytes(const QString &path, const QByteArray &bytes)
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
     return path;
+}
+
+QImage NoiseImage(int width, int height, quint32 seed)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    const QByteArray noise = NoiseBytes(qsizetype(width) * 3 * height, seed);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), noise.constData() + qsizetype(y) * width * 3, size_t(width) * 3);
+    return image;
 }
 
 }  // namespace folvane::test

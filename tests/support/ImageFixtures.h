@@ -69,6 +69,8 @@ struct ImageCase {
 /// states a resolution, so each is to be shown at 72 dpi.
 std::vector<ImageCase> ImageClassCases(const QString &folder);
 
+/// An RGB888 image of random pixels, the same for the same seed: no image compression shrinks it.
+QImage NoiseImage(int width, int height, quint32 seed);
 /// Writes bytes to path and returns path.
 QString WriteBytes(const QString &path, const QByteArray &bytes);
 

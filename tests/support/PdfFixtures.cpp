@@ -1,5 +1,7 @@
 #include "support/PdfFixtures.h"
 
+#include "support/TestEnv.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -19,18 +21,34 @@ QString MakePdf(const QString &path, const PdfSpec &want)
     QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
     QPDFPageDocumentHelper pages(pdf);
+    const bool noise = !want.noise.isEmpty();
+    // At 100 dpi a pixel is 0.72 points.
+    const std::string width = noise ? QString::number(want.noise.width() * 0.72).toStdString() : "612";
+    const std::string height = noise ? QString::number(want.noise.height() * 0.72).toStdString() : "792";
     for (int i = 1; i <= want.pages; ++i) {
-        QPDFObjectHandle page = QPDFObjectHandle::parse(
-            "<< /Type /Page /MediaBox [0 0 612 792] /Resources << /Font << >> >> >>");
+        QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + width + " " + height
+                                                        + "] /Resources << /Font << >> >> >>");
         page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
-        const std::string text = "BT /F1 24 Tf 72 700 Td (" + (tag + QStringLiteral(" p%1").arg(i)).toStdString()
-                                 + ") Tj ET";
+        std::string text = "BT /F1 24 Tf 72 700 Td (" + (tag + QStringLiteral(" p%1").arg(i)).toStdString() + ") Tj ET";
+        if (noise) {
+            QPDFObjectHandle image = QPDFObjectHandle::newStream(
+                &pdf, NoiseBytes(qsizetype(want.noise.width()) * want.noise.height() * 3, qHash(tag) + i).toStdString());
+            image.replaceDict(QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Image /Width "
+                                                      + std::to_string(want.noise.width()) + " /Height "
+                                                      + std::to_string(want.noise.height())
+                                                      + " /ColorSpace /DeviceRGB /BitsPerComponent 8 >>"));
+            page.getKey("/Resources").replaceKey("/XObject", QPDFObjectHandle::newDictionary());
+            page.getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
+            text = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q " + text;
+        }
         page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, text));
         pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
     }
     const QByteArray file = path.toLocal8Bit(); // the writer keeps the name until it has written
     QPDFWriter w(pdf, file.constData());
     w.setStaticID(true);
+    if (noise)
+        w.setCompressStreams(false);  // noise does not shrink; compressing it only costs time
     if (!want.version.isEmpty())
         w.forcePDFVersion(want.version.toStdString());
     if (!want.userPassword.isEmpty() || !want.ownerPassword.isEmpty()) {
@@ -58,6 +76,15 @@ QString MakeTaggedPdf(const QString &folder, const QString &tag, int pages, cons
     want.pages = pages;
     want.tag = tag;
     want.version = version;
+    return MakePdf(folder + QLatin1Char('/') + tag + QStringLiteral(".pdf"), want);
+}
+
+QString MakeNoisePdf(const QString &folder, const QString &tag, int pages, int width, int height)
+{
+    PdfSpec want;
+    want.pages = pages;
+    want.tag = tag;
+    want.noise = QSize(width, height);
     return MakePdf(folder + QLatin1Char('/') + tag + QStringLiteral(".pdf"), want);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,9 @@ struct PdfSpec {
     QString ownerPassword;
     bool rc4 = false;      ///< RC4-128 instead of AES-256 (exercises PDFDocEncoding passwords)
     QString version;       ///< forced header version such as "1.7"; qpdf's choice when empty
+    /// When set, each page is this size at 100 dpi and shows an image of random RGB pixels filling
+    /// it, stored without compression: about 3 bytes a pixel, for outputs that must be large.
+    QSize noise;
 };
 
 /// Writes the PDF at path and returns path.
@@ -31,6 +35,9 @@ inline QString MakePdf(const QString &path, int pages)
 
 /// "<folder>/<tag>.pdf" with pages marked "<tag> p<n>", in the given header version if any.
 QString MakeTaggedPdf(const QString &folder, const QString &tag, int pages, const QString &version = QString());
+/// "<folder>/<tag>.pdf" with pages marked "<tag> p<n>", each showing noise (PdfSpec::noise) of
+/// width x height pixels.
+QString MakeNoisePdf(const QString &folder, const QString &tag, int pages, int width, int height);
 
 /// The markers a file holds for those pages of tag, in that order: "a p2", "a p3", ...
 QStringList Markers(const QString &tag, std::initializer_list<int> pages);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -43,19 +44,23 @@ void InstallTestEnvironment()
 
 QString StorageFolder() { return State().StorageFolderPath; }
 
-StorageInMemory::StorageInMemory()
-    : dir_(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/folvane-test-XXXXXX")
-                                                                : QDir::tempPath() + QStringLiteral("/folvane-test-XXXXXX")),
-      savedPath_(State().StorageFolderPath), savedFolder_(State().StorageFolder)
+StorageAt::StorageAt(const QString &folder) : savedPath_(State().StorageFolderPath), savedFolder_(State().StorageFolder)
 {
-    State().StorageFolderPath = dir_.path();
-    State().StorageFolder = dir_.path() + QLatin1Char('/');
+    State().StorageFolderPath = folder;
+    State().StorageFolder = folder + QLatin1Char('/');
 }
 
-StorageInMemory::~StorageInMemory()
+StorageAt::~StorageAt()
 {
     State().StorageFolderPath = savedPath_;
     State().StorageFolder = savedFolder_;
+}
+
+StorageInMemory::StorageInMemory()
+    : dir_(QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm/folvane-test-XXXXXX")
+                                                                : QDir::tempPath() + QStringLiteral("/folvane-test-XXXXXX")),
+      at_(dir_.path())
+{
 }
 
 QStringList ErrorLogLines()
@@ -210,6 +215,17 @@ QByteArray FileBytes(const QString &path)
 QStringList FolderEntries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray NoiseBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator rng(seed);
+    const qsizetype words = size / qsizetype(sizeof(quint32));
+    rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), words);
+    for (qsizetype i = words * qsizetype(sizeof(quint32)); i < size; ++i)
+        bytes[i] = static_cast<char>(rng.bounded(256));
+    return bytes;
 }
 
 }  // namespace folvane::test

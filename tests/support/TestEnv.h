@@ -35,6 +35,21 @@ bool LoggedFor(const QString &procedure, const QString &closingPiece, const QStr
 QByteArray FileBytes(const QString &path);
 /// The names in the folder, hidden ones and subfolders too (a leftover temporary file shows), sorted.
 QStringList FolderEntries(const QString &folder);
+/// Random bytes, the same for the same seed: data that no compression makes smaller.
+QByteArray NoiseBytes(qsizetype size, quint32 seed);
+
+/// Points the storage folder (State().StorageFolderPath) at folder while it lives.
+class StorageAt {
+public:
+    explicit StorageAt(const QString &folder);
+    ~StorageAt();
+    StorageAt(const StorageAt &) = delete;
+    StorageAt &operator=(const StorageAt &) = delete;
+
+private:
+    QString savedPath_;
+    QString savedFolder_;
+};
 
 /// While it lives, the storage folder is a fresh folder in memory (/dev/shm where there is one):
 /// each settings write syncs its file, and a test that writes the settings thousands of times
@@ -42,14 +57,10 @@ QStringList FolderEntries(const QString &folder);
 class StorageInMemory {
 public:
     StorageInMemory();
-    ~StorageInMemory();
-    StorageInMemory(const StorageInMemory &) = delete;
-    StorageInMemory &operator=(const StorageInMemory &) = delete;
 
 private:
     QTemporaryDir dir_;
-    QString savedPath_;
-    QString savedFolder_;
+    StorageAt at_;
 };
 
 /// A temporary folder; files are created relative to it.

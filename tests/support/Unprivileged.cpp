@@ -1,17 +1,17 @@
 #include "support/Unprivileged.h"
 
+#include "support/ChildRun.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +20,6 @@ namespace folvane::test {
 namespace {
 
 constexpr char kChildMark[] = "FOLVANE_UNPRIVILEGED_CHILD";
-constexpr int kChildTimeoutMs = 240000; // below CTest's 300 s, so the child's own output still shows
 
 /// Whether the user the child runs as (no groups but its own) gets the access the bits stand for: the
 /// owner's bits when it owns the entry, else the group's when the group is its own, else the others'.
@@ -75,8 +74,7 @@ bool RanUnprivileged()
     if (::geteuid() != 0)
         return false;
 
-    const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const QString name = QString::fromUtf8(info->test_suite_name()) + QLatin1Char('.') + QString::fromUtf8(info->name());
+    const QString name = CurrentTestName();
 
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (setpriv.isEmpty()) {
@@ -116,32 +114,10 @@ bool RanUnprivileged()
     for (const char *rootsOwn : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XAUTHORITY"})
         env.remove(QString::fromLatin1(rootsOwn));
 
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
     const QString id = QString::number(kUnprivilegedId);
-    child.start(setpriv, {QStringLiteral("--reuid=") + id, QStringLiteral("--regid=") + id, QStringLiteral("--clear-groups"),
-                          exe, QStringLiteral("--gtest_filter=") + name, QStringLiteral("--gtest_color=no")});
-    if (!child.waitForStarted(10000)) {
-        ADD_FAILURE() << "the unprivileged child did not start: " << child.errorString().toStdString();
-        return true;
-    }
-    if (!child.waitForFinished(kChildTimeoutMs)) {
-        child.kill();
-        child.waitForFinished(5000);
-        ADD_FAILURE() << "the unprivileged child did not finish:\n" << child.readAll().toStdString();
-        return true;
-    }
-    const QString output = QString::fromUtf8(child.readAll());
-    // Only a run that names the test as passed counts: a child that could not start its binary, ran
-    // no test or skipped it exits without that line.
-    const bool passed = output.contains(QStringLiteral("[       OK ] ") + name + QLatin1Char(' '));
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !passed) {
-        ADD_FAILURE() << "as uid " << kUnprivilegedId << ", " << name.toStdString() << " did not pass (exit code "
-                      << child.exitCode() << "):\n" << output.toStdString();
-        return true;
-    }
-    std::printf("[ uid %d  ] %s passed without root's privileges\n", kUnprivilegedId, qPrintable(name));
+    RunCurrentTestInChild(setpriv, {QStringLiteral("--reuid=") + id, QStringLiteral("--regid=") + id,
+                                    QStringLiteral("--clear-groups")},
+                          exe, env, QStringLiteral("as uid %1").arg(kUnprivilegedId));
     return true;
 }
 

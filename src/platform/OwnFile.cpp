@@ -1,0 +1,316 @@
+#include "platform/OwnFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace folvane::OwnFile {
+
+namespace {
+
+// Part of every open here: a FIFO's missing other end is not waited for, a terminal never becomes
+// ours, and no program we start inherits the descriptor.
+constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+QByteArray Encode(const QString &path) { return QFile::encodeName(path); }
+
+QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+Outcome Failed(const QString &path, const QString &what)
+{
+    return Outcome::Failed(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), what));
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) noexcept : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const noexcept { return fd_; }
+    int release() noexcept { return std::exchange(fd_, -1); }
+    void reset(int fd) noexcept
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+    explicit operator bool() const noexcept { return fd_ >= 0; }
+    /// 0, or the error the close reported (on Linux the descriptor is gone either way).
+    int Close() noexcept
+    {
+        const int fd = std::exchange(fd_, -1);
+        return fd < 0 || ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+QString KindName(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    return QStringLiteral("something other than a regular file");
+}
+
+/// The kind of what stands at path; for Other, why nothing is done there.
+Kind Look(const QByteArray &path, QString *why)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return Kind::Missing;
+        *why = Reason(errno);
+        return Kind::Other;
+    }
+    if (S_ISREG(st.st_mode))
+        return Kind::Regular;
+    if (!S_ISLNK(st.st_mode)) {
+        *why = QStringLiteral("the name holds %1, which is left as it is").arg(KindName(st.st_mode));
+        return Kind::Other;
+    }
+    if (::stat(path.constData(), &st) != 0) {
+        *why = errno == ENOENT ? QStringLiteral("the name holds a link that leads nowhere, which is left as it is")
+                               : QStringLiteral("the name holds a link that cannot be followed: %1").arg(Reason(errno));
+        return Kind::Other;
+    }
+    if (S_ISREG(st.st_mode))
+        return Kind::LinkToRegular;
+    *why = QStringLiteral("the name holds a link to %1, which is left as it is").arg(KindName(st.st_mode));
+    return Kind::Other;
+}
+
+/// Opens path when it is, or leads to, a regular file. What was looked at may have been swapped
+/// before the open, so the descriptor itself is checked too.
+int OpenRegular(const QString &path, int flags, Outcome *failure)
+{
+    const QByteArray encoded = Encode(path);
+    QString why;
+    switch (Look(encoded, &why)) {
+    case Kind::Missing:
+        *failure = Failed(path, Reason(ENOENT));
+        return -1;
+    case Kind::Other:
+        *failure = Failed(path, why);
+        return -1;
+    case Kind::Regular:
+    case Kind::LinkToRegular:
+        break;
+    }
+    Descriptor fd(::open(encoded.constData(), flags | kOpenFlags));
+    if (!fd) {
+        *failure = Failed(path, QStringLiteral("cannot be opened: %1").arg(Reason(errno)));
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        *failure = Failed(path, QStringLiteral("the name no longer holds a regular file"));
+        return -1;
+    }
+    return fd.release();
+}
+
+/// Writes every byte at offset, or at the end with a negative offset; 0 or the error.
+int WriteAll(int fd, const char *data, qint64 size, off_t offset)
+{
+    while (size > 0) {
+        const ssize_t n = offset < 0 ? ::write(fd, data, static_cast<size_t>(size))
+                                     : ::pwrite(fd, data, static_cast<size_t>(size), offset);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += n;
+        size -= n;
+        if (offset >= 0)
+            offset += n;
+    }
+    return 0;
+}
+
+/// Closes a descriptor that was written to: the write's error, else the close's; 0 when both went well.
+int Closed(Descriptor &fd, int writeError)
+{
+    const int closeError = fd.Close();
+    return writeError != 0 ? writeError : closeError;
+}
+
+/// Gives the file blocks for its first size bytes, so writes within them cannot meet a full disk;
+/// 0 or the error.
+int Reserve(int fd, qint64 size)
+{
+    if (::fallocate(fd, 0, 0, size) == 0)
+        return 0;
+    if (errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    // No fallocate here: zeros after the old end, which the old contents do not reach.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    if (st.st_size >= size)
+        return 0;
+    const QByteArray zeros(size - st.st_size, '\0');
+    if (const int error = WriteAll(fd, zeros.constData(), zeros.size(), st.st_size))
+        return error;
+    return ::fdatasync(fd) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+Kind Inspect(const QString &path)
+{
+    QString why;
+    return Look(Encode(path), &why);
+}
+
+Outcome Read(const QString &path, qint64 maxBytes, QByteArray *bytes)
+{
+    Outcome failure;
+    Descriptor fd(OpenRegular(path, O_RDONLY, &failure));
+    if (!fd)
+        return failure;
+    bytes->clear();
+    char buffer[1 << 16];
+    while (bytes->size() < maxBytes) {
+        const ssize_t n = ::read(fd.get(), buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, maxBytes - bytes->size())));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return Failed(path, QStringLiteral("cannot be read: %1").arg(Reason(errno)));
+        }
+        if (n == 0)
+            break;
+        bytes->append(buffer, n);
+    }
+    return Outcome::Done();
+}
+
+Outcome Append(const QString &path, const QByteArray &bytes)
+{
+    Outcome failure;
+    // Made only where nothing stands: with O_EXCL the open neither follows a link nor takes what
+    // appeared at the name meanwhile.
+    Descriptor fd(::open(Encode(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | kOpenFlags, 0666));
+    if (!fd) {
+        if (errno != EEXIST)
+            return Failed(path, QStringLiteral("cannot be made: %1").arg(Reason(errno)));
+        fd.reset(OpenRegular(path, O_WRONLY | O_APPEND, &failure));
+        if (!fd)
+            return failure;
+    }
+    if (const int error = Closed(fd, WriteAll(fd.get(), bytes.constData(), bytes.size(), -1)))
+        return Failed(path, QStringLiteral("cannot be written: %1").arg(Reason(error)));
+    return Outcome::Done();
+}
+
+Outcome RewriteInPlace(const QString &path, const QByteArray &bytes, const QByteArray &unfinishedHead)
+{
+    Outcome failure;
+    Descriptor fd(OpenRegular(path, O_WRONLY, &failure));
+    if (!fd)
+        return failure;
+    if (const int error = Reserve(fd.get(), bytes.size()))
+        return Failed(path, QStringLiteral("no room for the new contents: %1").arg(Reason(error)));
+
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    const qsizetype head = unfinishedHead.size();
+    int error = 0;
+    if (bytes.size() <= page || head < 1 || head > page || head > bytes.size()) {
+        error = WriteAll(fd.get(), bytes.constData(), bytes.size(), 0);
+    } else {
+        // Each step reaches the disk before the next, so the order holds after a crash too.
+        const auto step = [&fd](const char *data, qint64 size, off_t at) {
+            const int written = WriteAll(fd.get(), data, size, at);
+            return written != 0 || ::fdatasync(fd.get()) == 0 ? written : errno;
+        };
+        error = step(unfinishedHead.constData(), head, 0);
+        if (error == 0)
+            error = step(bytes.constData() + head, bytes.size() - head, head);
+        if (error == 0)
+            error = WriteAll(fd.get(), bytes.constData(), head, 0);
+    }
+    if (error == 0 && ::fsync(fd.get()) != 0)
+        error = errno;
+    if ((error = Closed(fd, error)) != 0)
+        return Failed(path, QStringLiteral("cannot be written: %1").arg(Reason(error)));
+    return Outcome::Done();
+}
+
+Outcome RemoveIfRegular(const QString &path)
+{
+    if (path.isEmpty())
+        return Outcome::Done();
+    const QByteArray encoded = Encode(path);
+    struct stat st {};
+    if (::lstat(encoded.constData(), &st) != 0)
+        return errno == ENOENT ? Outcome::Done() : Failed(path, Reason(errno));
+    if (!S_ISREG(st.st_mode))
+        return Outcome::Done();
+    if (::unlink(encoded.constData()) != 0 && errno != ENOENT)
+        return Failed(path, QStringLiteral("cannot be removed: %1").arg(Reason(errno)));
+    return Outcome::Done();
+}
+
+Outcome WriteProbe(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray encoded = Encode(path);
+    struct stat st {};
+    bool atTheName = true;
+    if (::lstat(encoded.constData(), &st) == 0) {
+        // A probe that a killed run left is ours to replace; anything else there is not.
+        atTheName = S_ISREG(st.st_mode);
+        if (atTheName && ::unlink(encoded.constData()) != 0)
+            return Failed(path, QStringLiteral("cannot be removed: %1").arg(Reason(errno)));
+    } else if (errno != ENOENT) {
+        return Failed(path, Reason(errno));
+    }
+
+    Descriptor fd;
+    QByteArray made; // the name to remove again; empty for an unnamed file
+    if (atTheName) {
+        fd.reset(::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666));
+        made = encoded;
+    } else {
+        const QFileInfo info(path);
+        const QByteArray folder = Encode(info.absolutePath());
+        fd.reset(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (!fd && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            // No unnamed files on this file system: a hidden one of a name nobody else uses.
+            made = folder + "/." + Encode(info.fileName()) + ".XXXXXX";
+            fd.reset(::mkostemp(made.data(), O_CLOEXEC));
+        }
+    }
+    if (!fd)
+        return Failed(path, QStringLiteral("no file can be made in its folder: %1").arg(Reason(errno)));
+    int error = Closed(fd, WriteAll(fd.get(), bytes.constData(), bytes.size(), -1));
+    if (!made.isEmpty() && ::unlink(made.constData()) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        return Failed(path, QStringLiteral("the probe cannot be written and removed: %1").arg(Reason(error)));
+    return Outcome::Done();
+}
+
+}  // namespace folvane::OwnFile
