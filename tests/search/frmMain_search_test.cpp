@@ -12,6 +12,7 @@
 #include "support/HostilePdfs.h"
 #include "support/MainWindowFixture.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
 #include "support/Unprivileged.h"
 #include "support/TiffFixtures.h"
@@ -466,7 +467,7 @@ TEST_F(SearchTest, FilesMadeToHurtReadAsDamagedBesideSoundOnes)
     ASSERT_FALSE(DeepPageTreePdf(tmp.filePath(QStringLiteral("b_deep.pdf")), 50000, 0).isEmpty());
     ASSERT_FALSE(ObjectStreamBombPdf(tmp.filePath(QStringLiteral("c_bomb.pdf")), 4LL << 30).isEmpty());
     ASSERT_FALSE(XrefStreamBombPdf(tmp.filePath(QStringLiteral("d_xref.pdf")), 100LL << 20).isEmpty());
-    ASSERT_FALSE(GiantSparsePdf(tmp.filePath(QStringLiteral("e_giant.pdf")), 2LL << 40).isEmpty());
+    ASSERT_FALSE(MakeHugeEmptyPdf(tmp.filePath(QStringLiteral("e_huge.pdf"))).isEmpty());
     ASSERT_FALSE(LyingCountPdf(tmp.filePath(QStringLiteral("f_lying.pdf")), 400).isEmpty());
     MakePdf(tmp.filePath(QStringLiteral("g2.pdf")), 2);
 

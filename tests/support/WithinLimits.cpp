@@ -1,5 +1,7 @@
 #include "support/WithinLimits.h"
 
+#include "support/ChildRun.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
@@ -53,8 +55,7 @@ bool RanWithinLimits(const ChildLimits &limits)
 {
     if (qEnvironmentVariableIsSet(kChildMark))
         return false;
-    const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(info->test_suite_name()) + '.' + info->name();
+    const std::string name = CurrentTestName().toStdString();
 
     QTemporaryFile output;
     if (!output.open()) {
