@@ -17,15 +17,8 @@ namespace folvane {
 
 std::int32_t PdfPageCounter::PageCount(const QString &path) const
 {
-    try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(path, owner_, user_);
-        if (!opened)
-            return -1;
-        const std::int64_t pages = qpdfopen::PageCount(opened);
-        return pages <= std::numeric_limits<std::int32_t>::max() ? static_cast<std::int32_t>(pages) : -1;
-    } catch (...) {
-        return -1;
-    }
+    const std::int64_t pages = qpdfopen::CountPages(path, owner_, user_).pages;
+    return pages <= std::numeric_limits<std::int32_t>::max() ? static_cast<std::int32_t>(pages) : -1;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicOutput.h"
 #include "platform/HandleTable.h"
+#include "platform/QpdfBudget.h"
 #include "platform/QpdfOpen.h"
 #include "platform/QpdfOutput.h"
 
@@ -13,6 +14,7 @@
 
 #include <qpdf/ClosedFileInputSource.hh>
 #include <qpdf/PDFVersion.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
@@ -130,6 +132,7 @@ struct Source {
     std::set<QPDFObjGen> pageSet;     ///< every page, for the targets of links
     std::set<QPDFObjGen> copiedPages; ///< pages already in the output: a repeat is a shallow copy
     bool removeUnreferenced = false;
+    std::int64_t pruningLeft = 0;  ///< content bytes the removal of unused resources may still parse
     std::unique_ptr<QPDFAcroFormDocumentHelper> form;
     std::unique_ptr<QPDFPageLabelDocumentHelper> labels;
     bool hasLabels = false;
@@ -333,6 +336,73 @@ PDFVersion HeaderVersion(QPDF &pdf)
     return PDFVersion(major, minor, pdf.getExtensionLevel());
 }
 
+// Finding the resources a page uses parses its content streams and those of the forms it draws,
+// at about 5 MB a second: content built to be parsed would hold a merge for minutes. Past this much
+// per document, pages keep the resources they share (as complete as they were, only larger).
+constexpr std::int64_t PruningBytesPerDocument = 16LL << 20;
+
+// Copying a document's pages resolves its objects, decoding the object streams that hold them; no
+// sound document's come near this. The writer decodes only to compress again (a stream it cannot
+// decode within the budget it copies as it is stored), so its budget is for the whole merge.
+constexpr qpdfbudget::Limits CopyLimits{.decodedBytes = 1LL << 30};
+constexpr qpdfbudget::Limits WriteLimits{.decodedBytes = 1LL << 30};
+
+/// Counts what flows into it and stops the flow past a size.
+class Measure final : public Pipeline {
+public:
+    explicit Measure(std::int64_t limit) : Pipeline("measure", nullptr), limit_(limit) {}
+    void write(unsigned char const *, size_t len) override
+    {
+        bytes_ += static_cast<std::int64_t>(len);
+        if (bytes_ > limit_)
+            throw std::runtime_error("more content than is parsed");
+    }
+    void finish() override {}
+    std::int64_t Bytes() const noexcept { return bytes_; }
+
+private:
+    const std::int64_t limit_;
+    std::int64_t bytes_ = 0;
+};
+
+/// Whether the content that removing the page's unused resources parses (the page's content
+/// streams and those of every form it draws, as qpdf finds them) fits in what the document may still
+/// parse. Measuring decodes the streams without parsing them, and counts too.
+bool PruningFits(Source &src, QPDFPageObjectHelper page)
+{
+    std::vector<QPDFObjectHandle> streams;
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    if (contents.isStream())
+        streams.push_back(contents);
+    else if (contents.isArray())
+        for (QPDFObjectHandle item : contents.aitems())
+            if (item.isStream())
+                streams.push_back(item);
+    std::set<QPDFObjGen> seen;
+    std::list<QPDFPageObjectHelper> queue{page};
+    while (!queue.empty()) {
+        QPDFPageObjectHelper ph = queue.front();
+        queue.pop_front();
+        if (!seen.insert(ph.getObjectHandle().getObjGen()).second)
+            continue;
+        QPDFObjectHandle resources = ph.getAttribute("/Resources", false);
+        QPDFObjectHandle xobjects = resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull();
+        if (!xobjects.isDictionary())
+            continue;
+        for (const std::string &key : xobjects.getKeys())
+            if (QPDFObjectHandle x = xobjects.getKey(key); x.isFormXObject()) {
+                streams.push_back(x);
+                queue.emplace_back(x);
+            }
+    }
+    Measure measure(src.pruningLeft);
+    bool fits = true;
+    for (std::size_t i = 0; fits && i < streams.size(); ++i)
+        fits = streams[i].pipeStreamData(&measure, 0, qpdf_dl_specialized, true);
+    src.pruningLeft = std::max<std::int64_t>(0, src.pruningLeft - measure.Bytes());
+    return fits;
+}
+
 /// The document at path, opened unless it still is.
 Source *LoadSource(Session &s, const QString &path, QString &reason)
 {
@@ -356,10 +426,12 @@ Source *LoadSource(Session &s, const QString &path, QString &reason)
     Source *raw = src.get();
     s.sources.emplace(path, std::move(src));
     const KeepOpen keep(raw->closed);
+    qpdfopen::WalkPageTree(*raw->pdf);
     raw->pages = QPDFPageDocumentHelper(*raw->pdf).getAllPages();
     for (QPDFPageObjectHelper &page : raw->pages)
         raw->pageSet.insert(page.getObjectHandle().getObjGen());
     raw->removeUnreferenced = SharesResources(*raw->pdf);
+    raw->pruningLeft = PruningBytesPerDocument;
     raw->form = std::make_unique<QPDFAcroFormDocumentHelper>(*raw->pdf);
     raw->labels = std::make_unique<QPDFPageLabelDocumentHelper>(*raw->pdf);
     raw->hasLabels = raw->labels->hasPageLabels();
@@ -508,7 +580,7 @@ void CopyPages(Session &s, Source &src, const std::vector<std::size_t> &pageInde
         const QPDFObjGen og = toCopy.getObjectHandle().getObjGen();
         const bool first = src.copiedPages.insert(og).second;
         if (first) {
-            if (src.removeUnreferenced)
+            if (src.removeUnreferenced && PruningFits(src, toCopy))
                 toCopy.removeUnreferencedResources();
             if (MarkLinks(src, toCopy.getObjectHandle()))
                 s.anyLinkTargets = true;
@@ -567,6 +639,39 @@ std::int32_t CreateMerge(const QString &outputPath, const Passwords &passwords)
     return session ? Register(std::move(session)) : Fail(reason);
 }
 
+/// The document at path, opened within the budget of an open: past it, qpdf would have gone on with
+/// what it could not read replaced by nothing, so the document counts as damaged.
+Source *OpenSource(Session &s, const QString &path, QString &reason)
+{
+    const qpdfbudget::Budget opening(qpdfopen::OpenLimits);
+    Source *src = nullptr;
+    try {
+        src = LoadSource(s, path, reason);
+    } catch (const std::exception &e) {
+        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
+        src = nullptr;
+    }
+    if (!opening.Overrun().isEmpty()) {
+        reason = QStringLiteral("damaged: %1").arg(opening.Overrun());
+        return nullptr;
+    }
+    return src;
+}
+
+/// Copies the pages within the budget of a copy; false, with the reason, past it.
+bool CopyPagesWithin(Session &s, Source &src, const std::vector<std::size_t> &pageIndexes, QString &reason)
+{
+    const qpdfbudget::Budget copying(CopyLimits);
+    try {
+        CopyPages(s, src, pageIndexes);
+    } catch (const std::exception &e) {
+        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
+    }
+    if (!copying.Overrun().isEmpty())
+        reason = QStringLiteral("damaged: %1").arg(copying.Overrun());
+    return reason.isEmpty();
+}
+
 /// Opens the document (once per merge), checks the range against it and copies its pages in.
 std::int32_t AddDocument(Session &s, const QString &path, const QString &rangeText)
 {
@@ -574,27 +679,23 @@ std::int32_t AddDocument(Session &s, const QString &path, const QString &rangeTe
         return Fail(QStringLiteral("the merge has already failed: %1").arg(s.failure));
     QString reason;
     const std::optional<PageRange> range = ParseRange(rangeText, reason);
-    try {
-        Source *src = range ? LoadSource(s, path, reason) : nullptr;
-        if (src) {
-            const auto pageCount = static_cast<std::int64_t>(src->pages.size());
-            std::vector<std::size_t> indexes;
-            if (pageCount < 1)
-                reason = QStringLiteral("the document has no pages");
-            else if (QpdfRange(*range, pageCount, rangeText, reason)) {
-                if (range->all)
-                    for (std::int64_t p = 0; p < pageCount; ++p)
-                        indexes.push_back(static_cast<std::size_t>(p));
-                for (const PageItem &item : range->items)
-                    for (std::int64_t p = item.first; p <= item.last; ++p)
-                        indexes.push_back(static_cast<std::size_t>(p - 1));
-                CopyPages(s, *src, indexes);
+    if (Source *src = range ? OpenSource(s, path, reason) : nullptr) {
+        const auto pageCount = static_cast<std::int64_t>(src->pages.size());
+        std::vector<std::size_t> indexes;
+        if (pageCount < 1)
+            reason = QStringLiteral("the document has no pages");
+        else if (QpdfRange(*range, pageCount, rangeText, reason)) {
+            if (range->all)
+                for (std::int64_t p = 0; p < pageCount; ++p)
+                    indexes.push_back(static_cast<std::size_t>(p));
+            for (const PageItem &item : range->items)
+                for (std::int64_t p = item.first; p <= item.last; ++p)
+                    indexes.push_back(static_cast<std::size_t>(p - 1));
+            if (CopyPagesWithin(s, *src, indexes, reason)) {
                 Release(s, path);
                 return 0;
             }
         }
-    } catch (const std::exception &e) {
-        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
     }
     s.failure = QStringLiteral("%1: %2").arg(path, reason);
     return Fail(s.failure);
@@ -664,14 +765,18 @@ std::int32_t OpenSplit(const QString &sourcePath, const Passwords &passwords)
     session->isSplit = true;
     session->passwords = passwords;
     session->sourcePath = sourcePath;
+    const qpdfbudget::Budget opening(qpdfopen::OpenLimits);
     try {
         const qpdfopen::Opened opened = qpdfopen::OpenPdf(sourcePath, passwords.owner, passwords.user);
         if (!opened)
             return Fail(QStringLiteral("%1: %2").arg(sourcePath, opened.reason));
+        qpdfopen::WalkPageTree(*opened.pdf);
         session->sourcePages = static_cast<std::int64_t>(opened.pdf->getAllPages().size());  // exact: it names files
     } catch (const std::exception &e) {
         return Fail(QStringLiteral("%1: damaged: %2").arg(sourcePath, QString::fromStdString(e.what())));
     }
+    if (!opening.Overrun().isEmpty())
+        return Fail(QStringLiteral("%1: damaged: %2").arg(sourcePath, opening.Overrun()));
     if (session->sourcePages < 1)
         return Fail(QStringLiteral("%1: the document has no pages").arg(sourcePath));
     return Register(std::move(session));
@@ -754,6 +859,7 @@ std::int32_t apClose(std::int32_t handle)
     const std::unique_ptr<Session> session = Sessions().Take(handle);
     if (!session)
         return Fail(QStringLiteral("engine handle %1 is not open").arg(handle));
+    const qpdfbudget::Budget writing(WriteLimits);
     return session->isSplit ? 0 : WriteMerge(*session);
 }
 

@@ -12,6 +12,11 @@
 // to a page that is also in the output keeps leading to that page (to its first copy when it is
 // there more than once); a link to a page left out leads nowhere.
 //
+// A document that takes more to open or copy than any sound one (a page tree deeper than
+// qpdfopen::MaxPageTreeDepth, more reading or inflating than qpdfopen::OpenLimits) fails its add as
+// damaged. A stream the writer would decode only to compress it again is copied as it is stored
+// when it inflates past what the merge allows.
+//
 // Page range text: "0" means all pages; anything else is a list of items separated by ";", each a
 // page number or "a-b" (a <= b), page 1 being the first. Empty items are skipped. A page 0 inside a
 // list, a backwards item, a page past the document's end, a list with no pages or any other text

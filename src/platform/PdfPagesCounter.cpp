@@ -9,22 +9,16 @@ namespace folvane {
 std::optional<std::int32_t> PdfPagesCounter::GetNumberOfPages(const QString &path, const QString &password,
                                                               QString &reason) const
 {
-    try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(path, password, QString());
-        if (!opened) {
-            reason = QStringLiteral("%1: %2").arg(path, opened.reason);
-            return std::nullopt;
-        }
-        const std::int64_t pages = qpdfopen::PageCount(opened);
-        if (pages < 1 || pages > std::numeric_limits<std::int32_t>::max()) {
-            reason = QStringLiteral("%1: the document has no readable pages").arg(path);
-            return std::nullopt;
-        }
-        return static_cast<std::int32_t>(pages);
-    } catch (const std::exception &e) {
-        reason = QStringLiteral("%1: damaged: %2").arg(path, QString::fromStdString(e.what()));
+    const qpdfopen::CountResult counted = qpdfopen::CountPages(path, password, QString());
+    if (counted.pages < 1) {
+        reason = QStringLiteral("%1: %2").arg(path, counted.reason);
         return std::nullopt;
     }
+    if (counted.pages > std::numeric_limits<std::int32_t>::max()) {
+        reason = QStringLiteral("%1: the document has no readable pages").arg(path);
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(counted.pages);
 }
 
 CallResult PdfPagesCounter::Invoke(const QString &method, const QVariantList &args)

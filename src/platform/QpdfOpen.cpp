@@ -1,5 +1,7 @@
 #include "platform/QpdfOpen.h"
 
+#include "platform/StreamDecoders.h"
+
 #include <QFile>
 
 #include <qpdf/Buffer.hh>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -68,6 +71,8 @@ std::shared_ptr<InputSource> MakeSource(int fd, std::int64_t size, const std::st
         ::close(fd);
         if (done != static_cast<std::size_t>(size))
             throw std::runtime_error("the file could not be read");
+        // Counted once, whole: what qpdf does with a file in memory is bounded by its size.
+        qpdfbudget::ChargeRead(size);
         return std::make_shared<BufferInputSource>(name, buffer.release(), true);
     }
     if (kind == SourceKind::ClosedFile) {
@@ -76,14 +81,14 @@ std::shared_ptr<InputSource> MakeSource(int fd, std::int64_t size, const std::st
         auto source = std::make_shared<ClosedFileInputSource>(name.c_str());
         source->stayOpen(true);
         closed = source.get();
-        return source;
+        return qpdfbudget::Counted(source);
     }
     FILE *file = ::fdopen(fd, "rb");
     if (!file) {
         ::close(fd);
         throw std::runtime_error("the file could not be read");
     }
-    return std::make_shared<FileInputSource>(name.c_str(), file, true);
+    return qpdfbudget::Counted(std::make_shared<FileInputSource>(name.c_str(), file, true));
 }
 
 void AddCandidate(std::vector<std::string> &candidates, const QString &password)
@@ -128,6 +133,7 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
 Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword,
                const std::function<SourceKind(std::int64_t fileSize)> &chooseSource)
 {
+    streamdecoders::Install();
     Opened out;
     const std::string name = EncodePath(path);
     std::vector<std::string> candidates;
@@ -140,6 +146,8 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
         const int fd = OpenRegularFile(name, out.fileSize, out.reason);
         if (fd < 0)
             return out;
+        // The only streams qpdf decodes while it opens a file are its cross-reference streams.
+        const qpdfbudget::Budget structure({.decodedBytes = MaxCrossReferenceBytes});
         try {
             const SourceKind kind = chooseSource(out.fileSize);
             ClosedFileInputSource *closed = nullptr;
@@ -148,6 +156,10 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
             pdf->setLogger(QuietLogger());
             pdf->setSuppressWarnings(true);
             pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
+            if (!structure.Overrun().isEmpty()) {
+                out.reason = QStringLiteral("damaged or not a PDF: %1").arg(structure.Overrun());
+                return out;
+            }
             out.pdf = std::move(pdf);
             out.password = password;
             out.kind = kind;
@@ -156,7 +168,10 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
             return out;
         } catch (const QPDFExc &e) {
             if (e.getErrorCode() != qpdf_e_password) {
-                out.reason = QStringLiteral("damaged or not a PDF: %1").arg(QString::fromStdString(e.getMessageDetail()));
+                // qpdf tells of what failed after a limit, not of the limit.
+                const QString detail = structure.Overrun().isEmpty() ? QString::fromStdString(e.getMessageDetail())
+                                                                     : structure.Overrun();
+                out.reason = QStringLiteral("damaged or not a PDF: %1").arg(detail);
                 return out;
             }
             out.reason = QStringLiteral("encrypted, and no password of the preferences opens it");
@@ -173,15 +188,83 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
 
 std::int64_t PageCount(const Opened &opened)
 {
-    // The root's /Count saves walking every page; it is trusted only when it is a count a file of
-    // this size could hold, and anything else is settled by walking the tree.
-    QPDFObjectHandle count = opened.pdf->getRoot().getKey("/Pages").getKey("/Count");
-    if (count.isInteger()) {
+    // The root's /Count saves walking every page; it is believed only where the file vouches for
+    // it. No page can carry an object number past the highest one, which the trailer's /Size gives
+    // when the file opened without a repair or any other warning, and no file holds more pages
+    // than bytes. Anything else is settled by walking the tree.
+    QPDF &pdf = *opened.pdf;
+    QPDFObjectHandle count = pdf.getRoot().getKey("/Pages").getKey("/Count");
+    QPDFObjectHandle size = pdf.getTrailer().getKey("/Size");
+    if (count.isInteger() && size.isInteger() && pdf.numWarnings() == 0) {
         const long long n = count.getIntValue();
-        if (n >= 1 && n <= std::numeric_limits<std::int32_t>::max() && n <= opened.fileSize)
+        if (n >= 1 && n < size.getIntValue() && n <= opened.fileSize && n <= std::numeric_limits<std::int32_t>::max())
             return n;
     }
-    return static_cast<std::int64_t>(opened.pdf->getAllPages().size());
+    return WalkPageTree(pdf);
+}
+
+std::int64_t WalkPageTree(QPDF &pdf)
+{
+    QPDFObjectHandle node = pdf.getRoot().getKey("/Pages");
+    std::set<QPDFObjGen> seen;
+    while (node.isDictionary() && node.hasKey("/Parent") && seen.insert(node.getObjGen()).second)
+        node = node.getKey("/Parent");
+
+    // A node with /Kids is a node of the tree, anything else a page; a node met twice is a loop
+    // (qpdf refuses a tree that shares a node as well).
+    struct Level {
+        QPDFObjectHandle kids;
+        int next = 0;
+        int count = 0;
+    };
+    std::vector<Level> path;
+    std::set<QPDFObjGen> nodes;
+    auto enter = [&](QPDFObjectHandle n) {
+        if (!nodes.insert(n.getObjGen()).second)
+            throw std::runtime_error("the page tree contains a loop");
+        if (path.size() == static_cast<std::size_t>(MaxPageTreeDepth))
+            throw std::runtime_error(QStringLiteral("the page tree is more than %1 levels deep").arg(MaxPageTreeDepth).toStdString());
+        QPDFObjectHandle kids = n.getKey("/Kids");
+        path.push_back({kids, 0, kids.isArray() ? kids.getArrayNItems() : 0});
+    };
+    enter(node);
+    std::int64_t pages = 0;
+    while (!path.empty()) {
+        Level &level = path.back();
+        if (level.next == level.count) {
+            path.pop_back();
+            continue;
+        }
+        QPDFObjectHandle kid = level.kids.getArrayItem(level.next++);
+        if (kid.isDictionary() && kid.hasKey("/Kids"))
+            enter(kid);
+        else
+            ++pages;
+    }
+    return pages;
+}
+
+CountResult CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword)
+{
+    CountResult out;
+    const qpdfbudget::Budget budget(OpenLimits);
+    try {
+        const Opened opened = OpenPdf(path, ownerPassword, userPassword);
+        if (!opened)
+            out.reason = opened.reason;
+        else
+            out.pages = PageCount(opened);
+    } catch (const std::exception &e) {
+        out.reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
+    }
+    // What qpdf read past a limit may have been replaced by nothing: the count is not to be trusted.
+    if (!budget.Overrun().isEmpty()) {
+        out.pages = -1;
+        out.reason = QStringLiteral("damaged: %1").arg(budget.Overrun());
+    }
+    if (out.pages < 1 && out.reason.isEmpty())
+        out.reason = QStringLiteral("the document has no readable pages");
+    return out;
 }
 
 }  // namespace folvane::qpdfopen

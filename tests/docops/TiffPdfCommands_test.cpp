@@ -1,8 +1,10 @@
 #include "docops/TiffPdfCommands.h"
 
 #include "docops/CombineProgress.h"
+#include "support/HostilePdfs.h"
 #include "support/PdfFixtures.h"
 #include "support/TestEnv.h"
+#include "support/WithinLimits.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -133,6 +135,29 @@ TEST_F(TiffPdfCommandsTest, CombineAnswersFalseAndLogsWhenNothingIsWritten)
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), "OLD") << c.name;
     }
+}
+
+// A combine of documents made to hurt ends within ten seconds and a gigabyte: one whose pages cannot
+// be read fails it with the reason logged; a page drawing gigabytes comes in between sound ones.
+TEST_F(TiffPdfCommandsTest, CombineOfFilesMadeToHurtEndsWithinLimits)
+{
+    if (test::RanWithinLimits())
+        return;
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2), b = MakeTaggedPdf(dir.path(), "b", 1);
+    const QString deep = test::DeepPageTreePdf(dir.filePath("deep.pdf"), 20000, 1);
+    const QString drawing = test::ContentBombPdf(dir.filePath("drawing.pdf"), 4LL << 30, true);
+    TiffPdfCommands cmd;
+    cmd.colOrderedData = {Record(a, ""), Record(deep, ""), Record(b, "")};
+    cmd.FileNameToSave = dir.filePath("out.pdf");
+    EXPECT_FALSE(cmd.CombineOrderPdf());
+    EXPECT_FALSE(QFile::exists(cmd.FileNameToSave));
+    EXPECT_TRUE(LoggedFor("CombineOrderPdf", "levels deep")) << test::ErrorLogLines().join('\n').toStdString();
+
+    test::ClearErrorLog();
+    cmd.colOrderedData = {Record(a, ""), Record(drawing, "1"), Record(b, "")};
+    ASSERT_TRUE(cmd.CombineOrderPdf()) << test::ErrorLogLines().join('\n').toStdString();
+    EXPECT_EQ(test::QpdfPageCount(cmd.FileNameToSave), 4);
+    EXPECT_TRUE(test::ErrorLogLines().isEmpty()) << test::ErrorLogLines().join('\n').toStdString();
 }
 
 TEST_F(TiffPdfCommandsTest, ClosingTheDialogDuringARunEndsItWithoutOutput)

@@ -1,12 +1,17 @@
 #include "platform/PageCounters.h"
 
+#include "support/HostilePdfs.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
+#include "support/WithinLimits.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -68,6 +73,30 @@ QString MakeTiff(const QString &path, int pages)
     return path;
 }
 
+/// The PDF rewritten with its objects packed into object streams and a cross-reference stream.
+QString WithObjectStreams(const QString &path)
+{
+    QPDF pdf;
+    pdf.processFile(path.toLocal8Bit().constData());
+    const QString out = path + QStringLiteral(".packed.pdf");
+    const QByteArray file = out.toLocal8Bit();
+    QPDFWriter w(pdf, file.constData());
+    w.setObjectStreamMode(qpdf_o_generate);
+    w.write();
+    return out;
+}
+
+/// A three-page document whose startxref leads nowhere, its lines ended by eol: qpdf rebuilds its
+/// cross-reference table by reading it line by line.
+QString LostCrossReference(const test::TempDir &dir, const QString &name, const QByteArray &eol)
+{
+    const QByteArray page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>";
+    QByteArray bytes = test::RawPdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>",
+                                     page, page, page});
+    bytes.replace(bytes.lastIndexOf("startxref\n") + 10, 3, "999");
+    return dir.createFile(name, bytes.replace("\n", eol));
+}
+
 std::uint32_t Le32(const QByteArray &b, int at)
 {
     return std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8 | std::uint8_t(b[at + 2]) << 16
@@ -100,6 +129,15 @@ TEST(PdfPageCounter, CountsReadablePdfsAndSettlesImplausibleRootCounts)
              pages.replaceKey("/Count", QPDFObjectHandle::newName("/Two"));
          }), 2},
         {"count missing", EditPageTree(two, [](QPDF &, QPDFObjectHandle pages) { pages.removeKey("/Count"); }), 2},
+        // A /Count past the number of objects, though not past the number of bytes.
+        {"count larger than the objects", test::LyingCountPdf(dir.filePath("lying.pdf"), 400), 1},
+        {"catalog naming a page, not the root", EditPageTree(two, [](QPDF &pdf, QPDFObjectHandle pages) {
+             pdf.getRoot().replaceKey("/Pages", pages.getKey("/Kids").getArrayItem(1));
+         }), 2},
+        {"page tree in object streams", WithObjectStreams(five), 5},
+        {"cross-reference table rebuilt, LF", LostCrossReference(dir, "lf.pdf", "\n"), 3},
+        {"cross-reference table rebuilt, CR LF", LostCrossReference(dir, "crlf.pdf", "\r\n"), 3},
+        {"cross-reference table rebuilt, CR", LostCrossReference(dir, "cr.pdf", "\r"), 3},
     };
     PdfPageCounter counter;
     for (const Case &c : cases)
@@ -235,3 +273,47 @@ TEST(TiffPageCounter, CountsPagesAndRejectsDamage)
     }
     EXPECT_TRUE(err.text().isEmpty()) << err.text().toStdString();
 }
+
+// ---- Files made to hurt ---------------------------------------------------------------------------
+
+struct HostileCount {
+    const char *name;
+    std::function<QString(const test::TempDir &)> make;
+    int expected;  ///< below 1: any count below 1
+};
+
+void PrintTo(const HostileCount &c, std::ostream *os) { *os << c.name; }
+
+class HostilePdfCount : public ::testing::TestWithParam<HostileCount> {};
+
+TEST_P(HostilePdfCount, EndsWithinTenSecondsAndAGigabyte)
+{
+    if (test::RanWithinLimits())
+        return;
+    test::TempDir dir;
+    const QString path = GetParam().make(dir);
+    ASSERT_FALSE(path.isEmpty());
+    PdfPageCounter counter;
+    test::StderrCapture err;
+    const int pages = counter.PageCount(path);
+    if (GetParam().expected < 1)
+        EXPECT_LT(pages, 1);
+    else
+        EXPECT_EQ(pages, GetParam().expected);
+    EXPECT_TRUE(err.text().isEmpty()) << err.text().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HostilePdfCount,
+    ::testing::Values(
+        HostileCount{"DeepTreeSayingNoPages", [](const test::TempDir &d) { return test::DeepPageTreePdf(d.filePath("deep.pdf"), 50000, 0); }, -1},
+        HostileCount{"DeepestTreeWalked", [](const test::TempDir &d) { return test::DeepPageTreePdf(d.filePath("deep.pdf"), 1024, 0); }, 1},
+        HostileCount{"OneLevelDeeper", [](const test::TempDir &d) { return test::DeepPageTreePdf(d.filePath("deep.pdf"), 1025, 0); }, -1},
+        HostileCount{"CatalogInAnObjectStreamOfFourGigabytes",
+                     [](const test::TempDir &d) { return test::ObjectStreamBombPdf(d.filePath("bomb.pdf"), 4LL << 30); }, -1},
+        HostileCount{"CrossReferenceStreamClaimingFiftyMillionObjects",
+                     [](const test::TempDir &d) { return test::XrefStreamBombPdf(d.filePath("xref.pdf"), 100LL << 20); }, -1},
+        HostileCount{"EmptySparseFileOfATerabyte", [](const test::TempDir &d) { return test::MakeHugeEmptyPdf(d.filePath("huge.pdf")); }, -1},
+        // Sound, and large: its cross-reference stream holds a million entries.
+        HostileCount{"MillionObjects", [](const test::TempDir &d) { return test::ManyObjectsPdf(d.filePath("many.pdf"), 1000000); }, 1}),
+    [](const ::testing::TestParamInfo<HostileCount> &info) { return std::string(info.param.name); });

@@ -1,9 +1,12 @@
 #include "platform/PdfEngine.h"
 
 #include "support/ChildRun.h"
+#include "support/HostilePdfs.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
 #include "support/Unprivileged.h"
+#include "support/WithinLimits.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -20,6 +23,9 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QRegularExpression>
+
+#include <functional>
 #include <map>
 
 #include <dirent.h>
@@ -651,4 +657,134 @@ TEST(PdfEngine, SplitWritesOneFilePerPageOrPerRangeItem)
     const QString base3 = dir.filePath("out/bad");
     EXPECT_FALSE(split.Run("1;5", base3));
     EXPECT_FALSE(QFile::exists(base3 + "_1.pdf"));
+}
+
+// ---- Files made to hurt ---------------------------------------------------------------------------
+
+namespace {
+
+/// A page's content streams as stored: each one's /Filter and bytes, undecoded.
+QStringList StoredContents(const QString &path, int page)
+{
+    QStringList out;
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.processFile(path.toLocal8Bit().constData());
+    for (QPDFObjectHandle stream : QPDFPageDocumentHelper(pdf).getAllPages().at(page).getPageContents()) {
+        const auto data = stream.getRawStreamData();
+        out << QString::fromStdString(stream.getDict().getKey("/Filter").unparse())
+                   + QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(data->getBuffer()), static_cast<qsizetype>(data->getSize())).toHex());
+    }
+    return out;
+}
+
+/// The marker of each page from first to last (see PdfFixtures), the pages of others left out
+/// unread: their content is made to be too much to read.
+QStringList MarkersOfPages(const QString &path, int first, int last)
+{
+    QStringList out;
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.processFile(path.toLocal8Bit().constData());
+    static const QRegularExpression marker(QStringLiteral("\\(([^)]*)\\) Tj"));
+    auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    for (int p = first; p <= last; ++p) {
+        std::string data;
+        for (QPDFObjectHandle stream : pages.at(p).getPageContents()) {
+            const auto buf = stream.getStreamData(qpdf_dl_generalized);
+            data.append(reinterpret_cast<const char *>(buf->getBuffer()), buf->getSize());
+        }
+        out << marker.match(QString::fromStdString(data)).captured(1);
+    }
+    return out;
+}
+
+struct HostileInput {
+    const char *name;
+    std::function<QString(const test::TempDir &)> make;
+    int pages;           ///< pages it gives a merge; 0: it fails the add
+    const char *reason;  ///< part of the reason of a failed add
+    bool storedAsIs;     ///< its first page's content streams reach the output as they are stored
+};
+
+void PrintTo(const HostileInput &c, std::ostream *os) { *os << c.name; }
+
+class HostileMergeInput : public ::testing::TestWithParam<HostileInput> {};
+
+}  // namespace
+
+// The document goes between two sound ones: either it fails its add with a reason, and the sound
+// ones alone merge as ever, or its pages come in between theirs.
+TEST_P(HostileMergeInput, EndsWithinTenSecondsAndAGigabyte)
+{
+    if (test::RanWithinLimits())
+        return;
+    const HostileInput &c = GetParam();
+    test::TempDir dir;
+    const QString a = MakeTaggedPdf(dir.path(), "a", 2), b = MakeTaggedPdf(dir.path(), "b", 3);
+    const QString hostile = c.make(dir);
+    ASSERT_FALSE(hostile.isEmpty());
+    const QString out = dir.filePath("out.pdf");
+    test::StderrCapture err;
+    {
+        PdfMerge merge(out);
+        ASSERT_TRUE(merge.Add(a, "0"));
+        const Result add = merge.Add(hostile, "0");
+        if (c.pages == 0) {
+            EXPECT_FALSE(add);
+            EXPECT_TRUE(add.reason.contains(hostile) && add.reason.contains(QLatin1String(c.reason))) << add.reason.toStdString();
+            EXPECT_FALSE(merge.Close());
+            EXPECT_FALSE(QFile::exists(out));
+        } else {
+            ASSERT_TRUE(add) << add.reason.toStdString();
+            ASSERT_TRUE(merge.Add(b, "0"));
+            const Result close = merge.Close();
+            ASSERT_TRUE(close) << close.reason.toStdString();
+        }
+    }
+    if (c.pages == 0) {
+        ASSERT_TRUE(MergeAll(out, {{a, "0"}, {b, "0"}}));
+        EXPECT_EQ(PageMarkers(out), Markers("a", {1, 2}) + Markers("b", {1, 2, 3}));
+    } else {
+        EXPECT_EQ(test::QpdfPageCount(out), 2 + c.pages + 3);
+        EXPECT_EQ(MarkersOfPages(out, 0, 1), Markers("a", {1, 2}));
+        EXPECT_EQ(MarkersOfPages(out, 2 + c.pages, 4 + c.pages), Markers("b", {1, 2, 3}));
+        if (c.storedAsIs) {
+            EXPECT_EQ(StoredContents(out, 2), StoredContents(hostile, 0));
+        }
+    }
+    EXPECT_TRUE(err.text().isEmpty()) << err.text().toStdString();
+    EXPECT_FALSE(FilesIn(dir.path()).join(' ').contains(".part"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HostileMergeInput,
+    ::testing::Values(
+        HostileInput{"DeepTreeOfOnePage", [](const test::TempDir &d) { return test::DeepPageTreePdf(d.filePath("deep.pdf"), 20000, 1); },
+                     0, "levels deep"},
+        HostileInput{"DeepestTree", [](const test::TempDir &d) { return test::DeepPageTreePdf(d.filePath("deep.pdf"), 1024, 1); }, 1},
+        HostileInput{"CatalogInAnObjectStreamOfFourGigabytes",
+                     [](const test::TempDir &d) { return test::ObjectStreamBombPdf(d.filePath("bomb.pdf"), 4LL << 30); }, 0,
+                     "inflates past 64 MB"},
+        HostileInput{"CrossReferenceStreamClaimingFiftyMillionObjects",
+                     [](const test::TempDir &d) { return test::XrefStreamBombPdf(d.filePath("xref.pdf"), 100LL << 20); }, 0,
+                     "inflate past 8 MB"},
+        HostileInput{"EmptySparseFileOfATerabyte", [](const test::TempDir &d) { return test::MakeHugeEmptyPdf(d.filePath("huge.pdf")); }, 0,
+                     "reading it takes more than"},
+        HostileInput{"CountThatLies", [](const test::TempDir &d) { return test::LyingCountPdf(d.filePath("lying.pdf"), 400); }, 1},
+        HostileInput{"PageDrawingFourGigabytes",
+                     [](const test::TempDir &d) { return test::ContentBombPdf(d.filePath("content.pdf"), 4LL << 30, false); }, 1, "", true},
+        HostileInput{"PagesSharingResourcesDrawingFourGigabytes",
+                     [](const test::TempDir &d) { return test::ContentBombPdf(d.filePath("content.pdf"), 4LL << 30, true); }, 2, "", true}),
+    [](const ::testing::TestParamInfo<HostileInput> &info) { return std::string(info.param.name); });
+
+TEST(PdfEngine, SplitOfADeepTreeFailsWithAReason)
+{
+    if (test::RanWithinLimits())
+        return;
+    test::TempDir dir;
+    const QString deep = test::DeepPageTreePdf(dir.filePath("deep.pdf"), 50000, 1);
+    PdfSplit split(deep);
+    EXPECT_FALSE(split.Opened());
+    EXPECT_TRUE(split.Opened().reason.contains("levels deep")) << split.Opened().reason.toStdString();
 }

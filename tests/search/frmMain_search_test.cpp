@@ -9,11 +9,14 @@
 #include "platform/PageCounters.h"
 #include "platform/UpDown.h"
 #include "search/frmLoading.h"
+#include "support/HostilePdfs.h"
 #include "support/MainWindowFixture.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
 #include "support/Unprivileged.h"
 #include "support/TiffFixtures.h"
+#include "support/WithinLimits.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -452,6 +455,29 @@ TEST_F(SearchTest, PageCountsAndDamagedFiles)
     EXPECT_EQ(at(5, "Name"), QStringLiteral("e_locked.pdf"));
     EXPECT_EQ(at(5, "Pages"), QStringLiteral("2"));
     EXPECT_EQ(State().PdfCounter->UserPassword(), QStringLiteral("secret"));
+}
+
+// Files made to hurt the page counter, beside sound ones: the search lists every one, the sound ones
+// with their counts, the rest as damaged, and all of it within ten seconds and a gigabyte.
+TEST_F(SearchTest, FilesMadeToHurtReadAsDamagedBesideSoundOnes)
+{
+    if (RanWithinLimits())
+        return;
+    MakePdf(tmp.filePath(QStringLiteral("a3.pdf")), 3);
+    ASSERT_FALSE(DeepPageTreePdf(tmp.filePath(QStringLiteral("b_deep.pdf")), 50000, 0).isEmpty());
+    ASSERT_FALSE(ObjectStreamBombPdf(tmp.filePath(QStringLiteral("c_bomb.pdf")), 4LL << 30).isEmpty());
+    ASSERT_FALSE(XrefStreamBombPdf(tmp.filePath(QStringLiteral("d_xref.pdf")), 100LL << 20).isEmpty());
+    ASSERT_FALSE(MakeHugeEmptyPdf(tmp.filePath(QStringLiteral("e_huge.pdf"))).isEmpty());
+    ASSERT_FALSE(LyingCountPdf(tmp.filePath(QStringLiteral("f_lying.pdf")), 400).isEmpty());
+    MakePdf(tmp.filePath(QStringLiteral("g2.pdf")), 2);
+
+    setPagesVisible(true);
+    const QStringList expected{"3", "Secured or Corrupted", "Secured or Corrupted", "Secured or Corrupted",
+                               "Secured or Corrupted", "1", "2"};
+    ASSERT_EQ(search(tmp.path()).size(), expected.size());
+    for (int r = 1; r <= expected.size(); ++r)
+        EXPECT_EQ(at(r, "Pages"), expected[r - 1]) << at(r, "Name").toStdString();
+    EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join('\n').toStdString();
 }
 
 TEST_F(SearchTest, HiddenPagesColumnReadsNoFile)

@@ -1,0 +1,38 @@
+#pragma once
+// PDFs made to hurt a page counter or a merge, written byte by byte inside the tests: nothing hostile
+// is stored in the repository. Each maker writes the file at path and returns path. (A file of a
+// terabyte that holds nothing is RenderHazards' MakeHugeEmptyPdf.)
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+namespace folvane::test {
+
+/// A zlib stream of prefix followed by count bytes of value fill, at deflate's greatest ratio (about
+/// 1:1030), built without running a compressor over the run.
+QByteArray DeflateRun(const QByteArray &prefix, unsigned char fill, std::int64_t count);
+/// bytes compressed with zlib.
+QByteArray Deflate(const QByteArray &bytes);
+/// bytes in PDF's run-length encoding.
+QByteArray RunLengthEncode(const QByteArray &bytes);
+
+/// A page tree that is a chain of depth /Pages nodes above one page, the root saying /Count count.
+QString DeepPageTreePdf(const QString &path, int depth, int count);
+/// A document whose catalog sits in an object stream stored as [/FlateDecode /FlateDecode] that
+/// inflates to inflatedBytes.
+QString ObjectStreamBombPdf(const QString &path, std::int64_t inflatedBytes);
+/// A document with a cross-reference stream, stored as [/FlateDecode /FlateDecode], that inflates to
+/// inflatedBytes of two-byte entries, each claiming an object.
+QString XrefStreamBombPdf(const QString &path, std::int64_t inflatedBytes);
+/// A one-page document whose page's content stream, [/FlateDecode /FlateDecode], inflates to
+/// inflatedBytes; with sharedResources its two pages share one resource dictionary.
+QString ContentBombPdf(const QString &path, std::int64_t inflatedBytes, bool sharedResources);
+/// A one-page document of four objects, longer than count bytes, whose page-tree root says /Count count.
+QString LyingCountPdf(const QString &path, int count);
+/// A sound document of one page and objects further objects, packed a hundred to an object stream,
+/// found through a cross-reference stream with the PNG predictor, as large documents are written.
+QString ManyObjectsPdf(const QString &path, int objects);
+
+}  // namespace folvane::test
