@@ -5,7 +5,6 @@
 #include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/Settings.h"
-#include "app/modGeneral.h"
 #include "platform/DataGrid.h"
 #include "platform/FolderTree.h"
 #include "search/frmMain.h"
@@ -64,8 +63,9 @@ void SetUpGrid(DataGrid &grid)
     grid.setCols(ColumnCount);
     grid.setFixedRows(1);
     grid.setRows(1);
-    const char *headers[] = {"Name", "Selection", "Location", "Size (In KB)", "Type", "Created Date",
-                             "Modified Date", "Pages"};
+    const QLatin1StringView headers[] = {ColumnKey::Name, ColumnKey::Selection, ColumnKey::Location,
+                                         ColumnKey::Size, ColumnKey::Type,      ColumnKey::Created,
+                                         ColumnKey::Modified, ColumnKey::Pages};
     for (int c = 0; c < ColumnCount; ++c)
         grid.setTextMatrix(0, c, headers[c]);
     // The data types the result grid gives its columns: a numeric sort of a string column is the
@@ -122,19 +122,18 @@ void BenchMainWindow(const std::vector<RowTexts> &texts, const QIcon &icon)
     QApplication::processEvents();
 
     DataGrid &results = *window.grdSearchList;
-    auto col = [](const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); };
     results.setRedraw(false);
     results.setRows(RowCount + 1);
     for (int i = 0; i < RowCount; ++i) {
         const RowTexts &t = texts[i];
-        results.setTextMatrix(i + 1, col("Name"), t.name);
-        results.setCell(flexcpPicture, i + 1, col("Name"), icon);
-        results.setTextMatrix(i + 1, col("Pages"), t.pages);
-        results.setTextMatrix(i + 1, col("Location"), t.location);
-        results.setTextMatrix(i + 1, col("Size (In KB)"), t.size);
-        results.setTextMatrix(i + 1, col("Type"), t.type);
-        results.setTextMatrix(i + 1, col("Created Date"), t.created);
-        results.setTextMatrix(i + 1, col("Modified Date"), t.modified);
+        results.setTextMatrix(i + 1, ColumnOf(ColumnKey::Name), t.name);
+        results.setCell(flexcpPicture, i + 1, ColumnOf(ColumnKey::Name), icon);
+        results.setTextMatrix(i + 1, ColumnOf(ColumnKey::Pages), t.pages);
+        results.setTextMatrix(i + 1, ColumnOf(ColumnKey::Location), t.location);
+        results.setTextMatrix(i + 1, ColumnOf(ColumnKey::Size), t.size);
+        results.setTextMatrix(i + 1, ColumnOf(ColumnKey::Type), t.type);
+        results.setTextMatrix(i + 1, ColumnOf(ColumnKey::Created), t.created);
+        results.setTextMatrix(i + 1, ColumnOf(ColumnKey::Modified), t.modified);
     }
     results.setRedraw(true);
     QApplication::processEvents();

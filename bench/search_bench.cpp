@@ -161,7 +161,7 @@ long long BareLoop(const QString &root, const PdfPageCounter &counter, int &file
 
 long long GridPages(const frmMain &w)
 {
-    const int col = modGeneral::GetColumnIndexByKey(QStringLiteral("Pages"));
+    const int col = ColumnOf(ColumnKey::Pages);
     long long pages = 0;
     for (int r = 1; r < w.grdSearchList->Rows(); ++r)
         pages += w.grdSearchList->TextMatrix(r, col).toLongLong();
@@ -211,7 +211,7 @@ int main(int argc, char **argv)
 
     const QString shown = st.objSettings->ColumnVisibility();
     QStringList hiddenList = shown.split(QLatin1Char(','));
-    hiddenList[modGeneral::GetColumnIndexByKey(QStringLiteral("Pages"))] = QStringLiteral("0");
+    hiddenList[ColumnOf(ColumnKey::Pages)] = QStringLiteral("0");
     const QString hidden = hiddenList.join(QLatin1Char(','));
 
     auto search = [&](const QString &top) {

@@ -1,6 +1,7 @@
 #include "app/GridColumns.h"
 
 #include "app/ErrorLog.h"
+#include "app/modGeneral.h"
 
 namespace folvane {
 
@@ -59,21 +60,23 @@ void GridColumns::Remove(const ColumnRef &ref)
 void AddDefaultResultColumns(GridColumns &model)
 {
     struct Column {
-        const char *key;
+        QLatin1StringView key;
         float width;
         std::int32_t type;
     };
     static constexpr Column columns[] = {
-        {"Name", 1800, ColType::String},         {"Selection", 250, ColType::Boolean},
-        {"Pages", 700, ColType::Decimal},        {"Location", 1800, ColType::String},
-        {"Size (In KB)", 1000, ColType::Decimal}, {"Type", 1400, ColType::String},
-        {"Created Date", 1400, ColType::Date},   {"Modified Date", 1400, ColType::Date},
+        {ColumnKey::Name, 1800, ColType::String},     {ColumnKey::Selection, 250, ColType::Boolean},
+        {ColumnKey::Pages, 700, ColType::Decimal},    {ColumnKey::Location, 1800, ColType::String},
+        {ColumnKey::Size, 1000, ColType::Decimal},    {ColumnKey::Type, 1400, ColType::String},
+        {ColumnKey::Created, 1400, ColType::Date},    {ColumnKey::Modified, 1400, ColType::Date},
     };
     std::int16_t index = 0;
     for (const Column &c : columns) {
-        const QString key = QString::fromLatin1(c.key);
+        const QString key = c.key;
         model.Add(key, c.width, index++, key, c.type, key);
     }
 }
+
+int ColumnOf(QLatin1StringView key) { return modGeneral::GetColumnIndexByKey(key); }
 
 }  // namespace folvane

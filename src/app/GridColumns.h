@@ -1,6 +1,7 @@
 #pragma once
 // The result-grid column model: a keyed, ordered collection of column records.
 
+#include <QLatin1StringView>
 #include <QString>
 
 #include <cstdint>
@@ -18,6 +19,22 @@ inline constexpr std::int32_t String = 8;
 inline constexpr std::int32_t Boolean = 11;
 inline constexpr std::int32_t Decimal = 14;
 }  // namespace ColType
+
+/// Keys of the result grid's columns: the column model, the stored column lists and the grids' headers
+/// all name the columns so.
+namespace ColumnKey {
+inline constexpr QLatin1StringView Name{"Name"};
+inline constexpr QLatin1StringView Selection{"Selection"};
+inline constexpr QLatin1StringView Pages{"Pages"};
+inline constexpr QLatin1StringView Location{"Location"};
+inline constexpr QLatin1StringView Size{"Size (In KB)"};
+inline constexpr QLatin1StringView Type{"Type"};
+inline constexpr QLatin1StringView Created{"Created Date"};
+inline constexpr QLatin1StringView Modified{"Modified Date"};
+/// The header of the document dialogs' last column, which follows the model's columns; no column of
+/// the model has this key.
+inline constexpr QLatin1StringView Range{"Range"};
+}  // namespace ColumnKey
 
 struct GridColumn {
     QString ColumnName;
@@ -74,5 +91,9 @@ private:
 
 /// Builds the eight result columns in their default order and widths.
 void AddDefaultResultColumns(GridColumns &model);
+
+/// Display position of the column with this key in the program's column model
+/// (modGeneral::GetColumnIndexByKey, which logs a missing model and then answers 0).
+int ColumnOf(QLatin1StringView key);
 
 }  // namespace folvane

@@ -1,6 +1,6 @@
 #include "app/MainWindowFactory.h"
 
-#include "app/modGeneral.h"
+#include "app/GridColumns.h"
 #include "platform/DataGrid.h"
 #include "search/frmMain.h"
 
@@ -25,9 +25,9 @@ void RunTestHook(frmMain &window)
     QFile file(report);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         const DataGrid &grid = *window.grdSearchList;
-        const int nameCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Name"));
-        const int locationCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Location"));
-        const int selectionCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+        const int nameCol = ColumnOf(ColumnKey::Name);
+        const int locationCol = ColumnOf(ColumnKey::Location);
+        const int selectionCol = ColumnOf(ColumnKey::Selection);
         const int lastCol = std::max({nameCol, locationCol, selectionCol});
         for (int r = 1; r < grid.Rows() && lastCol < grid.Cols(); ++r) {
             const bool checked = grid.Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked;

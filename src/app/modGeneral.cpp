@@ -206,7 +206,7 @@ void LoadGridColumns()
 
             model.Remove(column->ColumnKey);
             if (moves) {
-                if (column->ColumnName == QLatin1String("Selection"))
+                if (column->ColumnName == ColumnKey::Selection)
                     column->ColumnWidth = 250;
                 else if (const std::optional<float> w = SavedWidth(widths, i))
                     column->ColumnWidth = *w;

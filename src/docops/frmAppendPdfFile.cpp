@@ -60,8 +60,6 @@ public:
 
 void Inform(const QString &text) { MsgBox(text, MsgButtons::OK, MsgIcon::Information, ProgramTitle()); }
 
-int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 const GridColumns &ColumnModel()
 {
     Require(State().objGridColumns != nullptr, ErrNo::ObjectNotSet,
@@ -232,7 +230,7 @@ frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
     });
     // Only a "Selection" check box and a "Range" cell take edits; a typed name would name another file.
     vsFilesSetOrder->setEditableCells([this](int, int col) {
-        return State().objGridColumns && (col == Col("Selection") || col == RangeCol());
+        return State().objGridColumns && (col == ColumnOf(ColumnKey::Selection) || col == RangeCol());
     });
 }
 
@@ -330,14 +328,14 @@ void frmAppendPdfFile::FillGrid()
         for (const clsColSetOrderGrid &record : colSelectedData) {
             ++r;
             grid.setRows(r + 1);
-            grid.setTextMatrix(r, Col("Name"), record.filename);
-            grid.setCell(flexcpChecked, r, Col("Selection"), GridCheck::Checked);
-            grid.setTextMatrix(r, Col("Location"), record.FileLocation);
-            grid.setTextMatrix(r, Col("Size (In KB)"), record.FileSize);
-            grid.setTextMatrix(r, Col("Type"), record.FileType);
-            grid.setTextMatrix(r, Col("Created Date"), record.FileCreDate);
-            grid.setTextMatrix(r, Col("Modified Date"), record.FileModDate);
-            grid.setTextMatrix(r, Col("Pages"), QString::number(record.PageCount));
+            grid.setTextMatrix(r, ColumnOf(ColumnKey::Name), record.filename);
+            grid.setCell(flexcpChecked, r, ColumnOf(ColumnKey::Selection), GridCheck::Checked);
+            grid.setTextMatrix(r, ColumnOf(ColumnKey::Location), record.FileLocation);
+            grid.setTextMatrix(r, ColumnOf(ColumnKey::Size), record.FileSize);
+            grid.setTextMatrix(r, ColumnOf(ColumnKey::Type), record.FileType);
+            grid.setTextMatrix(r, ColumnOf(ColumnKey::Created), record.FileCreDate);
+            grid.setTextMatrix(r, ColumnOf(ColumnKey::Modified), record.FileModDate);
+            grid.setTextMatrix(r, ColumnOf(ColumnKey::Pages), QString::number(record.PageCount));
             grid.setTextMatrix(r, RangeCol(), QStringLiteral("0"));
         }
         grid.setRow(1);
@@ -362,7 +360,7 @@ void frmAppendPdfFile::vsFilesSetOrder_KeyDown(int KeyCode, int)
         const GridSelection selection = grid.GetSelection();
         if (selection.row1 < 0 || selection.row2 < 0)
             return;
-        const int selectionCol = Col("Selection");
+        const int selectionCol = ColumnOf(ColumnKey::Selection);
         for (int r = std::max(selection.row1, 1); r <= selection.row2; ++r) {
             const bool checked = grid.Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked;
             grid.setCell(flexcpChecked, r, selectionCol, checked ? GridCheck::Unchecked : GridCheck::Checked);
@@ -415,7 +413,7 @@ void frmAppendPdfFile::cmdAddRange_Click()
         if (!ValidateRange())
             return;
         DataGrid &grid = *vsFilesSetOrder;
-        const int selectionCol = Col("Selection");
+        const int selectionCol = ColumnOf(ColumnKey::Selection);
         for (int r = 1; r < grid.Rows(); ++r)
             if (grid.Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked)
                 grid.setTextMatrix(r, RangeCol(), txtRange->text());
@@ -476,7 +474,7 @@ bool frmAppendPdfFile::CheckGridRangeCol()
     Guarded("CheckGridRangeCol", Unit::frmAppendPdfFile, [&] {
         DataGrid &grid = *vsFilesSetOrder;
         const int rangeCol = RangeCol();
-        const int nameCol = Col("Name");
+        const int nameCol = ColumnOf(ColumnKey::Name);
         bool valid = true;
         for (int r = 1; r < grid.Rows(); ++r) {
             if (!ValidateGridRange(grid.TextMatrix(r, rangeCol))) {
@@ -528,8 +526,8 @@ QString frmAppendPdfFile::OutputFileName(int row) const
     const QString folder = modGeneral::ValidateDir(txtOutputFolder->text());
     const QString number = QString::number(row);
     if (optBasename->isChecked())
-        return folder + UpToLastDot(vsFilesSetOrder->TextMatrix(row, Col("Name"))) + QLatin1Char('_') + number
-               + QStringLiteral(".pdf");
+        return folder + UpToLastDot(vsFilesSetOrder->TextMatrix(row, ColumnOf(ColumnKey::Name))) + QLatin1Char('_')
+               + number + QStringLiteral(".pdf");
     return folder + UpToLastDot(txtmanualfilename->text()) + txtseparator->text() + number + QStringLiteral(".pdf");
 }
 
@@ -626,7 +624,8 @@ bool frmAppendPdfFile::RunRows(QString &failures)
     DataGrid &grid = *vsFilesSetOrder;
     const int lastRow = grid.Rows() - 1;
     auto sourceOf = [&grid](int row) {
-        return modGeneral::ValidateDir(grid.TextMatrix(row, Col("Location"))) + grid.TextMatrix(row, Col("Name"));
+        return modGeneral::ValidateDir(grid.TextMatrix(row, ColumnOf(ColumnKey::Location)))
+               + grid.TextMatrix(row, ColumnOf(ColumnKey::Name));
     };
     // Every file the run reads; a new file may never take the place of one of them.
     std::set<QString> inputs;

@@ -48,8 +48,6 @@ Settings &Options()
     return *State().objSettings;
 }
 
-int ColumnOf(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 /// The grid's own last column, after the model's columns.
 int RangeColumn() { return ColumnModel().Count(); }
 
@@ -206,7 +204,7 @@ void frmSetOrder_ComPdf::wireControls()
     // Only a "Selection" check box and a "Range" cell take edits; a typed name would name another file.
     vsFilesSetOrder->setEditableCells([](int, int col) {
         return State().objGridColumns
-               && (col == ColumnOf("Selection") || col == State().objGridColumns->Count());
+               && (col == ColumnOf(ColumnKey::Selection) || col == State().objGridColumns->Count());
     });
 }
 
@@ -248,9 +246,10 @@ void frmSetOrder_ComPdf::FillGrid()
 {
     Guarded("FillGrid", Unit::frmSetOrder_ComPdf, [this] {
         DataGrid &grid = *vsFilesSetOrder;
-        const int name = ColumnOf("Name"), selection = ColumnOf("Selection"), location = ColumnOf("Location"),
-                  size = ColumnOf("Size (In KB)"), type = ColumnOf("Type"), created = ColumnOf("Created Date"),
-                  modified = ColumnOf("Modified Date"), pages = ColumnOf("Pages"), range = RangeColumn();
+        const int name = ColumnOf(ColumnKey::Name), selection = ColumnOf(ColumnKey::Selection),
+                  location = ColumnOf(ColumnKey::Location), size = ColumnOf(ColumnKey::Size),
+                  type = ColumnOf(ColumnKey::Type), created = ColumnOf(ColumnKey::Created),
+                  modified = ColumnOf(ColumnKey::Modified), pages = ColumnOf(ColumnKey::Pages), range = RangeColumn();
         for (const clsColSetOrderGrid &record : colSelectedData) {
             const int r = grid.Rows();
             grid.setRows(r + 1);
@@ -283,7 +282,7 @@ void frmSetOrder_ComPdf::cmdAddRange_Click()
         if (!ValidateRange())
             return;
         DataGrid &grid = *vsFilesSetOrder;
-        const int selection = ColumnOf("Selection"), range = RangeColumn();
+        const int selection = ColumnOf(ColumnKey::Selection), range = RangeColumn();
         for (int r = 1; r < grid.Rows(); ++r)
             if (IsChecked(grid, r, selection))
                 grid.setTextMatrix(r, range, txtRange->text());
@@ -435,7 +434,7 @@ void frmSetOrder_ComPdf::vsFilesSetOrder_KeyDown(std::int16_t KeyCode, std::int1
         const GridSelection block = grid.GetSelection();
         if (block.row1 < 0 || block.row2 < 0)
             return;
-        const int selection = ColumnOf("Selection");
+        const int selection = ColumnOf(ColumnKey::Selection);
         for (int r = block.row1; r <= block.row2; ++r)
             grid.setCell(flexcpChecked, r, selection,
                          IsChecked(grid, r, selection) ? GridCheck::Unchecked : GridCheck::Checked);
@@ -450,7 +449,7 @@ void frmSetOrder_ComPdf::cmdOk_Click()
 {
     Guarded("cmdOk_Click", Unit::frmSetOrder_ComPdf, [this] {
         DataGrid &grid = *vsFilesSetOrder;
-        const int selection = ColumnOf("Selection");
+        const int selection = ColumnOf(ColumnKey::Selection);
         bool anyChecked = false;
         for (int r = 1; r < grid.Rows() && !anyChecked; ++r)
             anyChecked = IsChecked(grid, r, selection);
@@ -462,7 +461,7 @@ void frmSetOrder_ComPdf::cmdOk_Click()
             return;
         {
             RunControls controls(*this);
-            const int pages = ColumnOf("Pages"), range = RangeColumn();
+            const int pages = ColumnOf(ColumnKey::Pages), range = RangeColumn();
             // Each run hands over exactly the rows checked now, not those of an earlier attempt.
             commands_.colOrderedData.clear();
             for (int r = 1; r < grid.Rows(); ++r) {

@@ -25,16 +25,14 @@ bool IsDigitOrBackspace(int keyAscii) { return (keyAscii >= 48 && keyAscii <= 57
 
 clsColSetOrderGrid RecordOfRow(const DataGrid &grid, int row)
 {
-    auto text = [&](const char *key) {
-        return grid.TextMatrix(row, modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)));
-    };
+    auto text = [&](QLatin1StringView key) { return grid.TextMatrix(row, ColumnOf(key)); };
     clsColSetOrderGrid record;
-    record.filename = text("Name");
-    record.FileLocation = text("Location");
-    record.FileSize = text("Size (In KB)");
-    record.FileType = text("Type");
-    record.FileCreDate = text("Created Date");
-    record.FileModDate = text("Modified Date");
+    record.filename = text(ColumnKey::Name);
+    record.FileLocation = text(ColumnKey::Location);
+    record.FileSize = text(ColumnKey::Size);
+    record.FileType = text(ColumnKey::Type);
+    record.FileCreDate = text(ColumnKey::Created);
+    record.FileModDate = text(ColumnKey::Modified);
     return record;
 }
 
@@ -64,12 +62,12 @@ void SetUpDocumentGrid(DataGrid &grid, const GridColumns &model, int rangeWidth)
         else if (column->ColumnDatatype == ColType::Decimal)
             grid.setColAlignment(col, GridAlign::RightCenter);
         const QString &key = column->ColumnKey;
-        if (key == QLatin1String("Type") || key == QLatin1String("Size (In KB)") || key == QLatin1String("Modified Date"))
+        if (key == ColumnKey::Type || key == ColumnKey::Size || key == ColumnKey::Modified)
             grid.setColHidden(col, true);
     }
 
     const int range = model.Count();
-    grid.setTextMatrix(0, range, QStringLiteral("Range"));
+    grid.setTextMatrix(0, range, ColumnKey::Range);
     grid.setColWidth(range, rangeWidth);
     grid.setColDataType(range, ColType::Decimal);
     grid.setColHidden(range, false);

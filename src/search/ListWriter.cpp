@@ -1,6 +1,7 @@
 #include "search/ListWriter.h"
 
 #include "app/ErrorLog.h"
+#include "app/GridColumns.h"
 #include "platform/AtomicOutput.h"
 #include "platform/DataGrid.h"
 
@@ -10,7 +11,7 @@ QList<QStringList> CheckedList(const DataGrid &grid, int checkCol)
 {
     QList<int> columns;
     for (int c = 0; c < grid.Cols(); ++c) {
-        if (!grid.ColHidden(c) && grid.TextMatrix(0, c) != QLatin1String("Selection"))
+        if (!grid.ColHidden(c) && grid.TextMatrix(0, c) != ColumnKey::Selection)
             columns << c;
     }
     const auto line = [&](int row) {

@@ -358,8 +358,8 @@ void frmMain::SelectStartFolder()
 void frmMain::CheckCmdLineFiles()
 {
     const QStringList &files = State().CmdLineFiles;
-    const int nameCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Name"));
-    const int selectionCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+    const int nameCol = ColumnOf(ColumnKey::Name);
+    const int selectionCol = ColumnOf(ColumnKey::Selection);
     QStringList names;
     names.reserve(files.size());
     for (const QString &file : files)

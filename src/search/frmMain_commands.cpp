@@ -4,6 +4,7 @@
 #include "search/frmMain.h"
 
 #include "app/ErrorLog.h"
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/modGeneral.h"
 #include "platform/CommonDialog.h"
@@ -16,15 +17,13 @@ namespace {
 
 const QString Damaged = QStringLiteral("Secured or Corrupted");
 
-int ColumnOf(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 /// A location that already ends in a separator (the root folder) must not give a doubled one.
 QString SingleSeparators(QString path) { return path.replace(QStringLiteral("//"), QStringLiteral("/")); }
 
 QString RowFilePath(const DataGrid &grid, int row)
 {
-    return SingleSeparators(grid.TextMatrix(row, ColumnOf("Location")) + QLatin1Char('/')
-                            + grid.TextMatrix(row, ColumnOf("Name")));
+    return SingleSeparators(grid.TextMatrix(row, ColumnOf(ColumnKey::Location)) + QLatin1Char('/')
+                            + grid.TextMatrix(row, ColumnOf(ColumnKey::Name)));
 }
 
 /// Switches the grid's drawing off for a scope and back to what it was, also when the scope fails.
@@ -44,8 +43,8 @@ private:
 ColumnPositionCache &RefreshedPositions()
 {
     ColumnPositionCache &cache = State().ColumnPositions;
-    cache.Pages = ColumnOf("Pages");
-    cache.Selection = ColumnOf("Selection");
+    cache.Pages = ColumnOf(ColumnKey::Pages);
+    cache.Selection = ColumnOf(ColumnKey::Selection);
     return cache;
 }
 
@@ -55,7 +54,7 @@ bool SetAllRows(DataGrid &grid, int state)
 {
     if (grid.Rows() < 2)
         return false;
-    const int selection = ColumnOf("Selection");
+    const int selection = ColumnOf(ColumnKey::Selection);
     grid.setCell(flexcpChecked, 1, selection, grid.Rows() - 1, selection, state);
     return true;
 }
@@ -66,7 +65,7 @@ bool SetHighlightedRows(DataGrid &grid, int state)
     const GridSelection block = grid.GetSelection();
     if (block.row1 < 0 || block.row2 < 0)
         return false;
-    const int selection = ColumnOf("Selection");
+    const int selection = ColumnOf(ColumnKey::Selection);
     grid.setCell(flexcpChecked, block.row1, selection, block.row2, selection, state);
     return true;
 }
@@ -91,7 +90,7 @@ void frmMain::mnuCtxOpenFolder_Click()
         const int row = grdSearchList->Row();
         if (row < 1)
             return;
-        const QString folder = SingleSeparators(grdSearchList->TextMatrix(row, ColumnOf("Location")));
+        const QString folder = SingleSeparators(grdSearchList->TextMatrix(row, ColumnOf(ColumnKey::Location)));
         modGeneral::ExecuteFile(QStringLiteral("Open"), folder, {}, {}, 1);
     });
 }
@@ -203,7 +202,7 @@ void frmMain::mnuCtxCheckInvertSelection_Click()
 void frmMain::ToggleCheckRows(int firstRow, int lastRow)
 {
     DataGrid &grid = *grdSearchList;
-    const int selection = ColumnOf("Selection");
+    const int selection = ColumnOf(ColumnKey::Selection);
     const RedrawOff off(grid);
     for (int r = firstRow; r <= lastRow; ++r) {
         const bool checked = grid.Cell(flexcpChecked, r, selection).toInt() == GridCheck::Checked;

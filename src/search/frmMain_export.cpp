@@ -3,6 +3,7 @@
 #include "search/frmMain.h"
 
 #include "app/ErrorLog.h"
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/modGeneral.h"
 #include "platform/DataGrid.h"
@@ -20,7 +21,7 @@ void frmMain::cmdExport_Click()
             MsgBox(QStringLiteral("No Files Found"), MsgButtons::OK, MsgIcon::Information, {}, this);
             return;
         }
-        const int selection = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+        const int selection = ColumnOf(ColumnKey::Selection);
         bool anyChecked = false;
         for (int r = 1; r < grdSearchList->Rows() && !anyChecked; ++r)
             anyChecked = grdSearchList->Cell(flexcpChecked, r, selection).toInt() == GridCheck::Checked;
@@ -39,7 +40,7 @@ bool frmMain::ExportGrid(DataGrid &grid)
     try {
         // The list is taken before the dialog opens, as the user saw it when asking for the export.
         const QList<QStringList> lines =
-            ListWriter::CheckedList(grid, modGeneral::GetColumnIndexByKey(QStringLiteral("Selection")));
+            ListWriter::CheckedList(grid, ColumnOf(ColumnKey::Selection));
         // An earlier export that failed half-way may have left its scratch copy behind. Only a regular
         // file of that name is ours: a FIFO, device or link there stays, and the export needs none.
         const Outcome scratchGone = OwnFile::RemoveIfRegular(State().StorageFolderPath + QStringLiteral("/Temp.xls"));

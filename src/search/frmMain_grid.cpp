@@ -199,14 +199,14 @@ void frmMain::grdSearchList_BeforeSort(std::int32_t Col, std::int16_t &Order)
         const QString key = KeyAt(ColumnModel(), Col);
         const bool numeric = Order == GridSort::NumericAscending || Order == GridSort::NumericDescending;
         const bool generic = Order == GridSort::GenericAscending || Order == GridSort::GenericDescending;
-        if (key == QLatin1String("Name")) {
+        if (key == ColumnKey::Name) {
             if (State().objSettings->SortbyNumeric() != 0) {
                 if (!numeric)
                     Order = GridSort::NumericAscending;
             } else if (!generic) {
                 Order = GridSort::GenericAscending;
             }
-        } else if (key == QLatin1String("Pages") || key == QLatin1String("Size (In KB)")) {
+        } else if (key == ColumnKey::Pages || key == ColumnKey::Size) {
             if (!numeric)
                 Order = GridSort::NumericAscending;
         }
@@ -249,9 +249,9 @@ QString frmMain::getSelectedFileinfo()
     const std::uint64_t changes = checkChanges_;
     Guarded("getSelectedFileinfo", Unit::frmMain, [&] {
         const DataGrid &grid = *grdSearchList;
-        const int selection = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
-        const int name = modGeneral::GetColumnIndexByKey(QStringLiteral("Name"));
-        const int pages = modGeneral::GetColumnIndexByKey(QStringLiteral("Pages"));
+        const int selection = ColumnOf(ColumnKey::Selection);
+        const int name = ColumnOf(ColumnKey::Name);
+        const int pages = ColumnOf(ColumnKey::Pages);
         qint64 count = 0;
         qint64 total = 0;
         for (int r = 1; r < grid.Rows(); ++r) {
@@ -287,7 +287,7 @@ void frmMain::wireGridEvents()
     PopupMenu = [](QMenu *menu, const QPoint &globalPos) { menu->popup(globalPos); };
     // The check boxes are the only cells a user may change; no cell text is ever edited.
     grdSearchList->setEditableCells([](int, int col) {
-        return State().objGridColumns && col == modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+        return State().objGridColumns && col == ColumnOf(ColumnKey::Selection);
     });
     // However a check state changed (a key, a click, a command), the summary follows, once per turn
     // of the event loop: a command that sets thousands of rows one by one costs one count.

@@ -3,6 +3,7 @@
 #include "search/frmMain.h"
 
 #include "app/ErrorLog.h"
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/modGeneral.h"
 #include "docops/clsColSetOrderGrid.h"
@@ -23,8 +24,6 @@ namespace {
 const QString Damaged = QStringLiteral("Secured or Corrupted");
 constexpr std::int32_t CombineAction = 4;
 
-int ColumnOf(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
-
 void Tell(const QString &message) { MsgBox(message, MsgButtons::OK, MsgIcon::Information); }
 
 /// The "Pages" text as a count: a number when it spells one, else 0.
@@ -43,7 +42,7 @@ std::int32_t PageCountOf(const QString &text)
 /// damaged row shows damagedMessage, drops every record made so far and answers false.
 bool CollectCheckedRows(const DataGrid &grid, SetOrderRecords &records, const QString &damagedMessage)
 {
-    const int selection = ColumnOf("Selection"), pages = ColumnOf("Pages");
+    const int selection = ColumnOf(ColumnKey::Selection), pages = ColumnOf(ColumnKey::Pages);
     for (int r = 1; r < grid.Rows(); ++r) {
         if (grid.Cell(flexcpChecked, r, selection).toInt() != GridCheck::Checked)
             continue;
@@ -76,7 +75,7 @@ void frmMain::GetPageCount()
 {
     Guarded("GetPageCount", Unit::frmMain, [this] {
         ProgramState &st = State();
-        const int pages = ColumnOf("Pages");
+        const int pages = ColumnOf(ColumnKey::Pages);
         Require(pages >= 0 && pages < st.ColumnVisible.size(), ErrNo::SubscriptOutOfRange,
                 QStringLiteral("Subscript out of range"));
         // A visible "Pages" column means the search has counted every row already.
@@ -86,7 +85,8 @@ void frmMain::GetPageCount()
                 QStringLiteral("Object variable or With block variable not set"));
 
         DataGrid &grid = *grdSearchList;
-        const int selection = ColumnOf("Selection"), name = ColumnOf("Name"), location = ColumnOf("Location");
+        const int selection = ColumnOf(ColumnKey::Selection), name = ColumnOf(ColumnKey::Name),
+                  location = ColumnOf(ColumnKey::Location);
         for (int r = 1; r < grid.Rows(); ++r) {
             if (grid.Cell(flexcpChecked, r, selection).toInt() != GridCheck::Checked)
                 continue;

@@ -4,6 +4,7 @@
 #include "search/frmMain.h"
 
 #include "app/ErrorLog.h"
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/Settings.h"
 #include "app/modGeneral.h"
@@ -267,14 +268,14 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
             folder = modGetSpecialFolder::GetSpecialfolder(modGetSpecialFolder::CSIDL_DESKTOP);
 
         ColumnPositionCache &pos = State().ColumnPositions;
-        pos.Name = modGeneral::GetColumnIndexByKey(QStringLiteral("Name"));
-        pos.Selection = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
-        pos.Location = modGeneral::GetColumnIndexByKey(QStringLiteral("Location"));
-        pos.Size = modGeneral::GetColumnIndexByKey(QStringLiteral("Size (In KB)"));
-        pos.Type = modGeneral::GetColumnIndexByKey(QStringLiteral("Type"));
-        pos.Created = modGeneral::GetColumnIndexByKey(QStringLiteral("Created Date"));
-        pos.Modified = modGeneral::GetColumnIndexByKey(QStringLiteral("Modified Date"));
-        pos.Pages = modGeneral::GetColumnIndexByKey(QStringLiteral("Pages"));
+        pos.Name = ColumnOf(ColumnKey::Name);
+        pos.Selection = ColumnOf(ColumnKey::Selection);
+        pos.Location = ColumnOf(ColumnKey::Location);
+        pos.Size = ColumnOf(ColumnKey::Size);
+        pos.Type = ColumnOf(ColumnKey::Type);
+        pos.Created = ColumnOf(ColumnKey::Created);
+        pos.Modified = ColumnOf(ColumnKey::Modified);
+        pos.Pages = ColumnOf(ColumnKey::Pages);
 
         delete loading_;
         loading_ = new frmLoading(this);

@@ -194,7 +194,7 @@ protected:
             keys << c->ColumnKey;
         return keys;
     }
-    static float Width(const char *key) { return State().objGridColumns->Item(QString(key))->ColumnWidth; }
+    static float Width(const QString &key) { return State().objGridColumns->Item(key)->ColumnWidth; }
     /// Every column stays in the model, once.
     static void ExpectEveryColumnOnce()
     {
@@ -224,8 +224,8 @@ TEST_F(LoadGridColumnsTest, EveryOrderOfTheEightColumnsIsShownAsSavedAndBackAgai
     const QString widths = "1000,1001,1002,1003,1004,1005,1006,1007";
     auto expectWidths = [&](const QStringList &order, float selectionBefore, bool selectionMoved) {
         for (int p = 0; p < order.size(); ++p) {
-            const float expected = order[p] != "Selection" ? 1000.0f + p : selectionMoved ? 250.0f : selectionBefore;
-            if (Width(order[p].toLatin1().constData()) != expected)
+            const float expected = order[p] != ColumnKey::Selection ? 1000.0f + p : selectionMoved ? 250.0f : selectionBefore;
+            if (Width(order[p]) != expected)
                 return false;
         }
         return true;
@@ -241,10 +241,10 @@ TEST_F(LoadGridColumnsTest, EveryOrderOfTheEightColumnsIsShownAsSavedAndBackAgai
     State().objSettings->setLastGridColWidth(widths);
     test::ForEachOrderOfTheDefaultColumns([&](const QStringList &order) {
         ++orders;
-        const int selectionAt = order.indexOf("Selection");
+        const int selectionAt = order.indexOf(ColumnKey::Selection);
         loadOrder(order.join(','));
         bool right = ShowsOrder(order) && expectWidths(order, 1001, selectionAt != 1);
-        const float selectionWidth = Width("Selection");
+        const float selectionWidth = Width(ColumnKey::Selection);
         loadOrder(kDefaultOrder);
         right = right && ShowsOrder(defaultOrder) && expectWidths(defaultOrder, selectionWidth, selectionAt != 1);
         if (!right && wrong++ == 0)
@@ -259,8 +259,8 @@ TEST_F(LoadGridColumnsTest, DefaultOrderLeavesTheModelUntouched)
 {
     Load(kDefaultOrder, "1,1,1,1,1,1,1,1");
     EXPECT_EQ(Keys(), kDefaultOrder.split(','));
-    EXPECT_EQ(Width("Name"), 1800);
-    EXPECT_EQ(Width("Modified Date"), 1400);
+    EXPECT_EQ(Width(ColumnKey::Name), 1800);
+    EXPECT_EQ(Width(ColumnKey::Modified), 1400);
     EXPECT_EQ(State().ColumnOrder, kDefaultOrder.split(','));
     ExpectEveryColumnOnce();
 }
@@ -270,19 +270,19 @@ TEST_F(LoadGridColumnsTest, MovedColumnsTakeTheirSavedWidthsSelectionAlways250)
     Load("Selection,Name,Pages,Location,Size (In KB),Type,Created Date,Modified Date",
          "111,222,333,444,555,666,777,888");
     EXPECT_EQ(Keys(), QString("Selection,Name,Pages,Location,Size (In KB),Type,Created Date,Modified Date").split(','));
-    EXPECT_EQ(Width("Selection"), 250);
-    EXPECT_EQ(Width("Name"), 222);
-    EXPECT_EQ(Width("Pages"), 700); // did not move
+    EXPECT_EQ(Width(ColumnKey::Selection), 250);
+    EXPECT_EQ(Width(ColumnKey::Name), 222);
+    EXPECT_EQ(Width(ColumnKey::Pages), 700); // did not move
     ExpectEveryColumnOnce();
 
     Load("Modified Date, Created Date , Type,Size (In KB),Location,Pages,Selection,Name",
          "10,20.5,21.5,40,50,60,70,80");
     EXPECT_EQ(Keys(), QString("Modified Date,Created Date,Type,Size (In KB),Location,Pages,Selection,Name").split(','));
-    EXPECT_EQ(Width("Modified Date"), 10);
-    EXPECT_EQ(Width("Created Date"), 20); // halves go to the even neighbour
-    EXPECT_EQ(Width("Type"), 22);
-    EXPECT_EQ(Width("Selection"), 250);
-    EXPECT_EQ(Width("Name"), 80);
+    EXPECT_EQ(Width(ColumnKey::Modified), 10);
+    EXPECT_EQ(Width(ColumnKey::Created), 20); // halves go to the even neighbour
+    EXPECT_EQ(Width(ColumnKey::Type), 22);
+    EXPECT_EQ(Width(ColumnKey::Selection), 250);
+    EXPECT_EQ(Width(ColumnKey::Name), 80);
     ExpectEveryColumnOnce();
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }
@@ -291,12 +291,12 @@ TEST_F(LoadGridColumnsTest, UnusableWidthEntriesKeepTheColumnsWidth)
 {
     Load("Modified Date,Created Date,Type,Size (In KB),Location,Pages,Selection,Name", "-5,abc,,12abc,99999,1e30");
     EXPECT_EQ(Keys().first(), "Modified Date");
-    for (const char *key : {"Modified Date", "Created Date", "Type"})
-        EXPECT_EQ(Width(key), 1400) << key;
-    EXPECT_EQ(Width("Size (In KB)"), 1000);
-    EXPECT_EQ(Width("Location"), 1800);
-    EXPECT_EQ(Width("Pages"), 700);
-    EXPECT_EQ(Width("Name"), 1800); // no entry at all
+    for (QLatin1StringView key : {ColumnKey::Modified, ColumnKey::Created, ColumnKey::Type})
+        EXPECT_EQ(Width(key), 1400) << key.data();
+    EXPECT_EQ(Width(ColumnKey::Size), 1000);
+    EXPECT_EQ(Width(ColumnKey::Location), 1800);
+    EXPECT_EQ(Width(ColumnKey::Pages), 700);
+    EXPECT_EQ(Width(ColumnKey::Name), 1800); // no entry at all
     ExpectEveryColumnOnce();
     EXPECT_TRUE(test::ErrorLogLines().isEmpty());
 }

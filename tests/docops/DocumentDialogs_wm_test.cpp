@@ -107,11 +107,9 @@ protected:
         MainWindowFixture::TearDown();
     }
 
-    static void SetColumnWidth(const char *key, float twips)
+    static void SetColumnWidth(QLatin1StringView key, float twips)
     {
-        for (const GridColumns::Ptr &column : *State().objGridColumns)
-            if (column->ColumnKey == QLatin1String(key))
-                column->ColumnWidth = twips;
+        State().objGridColumns->Item(QString(key))->ColumnWidth = twips;
     }
 
     /// Clicks into the box and waits until it has the keyboard focus.
@@ -244,7 +242,7 @@ TEST_F(DocumentDialogsTest, NoKeyAfterAClickOnACheckBoxEditsANameOrAnyTextButARa
         auto cellCenter = [&](int row, int col) {
             return view.viewport()->mapToGlobal(view.visualRect(view.model()->index(row - 1, col)).center());
         };
-        const int selection = Col("Selection");
+        const int selection = ColumnOf(ColumnKey::Selection);
         const int range = grid.Cols() - 1;
         const std::string before = TextsOutsideRange(grid);
         for (const char *move : {"Left", "Right"}) {
@@ -278,7 +276,7 @@ TEST_F(DocumentDialogsTest, OpensWideEnoughForEveryShownColumnUpToTheScreen)
     };
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     for (const Case &c : cases) {
-        SetColumnWidth("Location", c.locationTwips);
+        SetColumnWidth(ColumnKey::Location, c.locationTwips);
         for (Kind kind : {Kind::Combine, Kind::Append}) {
             SCOPED_TRACE(std::string(c.name) + ", " + NameOf(kind));
             OpenDialog o = Open(kind, c.documents);
@@ -286,7 +284,7 @@ TEST_F(DocumentDialogsTest, OpensWideEnoughForEveryShownColumnUpToTheScreen)
             const QTableView &view = *o.grid->view();
             const int rangeCol = o.grid->Cols() - 1;
             const QHeaderView &header = *view.horizontalHeader();
-            ASSERT_GT(header.sectionSize(Col("Location")), 550);
+            ASSERT_GT(header.sectionSize(ColumnOf(ColumnKey::Location)), 550);
             const QRect frame = o.dialog->windowHandle()->frameGeometry();
             EXPECT_LE(frame.width(), screen.width());
             EXPECT_GE(frame.left(), screen.left());

@@ -1,9 +1,9 @@
 #include "docops/frmAppendPdfFile.h"
 
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/Settings.h"
 #include "app/frmErrorReportDialog.h"
-#include "app/modGeneral.h"
 #include "docops/modDocOps.h"
 #include "platform/CommonDialog.h"
 #include "platform/DataGrid.h"
@@ -165,8 +165,8 @@ TEST_F(AppendDialogTest, OpensWithItsRowsAndOptions)
     EXPECT_EQ(grid.TextMatrix(2, 3), dir.path());
     EXPECT_EQ(grid.TextMatrix(1, 8), "0");
     EXPECT_EQ(grid.Cell(flexcpChecked, 1, 1).toInt(), GridCheck::Checked);
-    for (const char *hidden : {"Size (In KB)", "Type", "Modified Date"})
-        EXPECT_TRUE(grid.ColHidden(modGeneral::GetColumnIndexByKey(hidden))) << hidden;
+    for (QLatin1StringView hidden : {ColumnKey::Size, ColumnKey::Type, ColumnKey::Modified})
+        EXPECT_TRUE(grid.ColHidden(ColumnOf(hidden))) << hidden.data();
     EXPECT_FALSE(grid.ColHidden(8));
     EXPECT_TRUE(dlg->optBasename->isChecked());
     EXPECT_FALSE(dlg->txtmanualfilename->isEnabled());

@@ -80,14 +80,14 @@ protected:
     {
         QStringList out;
         for (int r = 1; r < grid().Rows(); ++r)
-            out << grid().TextMatrix(r, Col("Name"));
+            out << grid().TextMatrix(r, ColumnOf(ColumnKey::Name));
         return out;
     }
     std::vector<int> checks()
     {
         std::vector<int> out;
         for (int r = 1; r < grid().Rows(); ++r)
-            out.push_back(grid().Cell(flexcpChecked, r, Col("Selection")).toInt());
+            out.push_back(grid().Cell(flexcpChecked, r, ColumnOf(ColumnKey::Selection)).toInt());
         return out;
     }
     QStringList ranges()
@@ -97,7 +97,7 @@ protected:
             out << grid().TextMatrix(r, rangeCol());
         return out;
     }
-    void setChecked(int row, int state) { grid().setCell(flexcpChecked, row, Col("Selection"), state); }
+    void setChecked(int row, int state) { grid().setCell(flexcpChecked, row, ColumnOf(ColumnKey::Selection), state); }
     /// Name and folder boxes aimed at "<dir>/<name>.pdf".
     void aimAt(const QString &name)
     {
@@ -160,18 +160,18 @@ TEST_F(SetOrderTest, OpensWithTheRecordsTheModelsColumnsAndTheRememberedOptions)
     EXPECT_EQ(hidden, std::vector<bool>({false, false, false, true, true, true, false, true, false}));
     EXPECT_EQ(grid().ColWidth(8), 750);
     EXPECT_EQ(grid().ColDataType(8), GridDataType::Decimal);
-    EXPECT_EQ(grid().ColAlignment(Col("Pages")), GridAlign::RightCenter);
-    EXPECT_EQ(grid().ColAlignment(Col("Name")), GridAlign::LeftCenter);
-    EXPECT_EQ(grid().ColFormat(Col("Created Date")), "dd/mm/yyyy hh:mm ampm");
+    EXPECT_EQ(grid().ColAlignment(ColumnOf(ColumnKey::Pages)), GridAlign::RightCenter);
+    EXPECT_EQ(grid().ColAlignment(ColumnOf(ColumnKey::Name)), GridAlign::LeftCenter);
+    EXPECT_EQ(grid().ColFormat(ColumnOf(ColumnKey::Created)), "dd/mm/yyyy hh:mm ampm");
 
     const clsColSetOrderGrid &b = d.colSelectedData[1];
-    EXPECT_EQ(grid().TextMatrix(2, Col("Name")), "b.pdf");
-    EXPECT_EQ(grid().TextMatrix(2, Col("Location")), dir.path());
-    EXPECT_EQ(grid().TextMatrix(2, Col("Size (In KB)")), b.FileSize);
-    EXPECT_EQ(grid().TextMatrix(2, Col("Type")), b.FileType);
-    EXPECT_EQ(grid().TextMatrix(2, Col("Created Date")), b.FileCreDate);
-    EXPECT_EQ(grid().TextMatrix(2, Col("Modified Date")), b.FileModDate);
-    EXPECT_EQ(grid().TextMatrix(2, Col("Pages")), "12");
+    EXPECT_EQ(grid().TextMatrix(2, ColumnOf(ColumnKey::Name)), "b.pdf");
+    EXPECT_EQ(grid().TextMatrix(2, ColumnOf(ColumnKey::Location)), dir.path());
+    EXPECT_EQ(grid().TextMatrix(2, ColumnOf(ColumnKey::Size)), b.FileSize);
+    EXPECT_EQ(grid().TextMatrix(2, ColumnOf(ColumnKey::Type)), b.FileType);
+    EXPECT_EQ(grid().TextMatrix(2, ColumnOf(ColumnKey::Created)), b.FileCreDate);
+    EXPECT_EQ(grid().TextMatrix(2, ColumnOf(ColumnKey::Modified)), b.FileModDate);
+    EXPECT_EQ(grid().TextMatrix(2, ColumnOf(ColumnKey::Pages)), "12");
     EXPECT_EQ(checks(), std::vector<int>({1, 1}));
     EXPECT_EQ(ranges(), QStringList({"0", "0"}));
     EXPECT_EQ(grid().Row(), 1);
@@ -194,15 +194,15 @@ TEST_F(SetOrderTest, OpensWithTheRecordsTheModelsColumnsAndTheRememberedOptions)
 TEST_F(SetOrderTest, AModelWidthNoColumnCanHaveLeavesTheGridWhole)
 {
     // The preferences dialog copies the saved widths into the model as they stand.
-    State().objGridColumns->Item(QString("Name"))->ColumnWidth = 1e30f;
-    State().objGridColumns->Item(QString("Location"))->ColumnWidth = -1;
+    State().objGridColumns->Item(QString(ColumnKey::Name))->ColumnWidth = 1e30f;
+    State().objGridColumns->Item(QString(ColumnKey::Location))->ColumnWidth = -1;
     open({{"a", 1}});
     ASSERT_EQ(grid().Cols(), 9);
     EXPECT_EQ(grid().TextMatrix(0, 8), "Range");
     EXPECT_EQ(grid().ColWidth(8), 750);
     EXPECT_EQ(grid().ColDataType(8), GridDataType::Decimal);
-    EXPECT_EQ(grid().ColWidth(Col("Pages")), 700);
-    EXPECT_EQ(grid().ColDataType(Col("Selection")), GridDataType::Boolean);
+    EXPECT_EQ(grid().ColWidth(ColumnOf(ColumnKey::Pages)), 700);
+    EXPECT_EQ(grid().ColDataType(ColumnOf(ColumnKey::Selection)), GridDataType::Boolean);
     EXPECT_TRUE(ErrorLogLines().isEmpty());
 }
 
@@ -435,7 +435,7 @@ TEST_F(SetOrderTest, UpAndDownMoveTheSelectedBlockWithItsChecksAndRanges)
             expected << tag + ".pdf";
         EXPECT_EQ(names(), expected);
         const int cRow = static_cast<int>(c.order.indexOf("c")) + 1;
-        EXPECT_EQ(grid().Cell(flexcpChecked, cRow, Col("Selection")).toInt(), GridCheck::Unchecked);
+        EXPECT_EQ(grid().Cell(flexcpChecked, cRow, ColumnOf(ColumnKey::Selection)).toInt(), GridCheck::Unchecked);
         EXPECT_EQ(grid().TextMatrix(cRow, rangeCol()), "2-3");
         const GridSelection s = grid().GetSelection();
         EXPECT_EQ(s.row1, c.newRow1);
@@ -458,7 +458,7 @@ TEST_F(SetOrderTest, SpaceFlipsEveryRowOfTheBlockAndTheMouseOpensOnlyCheckAndRan
     EXPECT_EQ(checks(), std::vector<int>({2, 1, 1, 1}));
     // Pressed in the grid itself: each row flips once, the current cell is not flipped again.
     grid().setEditable(2);
-    grid().Select(1, Col("Selection"), 2, Col("Selection"));
+    grid().Select(1, ColumnOf(ColumnKey::Selection), 2, ColumnOf(ColumnKey::Selection));
     QTest::keyClick(grid().view(), Qt::Key_Space);
     EXPECT_EQ(checks(), std::vector<int>({1, 2, 1, 1}));
 
@@ -467,8 +467,8 @@ TEST_F(SetOrderTest, SpaceFlipsEveryRowOfTheBlockAndTheMouseOpensOnlyCheckAndRan
         int col;
         int editable;
     } presses[] = {
-        {1, Col("Selection"), 2}, {1, rangeCol(), 2}, {1, Col("Name"), 0}, {2, Col("Selection"), 0},
-        {1, Col("Pages"), 0},
+        {1, ColumnOf(ColumnKey::Selection), 2}, {1, rangeCol(), 2}, {1, ColumnOf(ColumnKey::Name), 0}, {2, ColumnOf(ColumnKey::Selection), 0},
+        {1, ColumnOf(ColumnKey::Pages), 0},
     };
     for (const Press &p : presses) {
         grid().setEditable(1);
@@ -479,7 +479,7 @@ TEST_F(SetOrderTest, SpaceFlipsEveryRowOfTheBlockAndTheMouseOpensOnlyCheckAndRan
     // Moving away from the "Range" cell by keyboard closes the other cells to typing again.
     grid().Select(1, rangeCol(), 1, rangeCol());
     dialog->vsFilesSetOrder_MouseDown(1, 0, 0, 0);
-    grid().Select(1, Col("Name"), 1, Col("Name"));
+    grid().Select(1, ColumnOf(ColumnKey::Name), 1, ColumnOf(ColumnKey::Name));
     EXPECT_EQ(grid().Editable(), 0);
     EXPECT_TRUE(ErrorLogLines().isEmpty());
 }
@@ -613,7 +613,7 @@ TEST_F(SetOrderTest, RunsRefusedOrStoppedInTheDialogLeaveItOpen)
     // A failure inside the run's own steps: logged, nothing shown, the buttons usable again.
     setChecked(1, GridCheck::Checked);
     setChecked(2, GridCheck::Checked);
-    grid().setTextMatrix(2, Col("Pages"), "many");
+    grid().setTextMatrix(2, ColumnOf(ColumnKey::Pages), "many");
     d.cmdOk_Click();
     EXPECT_EQ(box.texts().size(), 1);
     EXPECT_EQ(finished.count(), 0);
@@ -626,7 +626,7 @@ TEST_F(SetOrderTest, RunsRefusedOrStoppedInTheDialogLeaveItOpen)
     EXPECT_FALSE(QFile::exists(dir.filePath("out.pdf")));
 
     // The next run hands over the rows once, not behind those of the failed attempt.
-    grid().setTextMatrix(2, Col("Pages"), "1");
+    grid().setTextMatrix(2, ColumnOf(ColumnKey::Pages), "1");
     d.cmdOk_Click();
     EXPECT_EQ(PageMarkers(dir.filePath("out.pdf")), Markers("a", {1}) + Markers("b", {1}));
     EXPECT_EQ(finished.count(), 1);

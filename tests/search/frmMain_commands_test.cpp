@@ -1,7 +1,7 @@
 #include "search/frmMain.h"
 
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
-#include "app/modGeneral.h"
 #include "platform/CommonDialog.h"
 #include "platform/DataGrid.h"
 #include "support/MainWindowFixture.h"
@@ -61,7 +61,7 @@ protected:
         AddResultRow(w, {"c.pdf", Damaged, GridCheck::Checked});
         AddResultRow(w, {"d.pdf", Damaged, GridCheck::Unchecked});
     }
-    void highlight(int row1, int row2) { grid().Select(row1, Col("Name"), row2, Col("Location")); }
+    void highlight(int row1, int row2) { grid().Select(row1, ColumnOf(ColumnKey::Name), row2, ColumnOf(ColumnKey::Location)); }
 
     frmMain w;
 };
@@ -138,28 +138,28 @@ TEST_F(CommandsTest, CommandsOnAnEmptyListOrWithoutHighlightDoNothing)
 TEST_F(CommandsTest, CommandsFollowMovedAndSortedColumns)
 {
     // The user drags "Pages" to the front and "Selection" to the far right.
-    grid().setColPosition(Col("Pages"), 0);
+    grid().setColPosition(ColumnOf(ColumnKey::Pages), 0);
     std::int32_t to = 0;
     w.grdSearchList_AfterMoveColumn(2, to);
-    grid().setColPosition(Col("Selection"), 7);
+    grid().setColPosition(ColumnOf(ColumnKey::Selection), 7);
     to = 7;
     w.grdSearchList_AfterMoveColumn(2, to);
-    ASSERT_EQ(Col("Pages"), 0);
-    ASSERT_EQ(Col("Selection"), 7);
+    ASSERT_EQ(ColumnOf(ColumnKey::Pages), 0);
+    ASSERT_EQ(ColumnOf(ColumnKey::Selection), 7);
 
     AddResultRow(w, {"small.pdf", "2", GridCheck::Unchecked});
     AddResultRow(w, {"broken.pdf", Damaged, GridCheck::Checked});
     AddResultRow(w, {"large.pdf", "300", GridCheck::Unchecked});
     AddResultRow(w, {"medium.pdf", "40", GridCheck::Checked});
-    grid().Sort(Col("Pages"), GridSort::NumericDescending);
+    grid().Sort(ColumnOf(ColumnKey::Pages), GridSort::NumericDescending);
     QStringList sorted;
     for (int r = 1; r < grid().Rows(); ++r)
-        sorted << grid().TextMatrix(r, Col("Name"));
+        sorted << grid().TextMatrix(r, ColumnOf(ColumnKey::Name));
     ASSERT_EQ(sorted, QStringList({"large.pdf", "medium.pdf", "small.pdf", "broken.pdf"}));
     auto states = [this] {
         std::map<QString, int> byName;
         for (int r = 1; r < grid().Rows(); ++r)
-            byName[grid().TextMatrix(r, Col("Name"))] = grid().Cell(flexcpChecked, r, Col("Selection")).toInt();
+            byName[grid().TextMatrix(r, ColumnOf(ColumnKey::Name))] = grid().Cell(flexcpChecked, r, ColumnOf(ColumnKey::Selection)).toInt();
         return byName;
     };
 

@@ -56,7 +56,7 @@ protected:
     void setChecks(const std::vector<int> &states)
     {
         for (int r = 1; r < grid().Rows(); ++r)
-            grid().setCell(flexcpChecked, r, Col("Selection"), states[r - 1]);
+            grid().setCell(flexcpChecked, r, ColumnOf(ColumnKey::Selection), states[r - 1]);
     }
 
     frmMain w;
@@ -84,23 +84,23 @@ TEST_F(GridTest, SetUpFollowsTheReorderedModel)
     EXPECT_EQ(grid().ColWidth(3), 1800);
 
     struct Expect {
-        const char *key;
+        QLatin1StringView key;
         int type;
         int alignment;
         const char *format;
     } expected[] = {
-        {"Pages", GridDataType::Decimal, GridAlign::RightCenter, ""},
-        {"Name", GridDataType::String, GridAlign::LeftCenter, ""},
-        {"Selection", GridDataType::Boolean, GridAlign::LeftCenter, ""},
-        {"Size (In KB)", GridDataType::Decimal, GridAlign::RightCenter, ""},
-        {"Created Date", GridDataType::Date, GridAlign::LeftCenter, "dd/mm/yyyy hh:mm ampm"},
-        {"Modified Date", GridDataType::Date, GridAlign::LeftCenter, "dd/mm/yyyy hh:mm ampm"},
+        {ColumnKey::Pages, GridDataType::Decimal, GridAlign::RightCenter, ""},
+        {ColumnKey::Name, GridDataType::String, GridAlign::LeftCenter, ""},
+        {ColumnKey::Selection, GridDataType::Boolean, GridAlign::LeftCenter, ""},
+        {ColumnKey::Size, GridDataType::Decimal, GridAlign::RightCenter, ""},
+        {ColumnKey::Created, GridDataType::Date, GridAlign::LeftCenter, "dd/mm/yyyy hh:mm ampm"},
+        {ColumnKey::Modified, GridDataType::Date, GridAlign::LeftCenter, "dd/mm/yyyy hh:mm ampm"},
     };
     for (const Expect &e : expected) {
-        SCOPED_TRACE(e.key);
-        EXPECT_EQ(grid().ColDataType(Col(e.key)), e.type);
-        EXPECT_EQ(grid().ColAlignment(Col(e.key)), e.alignment);
-        EXPECT_EQ(grid().ColFormat(Col(e.key)), QString::fromLatin1(e.format));
+        SCOPED_TRACE(e.key.data());
+        EXPECT_EQ(grid().ColDataType(ColumnOf(e.key)), e.type);
+        EXPECT_EQ(grid().ColAlignment(ColumnOf(e.key)), e.alignment);
+        EXPECT_EQ(grid().ColFormat(ColumnOf(e.key)), QString::fromLatin1(e.format));
     }
     EXPECT_EQ(hidden(), std::vector<bool>({false, false, false, true, false, false, false, true}));
 }
@@ -147,9 +147,9 @@ TEST_F(GridTest, ASavedWidthThatIsNoWidthKeepsTheColumnsWidth)
     w.RefreshGrid();
     EXPECT_EQ(headers().join(','), DefaultOrder);
     EXPECT_EQ(grid().ColWidth(0), 2000);
-    EXPECT_EQ(grid().ColWidth(Col("Selection")), 250);
-    EXPECT_EQ(grid().ColWidth(Col("Location")), 1800);
-    EXPECT_EQ(grid().ColDataType(Col("Selection")), GridDataType::Boolean);
+    EXPECT_EQ(grid().ColWidth(ColumnOf(ColumnKey::Selection)), 250);
+    EXPECT_EQ(grid().ColWidth(ColumnOf(ColumnKey::Location)), 1800);
+    EXPECT_EQ(grid().ColDataType(ColumnOf(ColumnKey::Selection)), GridDataType::Boolean);
     EXPECT_TRUE(ErrorLogLines().isEmpty());
 }
 
@@ -168,8 +168,8 @@ TEST_F(GridTest, EverySavedOrderIsShownWithItsWidthsAndVisibilityAndBackToTheDef
         if (headers() != order)
             return false;
         for (int p = 0; p < order.size(); ++p) {
-            const int width = order[p] == "Selection" && selectionMoved ? 250 : 1000 + p;
-            if (Col(order[p].toLatin1().constData()) != p || grid().ColWidth(p) != width
+            const int width = order[p] == ColumnKey::Selection && selectionMoved ? 250 : 1000 + p;
+            if (modGeneral::GetColumnIndexByKey(order[p]) != p || grid().ColWidth(p) != width
                 || grid().ColHidden(p) != (visibility.split(',')[p] != "1"))
                 return false;
         }
@@ -180,7 +180,7 @@ TEST_F(GridTest, EverySavedOrderIsShownWithItsWidthsAndVisibilityAndBackToTheDef
     ForEachOrderOfTheDefaultColumns([&](const QStringList &order) {
         settings().setColumnReOrder(order.join(','));
         w.InitFiles();
-        bool right = shows(order, order.indexOf("Selection") != 1);
+        bool right = shows(order, order.indexOf(ColumnKey::Selection) != 1);
         settings().setColumnReOrder(DefaultOrder);
         w.RefreshGrid(); // gives every column its saved width, "Selection" too
         right = right && shows(defaultOrder, false);
@@ -204,8 +204,8 @@ TEST_F(GridTest, AMovedColumnIsStoredWithItsWidthAndVisibility)
         {7, 3, "Name,Selection,Pages,Modified Date,Location,Size (In KB),Type,Created Date", "1,2,3,8,4,5,6,7",
          "1,0,1,0,1,1,1,1"},
     };
-    const char *keys[] = {"Name", "Selection", "Pages", "Location", "Size (In KB)", "Type", "Created Date",
-                          "Modified Date"};
+    const QLatin1StringView keys[] = {ColumnKey::Name, ColumnKey::Selection, ColumnKey::Pages, ColumnKey::Location,
+                                      ColumnKey::Size,  ColumnKey::Type,      ColumnKey::Created, ColumnKey::Modified};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.order);
         settings().setColumnReOrder(DefaultOrder);
@@ -223,10 +223,10 @@ TEST_F(GridTest, AMovedColumnIsStoredWithItsWidthAndVisibility)
         EXPECT_EQ(State().ColumnVisible.join(','), QString::fromLatin1(c.visibility));
         // The model follows: every key at its new place, every width still its own.
         for (int i = 0; i < 8; ++i) {
-            const GridColumns::Ptr column = State().objGridColumns->Item(QString::fromLatin1(keys[i]));
-            EXPECT_EQ(column->ColumnIndex, QString::fromLatin1(c.order).split(',').indexOf(keys[i])) << keys[i];
-            if (column->ColumnKey != "Selection") {
-                EXPECT_EQ(column->ColumnWidth, i + 1) << keys[i];
+            const GridColumns::Ptr column = State().objGridColumns->Item(QString(keys[i]));
+            EXPECT_EQ(column->ColumnIndex, QString::fromLatin1(c.order).split(',').indexOf(keys[i])) << keys[i].data();
+            if (column->ColumnKey != ColumnKey::Selection) {
+                EXPECT_EQ(column->ColumnWidth, i + 1) << keys[i].data();
             }
         }
     }
@@ -265,22 +265,22 @@ TEST_F(GridTest, SortRulesByKeyAndSortbyNumeric)
     settings().setColumnReOrder("Pages,Size (In KB),Location,Name,Selection,Type,Created Date,Modified Date");
     w.InitFiles();
     struct Case {
-        const char *key;
+        QLatin1StringView key;
         int sortByNumeric;
         int order, expected;
     } cases[] = {
-        {"Name", 1, 1, 3}, {"Name", 1, 2, 3}, {"Name", 1, 3, 3}, {"Name", 1, 4, 4},
-        {"Name", 0, 1, 1}, {"Name", 0, 2, 2}, {"Name", 0, 3, 1}, {"Name", 0, 4, 1},
-        {"Pages", 0, 1, 3}, {"Pages", 0, 2, 3}, {"Pages", 0, 4, 4}, {"Pages", 1, 1, 3},
-        {"Size (In KB)", 0, 2, 3}, {"Size (In KB)", 1, 4, 4},
-        {"Location", 1, 1, 1}, {"Location", 0, 3, 3}, {"Created Date", 1, 2, 2}, {"Selection", 0, 4, 4},
+        {ColumnKey::Name, 1, 1, 3}, {ColumnKey::Name, 1, 2, 3}, {ColumnKey::Name, 1, 3, 3}, {ColumnKey::Name, 1, 4, 4},
+        {ColumnKey::Name, 0, 1, 1}, {ColumnKey::Name, 0, 2, 2}, {ColumnKey::Name, 0, 3, 1}, {ColumnKey::Name, 0, 4, 1},
+        {ColumnKey::Pages, 0, 1, 3}, {ColumnKey::Pages, 0, 2, 3}, {ColumnKey::Pages, 0, 4, 4}, {ColumnKey::Pages, 1, 1, 3},
+        {ColumnKey::Size, 0, 2, 3}, {ColumnKey::Size, 1, 4, 4},
+        {ColumnKey::Location, 1, 1, 1}, {ColumnKey::Location, 0, 3, 3}, {ColumnKey::Created, 1, 2, 2}, {ColumnKey::Selection, 0, 4, 4},
     };
     for (const Case &c : cases) {
         settings().setSortbyNumeric(static_cast<std::int16_t>(c.sortByNumeric));
         // Through the grid's event, as a header click raises it.
         int order = c.order;
-        emit grid().BeforeSort(Col(c.key), order);
-        EXPECT_EQ(order, c.expected) << c.key << " SortbyNumeric " << c.sortByNumeric << " order " << c.order;
+        emit grid().BeforeSort(ColumnOf(c.key), order);
+        EXPECT_EQ(order, c.expected) << c.key.data() << " SortbyNumeric " << c.sortByNumeric << " order " << c.order;
     }
 }
 
@@ -301,7 +301,7 @@ TEST_F(GridTest, SpaceTogglesEveryRowOfTheSelectedBlock)
             AddResultRow(w, {QStringLiteral("f%1.pdf").arg(i), "1", c.before[i]});
         w.ShowStatus("before");
         // The block's columns do not matter.
-        grid().Select(c.row1, Col("Name"), c.row2, Col("Pages"));
+        grid().Select(c.row1, ColumnOf(ColumnKey::Name), c.row2, ColumnOf(ColumnKey::Pages));
         w.grdSearchList_KeyDown(32, 1);
         EXPECT_EQ(CheckStates(w), c.after) << c.row1 << "-" << c.row2;
         // The summary counts the rows as they are now: every file has one page.
@@ -329,7 +329,7 @@ TEST_F(GridTest, SpaceKeyIsConsumedAfterTheToggle)
         AddResultRow(w, {QStringLiteral("f%1.pdf").arg(i), "1", GridCheck::Unchecked});
     // Editable by mouse, with the cursor on a check box: the table would flip it a second time.
     grid().setEditable(2);
-    grid().Select(1, Col("Selection"), 3, Col("Selection"));
+    grid().Select(1, ColumnOf(ColumnKey::Selection), 3, ColumnOf(ColumnKey::Selection));
     QTest::keyClick(grid().view(), Qt::Key_Space);
     EXPECT_EQ(CheckStates(w), std::vector<int>({1, 1, 1}));
     int keyCode = 32;
@@ -352,11 +352,11 @@ TEST_F(GridTest, TheStatusFollowsEveryChangeOfCheckStatesWhateverMadeIt)
     };
     const std::vector<Case> cases = {
         {"a block checked by code", {0, 0, 0},
-         [&] { grid().setCell(flexcpChecked, 1, Col("Selection"), 2, Col("Selection"), GridCheck::Checked); },
+         [&] { grid().setCell(flexcpChecked, 1, ColumnOf(ColumnKey::Selection), 2, ColumnOf(ColumnKey::Selection), GridCheck::Checked); },
          "2" + prefix + "30"},
         {"the Space key on highlighted rows", {1, 1, 0},
          [&] {
-             grid().Select(2, Col("Name"), 3, Col("Name"));
+             grid().Select(2, ColumnOf(ColumnKey::Name), 3, ColumnOf(ColumnKey::Name));
              QTest::keyClick(grid().view(), Qt::Key_Space);
          },
          "2" + prefix + "50"},
@@ -364,7 +364,7 @@ TEST_F(GridTest, TheStatusFollowsEveryChangeOfCheckStatesWhateverMadeIt)
          [&] {
              grid().setEditable(2);
              QAbstractItemModel *model = grid().view()->model();
-             model->setData(model->index(2, Col("Selection")), Qt::Checked, Qt::CheckStateRole);
+             model->setData(model->index(2, ColumnOf(ColumnKey::Selection)), Qt::Checked, Qt::CheckStateRole);
          },
          "1" + prefix + "40"},
     };
@@ -449,12 +449,12 @@ protected:
 
 TEST_F(GridMouseTest, RightClickOpensTheMenuOverResultCellsOnly)
 {
-    QTest::mouseClick(header()->viewport(), Qt::RightButton, {}, headerCenter(Col("Pages")));
+    QTest::mouseClick(header()->viewport(), Qt::RightButton, {}, headerCenter(ColumnOf(ColumnKey::Pages)));
     EXPECT_TRUE(popups.empty());
     QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, QPoint(5, view()->viewport()->height() - 3));
     EXPECT_TRUE(popups.empty());
 
-    const QPoint at = cellCenter(2, Col("Location"));
+    const QPoint at = cellCenter(2, ColumnOf(ColumnKey::Location));
     QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, at);
     ASSERT_EQ(popups.size(), 1u);
     EXPECT_EQ(popups[0].first, w.mnuCtxMenu);
@@ -465,23 +465,23 @@ TEST_F(GridMouseTest, RightClickOpensTheMenuOverResultCellsOnly)
 
 TEST_F(GridMouseTest, OnlyTheCheckBoxesChangeUnderTheMouse)
 {
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(2, Col("Selection")));
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(2, ColumnOf(ColumnKey::Selection)));
     EXPECT_EQ(grid().Editable(), 2);
     EXPECT_EQ(CheckStates(w), std::vector<int>({2, 1}));
     // The release shows the summary with the click counted.
     QCoreApplication::processEvents();
     EXPECT_EQ(w.sbPanelStatus->text(), "1 file selected; Total Page count of PDF Files: 4");
 
-    QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, cellCenter(1, Col("Selection")));
+    QTest::mouseClick(view()->viewport(), Qt::RightButton, {}, cellCenter(1, ColumnOf(ColumnKey::Selection)));
     EXPECT_EQ(grid().Editable(), 0);
     EXPECT_EQ(CheckStates(w), std::vector<int>({2, 1}));
 
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, Col("Name")));
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, ColumnOf(ColumnKey::Name)));
     EXPECT_EQ(grid().Editable(), 0);
-    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, Col("Name")));
+    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, cellCenter(1, ColumnOf(ColumnKey::Name)));
     for (const QLineEdit *editor : view()->viewport()->findChildren<QLineEdit *>())
         EXPECT_FALSE(editor->isVisible());
-    EXPECT_EQ(grid().TextMatrix(1, Col("Name")), "a.pdf");
+    EXPECT_EQ(grid().TextMatrix(1, ColumnOf(ColumnKey::Name)), "a.pdf");
 }
 
 TEST_F(GridMouseTest, AHeaderClickOnSizeSortsByTheNumber)
@@ -490,14 +490,14 @@ TEST_F(GridMouseTest, AHeaderClickOnSizeSortsByTheNumber)
     const char *sizes[] = {"1,500 KB", "900 KB", "20 KB"};
     for (const char *size : sizes) {
         const int r = AddResultRow(w, {QString::fromLatin1(size), "1"});
-        grid().setTextMatrix(r, Col("Size (In KB)"), QString::fromLatin1(size));
+        grid().setTextMatrix(r, ColumnOf(ColumnKey::Size), QString::fromLatin1(size));
     }
     grid().setExplorerBar(3); // as a search leaves it
     settings().setSortbyNumeric(0);
-    QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(Col("Size (In KB)")));
+    QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(ColumnOf(ColumnKey::Size)));
     QStringList column;
     for (int r = 1; r < grid().Rows(); ++r)
-        column << grid().TextMatrix(r, Col("Size (In KB)"));
+        column << grid().TextMatrix(r, ColumnOf(ColumnKey::Size));
     EXPECT_EQ(column, QStringList({"20 KB", "900 KB", "1,500 KB"}));
 }
 
@@ -522,10 +522,10 @@ TEST_F(GridMouseTest, AHeaderClickOnNameSortsTheNumbersInNamesWhenNumericSorting
             AddResultRow(w, {name, "1"});
         grid().setExplorerBar(3); // as a search leaves it
         settings().setSortbyNumeric(static_cast<std::int16_t>(c.sortByNumeric));
-        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(Col("Name")));
+        QTest::mouseClick(header()->viewport(), Qt::LeftButton, {}, headerCenter(ColumnOf(ColumnKey::Name)));
         QStringList column;
         for (int r = 1; r < grid().Rows(); ++r)
-            column << grid().TextMatrix(r, Col("Name"));
+            column << grid().TextMatrix(r, ColumnOf(ColumnKey::Name));
         EXPECT_EQ(column.join(" | ").toStdString(), c.expected.join(" | ").toStdString());
     }
     QLocale::setDefault(saved);

@@ -1,8 +1,8 @@
 #include "search/frmMain.h"
 
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/Settings.h"
-#include "app/modGeneral.h"
 #include "docops/frmSetOrder_ComPdf.h"
 #include "platform/DataGrid.h"
 #include "platform/PageCounters.h"
@@ -89,7 +89,7 @@ protected:
         State().objSettings->setColumnVisibility("1,1,0,1,1,1,1,1");
         w.InitFiles();
     }
-    QString pagesOf(int row) { return grid().TextMatrix(row, Col("Pages")); }
+    QString pagesOf(int row) { return grid().TextMatrix(row, ColumnOf(ColumnKey::Pages)); }
 
     HandoffWindow w;
     ScriptedMsgBox box;
@@ -108,7 +108,7 @@ TEST_F(HandoffTest, CombineHandsOverTheCheckedRowsInGridOrderWithEveryField)
     AddResultRow(w, {"c.pdf", "5", GridCheck::Unset});
     AddResultRow(w, {"f.pdf", Damaged, GridCheck::Unchecked});
     // The order the rows stand in now counts, not the order of the search or of the checks.
-    grid().Sort(Col("Name"), GridSort::GenericAscending);
+    grid().Sort(ColumnOf(ColumnKey::Name), GridSort::GenericAscending);
 
     w.cmdCombinePdf_Click();
 
@@ -279,8 +279,8 @@ TEST_F(HandoffTest, ColumnsAreFoundByKeyAfterTheUserMovedThem)
         grid().setColPosition(from, to);
         emit grid().AfterMoveColumn(from, to);
     }
-    ASSERT_EQ(Col("Pages"), 7);
-    ASSERT_EQ(Col("Location"), 0);
+    ASSERT_EQ(ColumnOf(ColumnKey::Pages), 7);
+    ASSERT_EQ(ColumnOf(ColumnKey::Location), 0);
     ASSERT_EQ(State().ColumnVisible[7], "0");
 
     w.cmdCombinePdf_Click();

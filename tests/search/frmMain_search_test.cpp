@@ -1,6 +1,7 @@
 #include "search/frmMain.h"
 
 #include "app/ErrorLog.h"
+#include "app/GridColumns.h"
 #include "app/ProgramState.h"
 #include "app/Settings.h"
 #include "app/modGeneral.h"
@@ -198,17 +199,14 @@ protected:
     {
         QStringList out;
         for (int r = 1; r < w->grdSearchList->Rows(); ++r)
-            out << at(r, "Name");
+            out << at(r, ColumnKey::Name);
         return out;
     }
-    QString at(int row, const char *key) const
-    {
-        return w->grdSearchList->TextMatrix(row, modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)));
-    }
+    QString at(int row, QLatin1StringView key) const { return w->grdSearchList->TextMatrix(row, ColumnOf(key)); }
     void setPagesVisible(bool visible)
     {
         QStringList v(8, QStringLiteral("1"));
-        v[modGeneral::GetColumnIndexByKey(QStringLiteral("Pages"))] = visible ? QStringLiteral("1") : QStringLiteral("0");
+        v[ColumnOf(ColumnKey::Pages)] = visible ? QStringLiteral("1") : QStringLiteral("0");
         State().objSettings->setColumnVisibility(v.join(QLatin1Char(',')));
     }
     /// The option lists, the pattern list included, are filled again with `pattern` as the entry.
@@ -240,9 +238,9 @@ TEST_F(SearchTest, OwnFilesComeFirstThenEachSubfolderWholeInNameOrder)
     const QString top = tmp.filePath(QStringLiteral("top"));
 
     EXPECT_EQ(search(top, true), (QStringList{".hidden.pdf", "X.PDF", "a.pdf", "z.pdf", "r.pdf", "c.pdf", "e.pdf", "d.pdf"}));
-    EXPECT_EQ(at(1, "Location"), top);
-    EXPECT_EQ(at(5, "Location"), top + QStringLiteral("/R"));
-    EXPECT_EQ(at(8, "Location"), top + QStringLiteral("/S/T"));
+    EXPECT_EQ(at(1, ColumnKey::Location), top);
+    EXPECT_EQ(at(5, ColumnKey::Location), top + QStringLiteral("/R"));
+    EXPECT_EQ(at(8, ColumnKey::Location), top + QStringLiteral("/S/T"));
 
     EXPECT_EQ(search(top, false), (QStringList{".hidden.pdf", "X.PDF", "a.pdf", "z.pdf"}));
 
@@ -278,7 +276,7 @@ TEST_F(SearchTest, LocationIsTheStartFolderCleanedByItsText)
         EXPECT_EQ(search(c.start, true), c.names) << c.start.toStdString();
         QStringList locations;
         for (int r = 1; r < w->grdSearchList->Rows(); ++r)
-            locations << at(r, "Location");
+            locations << at(r, ColumnKey::Location);
         EXPECT_EQ(locations, c.locations) << c.start.toStdString();
     }
     EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join(QLatin1Char('\n')).toStdString();
@@ -355,19 +353,19 @@ TEST_F(SearchTest, RowTextsSizeTypeDatesAndIcon)
     setPagesVisible(false);
     ASSERT_EQ(search(tmp.path()), (QStringList{"s0.pdf", "s1.pdf", "s2.pdf", "s3.pdf", "s4.pdf", "s5.pdf", "t.txt"}));
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(at(i + 1, "Size (In KB)"), QString::fromLatin1(sizes[i].text)) << sizes[i].name;
+        EXPECT_EQ(at(i + 1, ColumnKey::Size), QString::fromLatin1(sizes[i].text)) << sizes[i].name;
 
-    EXPECT_EQ(at(1, "Type"), QStringLiteral("pdf document"));
-    EXPECT_EQ(at(7, "Type"), QStringLiteral("plain text document"));
-    EXPECT_EQ(at(1, "Modified Date"), QStringLiteral("31/12/2020 12:30 AM"));
-    EXPECT_EQ(at(7, "Modified Date"), QStringLiteral("04/03/2021 01:05 PM"));
+    EXPECT_EQ(at(1, ColumnKey::Type), QStringLiteral("pdf document"));
+    EXPECT_EQ(at(7, ColumnKey::Type), QStringLiteral("plain text document"));
+    EXPECT_EQ(at(1, ColumnKey::Modified), QStringLiteral("31/12/2020 12:30 AM"));
+    EXPECT_EQ(at(7, ColumnKey::Modified), QStringLiteral("04/03/2021 01:05 PM"));
     QFileInfo info(txt);
     const QDateTime created = info.birthTime().isValid() ? info.birthTime() : info.metadataChangeTime();
-    EXPECT_EQ(at(7, "Created Date"), created.toString(QStringLiteral("dd/MM/yyyy hh:mm AP")));
+    EXPECT_EQ(at(7, ColumnKey::Created), created.toString(QStringLiteral("dd/MM/yyyy hh:mm AP")));
 
     // A new row is unchecked; every row of a type shows the one cached icon.
-    const int nameCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Name"));
-    const int selCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+    const int nameCol = ColumnOf(ColumnKey::Name);
+    const int selCol = ColumnOf(ColumnKey::Selection);
     EXPECT_EQ(w->grdSearchList->Cell(flexcpChecked, 1, selCol).toInt(), GridCheck::Unset);
     const QIcon first = w->grdSearchList->Cell(flexcpPicture, 1, nameCol).value<QIcon>();
     ASSERT_FALSE(first.isNull());
@@ -378,8 +376,8 @@ TEST_F(SearchTest, RowTextsSizeTypeDatesAndIcon)
     // The separators and AM/PM texts are the locale's.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     search(tmp.path());
-    EXPECT_EQ(at(5, "Size (In KB)"), QStringLiteral("1.500 KB"));
-    EXPECT_EQ(at(7, "Modified Date"), QStringLiteral("04.03.2021 01:05 ") + QLocale().pmText());
+    EXPECT_EQ(at(5, ColumnKey::Size), QStringLiteral("1.500 KB"));
+    EXPECT_EQ(at(7, ColumnKey::Modified), QStringLiteral("04.03.2021 01:05 ") + QLocale().pmText());
 }
 
 TEST_F(SearchTest, DatesSortByTheTimeItselfInEveryLocale)
@@ -413,13 +411,13 @@ TEST_F(SearchTest, DatesSortByTheTimeItselfInEveryLocale)
         SCOPED_TRACE(std::string(name) + ": " + locale.amText().toStdString() + " / " + locale.pmText().toStdString());
         QLocale::setDefault(locale);
         search(tmp.path());
-        const int modified = modGeneral::GetColumnIndexByKey(QStringLiteral("Modified Date"));
+        const int modified = ColumnOf(ColumnKey::Modified);
         for (const auto &[order, expected] :
              {std::pair{GridSort::GenericAscending, inTime}, std::pair{GridSort::GenericDescending, Reversed(inTime)}}) {
             w->grdSearchList->Sort(modified, order);
             QStringList shown;
             for (int r = 1; r < w->grdSearchList->Rows(); ++r)
-                shown << at(r, "Name") + QLatin1Char(' ') + at(r, "Modified Date");
+                shown << at(r, ColumnKey::Name) + QLatin1Char(' ') + at(r, ColumnKey::Modified);
             EXPECT_EQ(names(), expected) << shown.join(QLatin1Char('\n')).toStdString();
         }
     }
@@ -447,13 +445,13 @@ TEST_F(SearchTest, PageCountsAndDamagedFiles)
     const QStringList expected{"1", "3", "Secured or Corrupted", "Secured or Corrupted", "Secured or Corrupted",
                                "0", "2", "Secured or Corrupted", ""};
     for (int r = 1; r <= 9; ++r)
-        EXPECT_EQ(at(r, "Pages"), expected[r - 1]) << at(r, "Name").toStdString();
+        EXPECT_EQ(at(r, ColumnKey::Pages), expected[r - 1]) << at(r, ColumnKey::Name).toStdString();
 
     // The preference passwords go to the counter before each count.
     State().objSettings->setPrefeUserPassword(QStringLiteral("secret"));
     search(tmp.path());
-    EXPECT_EQ(at(5, "Name"), QStringLiteral("e_locked.pdf"));
-    EXPECT_EQ(at(5, "Pages"), QStringLiteral("2"));
+    EXPECT_EQ(at(5, ColumnKey::Name), QStringLiteral("e_locked.pdf"));
+    EXPECT_EQ(at(5, ColumnKey::Pages), QStringLiteral("2"));
     EXPECT_EQ(State().PdfCounter->UserPassword(), QStringLiteral("secret"));
 }
 
@@ -476,7 +474,7 @@ TEST_F(SearchTest, FilesMadeToHurtReadAsDamagedBesideSoundOnes)
                                "Secured or Corrupted", "1", "2"};
     ASSERT_EQ(search(tmp.path()).size(), expected.size());
     for (int r = 1; r <= expected.size(); ++r)
-        EXPECT_EQ(at(r, "Pages"), expected[r - 1]) << at(r, "Name").toStdString();
+        EXPECT_EQ(at(r, ColumnKey::Pages), expected[r - 1]) << at(r, ColumnKey::Name).toStdString();
     EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join('\n').toStdString();
 }
 
@@ -491,16 +489,16 @@ TEST_F(SearchTest, HiddenPagesColumnReadsNoFile)
 
     setPagesVisible(false);
     ASSERT_EQ(search(tmp.path()), (QStringList{"a.pdf", "b.tif"}));
-    EXPECT_EQ(at(1, "Pages"), QString());
-    EXPECT_EQ(at(2, "Pages"), QString());
+    EXPECT_EQ(at(1, ColumnKey::Pages), QString());
+    EXPECT_EQ(at(2, ColumnKey::Pages), QString());
     EXPECT_EQ(watch.opened(), QStringList());
     EXPECT_EQ(State().PdfCounter->OwnerPassword(), QStringLiteral("untouched"));
 
     // The same search with the column shown does read them: the watch sees opens.
     setPagesVisible(true);
     search(tmp.path());
-    EXPECT_EQ(at(1, "Pages"), QStringLiteral("2"));
-    EXPECT_EQ(at(2, "Pages"), QStringLiteral("1"));
+    EXPECT_EQ(at(1, ColumnKey::Pages), QStringLiteral("2"));
+    EXPECT_EQ(at(2, ColumnKey::Pages), QStringLiteral("1"));
     EXPECT_TRUE(watch.opened().contains(QStringLiteral("a.pdf")));
     EXPECT_EQ(State().PdfCounter->OwnerPassword(), QStringLiteral("owner"));
 }
@@ -514,7 +512,7 @@ TEST_F(SearchTest, HugeSparseFileGetsItsRow)
     tmp.createFile(QStringLiteral("small.pdf"));
     setPagesVisible(false);
     EXPECT_EQ(search(tmp.path()), (QStringList{"huge.pdf", "small.pdf"}));
-    EXPECT_EQ(at(1, "Size (In KB)"), QStringLiteral("2,147,483,649 KB"));
+    EXPECT_EQ(at(1, ColumnKey::Size), QStringLiteral("2,147,483,649 KB"));
 
     w->ChkUseAdvOpt->setChecked(true);
     w->chkSearchBySize->setChecked(true);
@@ -719,9 +717,9 @@ TEST_F(SearchTest, LinkedFoldersAreWalkedOnceEachWhereverLinksLead)
     search(tmp.filePath(QStringLiteral("top")), true);
     std::multiset<std::pair<dev_t, ino_t>> listed;
     for (int r = 1; r < w->grdSearchList->Rows(); ++r)
-        listed.insert(FileId(modGeneral::ValidateDir(at(r, "Location")) + at(r, "Name")));
+        listed.insert(FileId(modGeneral::ValidateDir(at(r, ColumnKey::Location)) + at(r, ColumnKey::Name)));
     EXPECT_EQ(listed, expected);
-    EXPECT_EQ(at(1, "Name"), QStringLiteral("a.pdf"));
+    EXPECT_EQ(at(1, ColumnKey::Name), QStringLiteral("a.pdf"));
     EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join(QLatin1Char('\n')).toStdString();
 
     // A link to a file is a name of its own and gets its row; a link to a folder is walked once.
@@ -790,7 +788,7 @@ TEST_F(SearchTest, HostileNamesAndSpecialFiles)
         EXPECT_FALSE(fifo.readerSeen());
     }
     EXPECT_FALSE(watch.opened().contains(QStringLiteral("x.pdf")));
-    EXPECT_EQ(at(3, "Pages"), QStringLiteral("Secured or Corrupted"));  // empty, yet a PDF by name
+    EXPECT_EQ(at(3, ColumnKey::Pages), QStringLiteral("Secured or Corrupted"));  // empty, yet a PDF by name
     EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join(QLatin1Char('\n')).toStdString();
     ::unlink(bad.constData());  // the temporary folder's clean-up cannot name it either
 }
@@ -856,7 +854,7 @@ TEST_F(SearchTest, DesktopMeansTheDesktopFolder)
     w->MainLoadFiles(folder, true);
     EXPECT_EQ(folder, desktop);
     EXPECT_EQ(names(), QStringList{"d.pdf"});
-    EXPECT_EQ(at(1, "Location"), desktop);
+    EXPECT_EQ(at(1, ColumnKey::Location), desktop);
 }
 
 // ---- Options and search start ---------------------------------------------------------------------

@@ -103,8 +103,8 @@ void FillRows(frmMain &w, const std::vector<Row> &rows)
     g.setCols(State().objGridColumns->Count());
     g.setFixedRows(1);
     g.setRows(static_cast<int>(rows.size()) + 1);
-    const int nameCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Name"));
-    const int locationCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Location"));
+    const int nameCol = ColumnOf(ColumnKey::Name);
+    const int locationCol = ColumnOf(ColumnKey::Location);
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         g.setTextMatrix(i + 1, nameCol, rows[i].name);
         g.setTextMatrix(i + 1, locationCol, rows[i].location);
@@ -113,7 +113,7 @@ void FillRows(frmMain &w, const std::vector<Row> &rows)
 
 std::vector<bool> CheckedRows(const frmMain &w)
 {
-    const int selectionCol = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+    const int selectionCol = ColumnOf(ColumnKey::Selection);
     std::vector<bool> out;
     for (int r = 1; r < w.grdSearchList->Rows(); ++r)
         out.push_back(w.grdSearchList->Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked);
@@ -521,7 +521,7 @@ TEST_F(frmMainFrame, TheCommandLineFolderIsUsedOnceOnly)
     EXPECT_TRUE(State().CmdLineFolder.isEmpty());
 
     FillRows(w, {{"a.pdf", docs.path()}, {"b.pdf", docs.path()}}); // a later search's rows
-    w.grdSearchList->setCell(flexcpChecked, 1, modGeneral::GetColumnIndexByKey(QStringLiteral("Selection")),
+    w.grdSearchList->setCell(flexcpChecked, 1, ColumnOf(ColumnKey::Selection),
                              GridCheck::Unset);
     Access::SelectStartFolder(w);
     EXPECT_EQ(w.ftvFolder->SelectedPath(), startup.path());
@@ -611,12 +611,12 @@ TEST_F(frmMainFrame, PreferencesPutTheColumnsInTheirSavedOrderFirst)
 {
     // Saved without the model following it, as the preferences dialog leaves it.
     S().setColumnReOrder(QStringLiteral("Location,Name,Selection,Pages,Size (In KB),Type,Created Date,Modified Date"));
-    ASSERT_EQ(modGeneral::GetColumnIndexByKey(QStringLiteral("Location")), 3);
+    ASSERT_EQ(ColumnOf(ColumnKey::Location), 3);
     frmMain w;
     ModalCloser closer; // closes the dialog unchanged
     w.mnupreferances_Click();
-    EXPECT_EQ(modGeneral::GetColumnIndexByKey(QStringLiteral("Location")), 0);
-    EXPECT_EQ(modGeneral::GetColumnIndexByKey(QStringLiteral("Name")), 1);
+    EXPECT_EQ(ColumnOf(ColumnKey::Location), 0);
+    EXPECT_EQ(ColumnOf(ColumnKey::Name), 1);
     // Closed without a change: no rebuild, no new search (both would have left traces here).
     EXPECT_TRUE(ErrorLogLines().isEmpty()) << ErrorLogLines().join(QLatin1Char('\n')).toStdString();
 }

@@ -412,7 +412,7 @@ TEST_F(MainWindowOnDesktop, CaptionsDatesAndCheckBoxesFitTheDefaultWidthsAndTheS
         const QString caption = grid().TextMatrix(0, c);
         SCOPED_TRACE(caption.toStdString());
         const int width = header.sectionSize(c);
-        if (caption == QLatin1String("Selection")) {
+        if (caption == ColumnKey::Selection) {
             // The column holds only its check box, whole.
             const int box = view().style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &view());
             EXPECT_LE(box, width - 1);
@@ -498,8 +498,8 @@ std::string AllTexts(const DataGrid &grid)
 TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
 {
     Open({1000, 700});
-    const int selection = Col("Selection");
-    const int name = Col("Name");
+    const int selection = ColumnOf(ColumnKey::Selection);
+    const int name = ColumnOf(ColumnKey::Name);
     const std::string before = AllTexts(grid());
     ASSERT_FALSE(before.empty());
 
@@ -545,8 +545,8 @@ TEST_F(MainWindowOnDesktop, TheStatusCountsTheCheckedRowsAfterSpaceAndAfterAClic
         const QString expected = QString::number(files) + prefix + QString::number(2 * files); // 2 pages each
         return WaitUntil([&] { return w->sbPanelStatus->text() == expected; }, 3000);
     };
-    const int name = Col("Name");
-    const int selection = Col("Selection");
+    const int name = ColumnOf(ColumnKey::Name);
+    const int selection = ColumnOf(ColumnKey::Selection);
 
     // Rows 2 to 4 highlighted with a click and a shift-click, then Space.
     ASSERT_TRUE(ClickAt(CellCenter(2, name)));
@@ -576,7 +576,7 @@ TEST_F(MainWindowOnDesktop, ANewSearchLeavesNoSortArrowAndTheNextClickSortsAscen
     Open({1000, 700});
     ASSERT_GE(grid().Rows(), 6);
     QHeaderView &header = *view().horizontalHeader();
-    const int name = Col("Name");
+    const int name = ColumnOf(ColumnKey::Name);
     auto headerImage = [&] { return header.grab().toImage(); };
     auto names = [&] {
         QStringList texts;
@@ -652,7 +652,7 @@ TEST_F(MainWindowOnDesktop, CtrlAAndCtrlDEditTheTextBoxThatHasTheKeyboardAndChec
     }
 
     // Anywhere else the keys are the window's commands.
-    ASSERT_TRUE(ClickAt(CellCenter(1, Col("Name"))));
+    ASSERT_TRUE(ClickAt(CellCenter(1, ColumnOf(ColumnKey::Name))));
     ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+d")}));
     EXPECT_TRUE(WaitUntil([&] { return CheckStates(*w) == allUnchecked; }));
     ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+a")}));

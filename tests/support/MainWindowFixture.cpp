@@ -70,25 +70,22 @@ int AddResultRow(frmMain &window, const ResultRow &row)
     DataGrid &grid = *window.grdSearchList;
     const int r = grid.Rows();
     grid.setRows(r + 1);
-    auto col = [](const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); };
-    grid.setTextMatrix(r, col("Name"), row.name);
-    grid.setTextMatrix(r, col("Pages"), row.pages);
-    grid.setTextMatrix(r, col("Location"), row.location);
-    grid.setTextMatrix(r, col("Size (In KB)"), row.size);
-    grid.setTextMatrix(r, col("Type"), row.type);
-    grid.setTextMatrix(r, col("Created Date"), row.created);
-    grid.setTextMatrix(r, col("Modified Date"), row.modified);
+    grid.setTextMatrix(r, ColumnOf(ColumnKey::Name), row.name);
+    grid.setTextMatrix(r, ColumnOf(ColumnKey::Pages), row.pages);
+    grid.setTextMatrix(r, ColumnOf(ColumnKey::Location), row.location);
+    grid.setTextMatrix(r, ColumnOf(ColumnKey::Size), row.size);
+    grid.setTextMatrix(r, ColumnOf(ColumnKey::Type), row.type);
+    grid.setTextMatrix(r, ColumnOf(ColumnKey::Created), row.created);
+    grid.setTextMatrix(r, ColumnOf(ColumnKey::Modified), row.modified);
     if (row.check != GridCheck::Unset)
-        grid.setCell(flexcpChecked, r, col("Selection"), row.check);
+        grid.setCell(flexcpChecked, r, ColumnOf(ColumnKey::Selection), row.check);
     return r;
 }
-
-int Col(const char *key) { return modGeneral::GetColumnIndexByKey(QString::fromLatin1(key)); }
 
 std::vector<int> CheckStates(const frmMain &window)
 {
     const DataGrid &grid = *window.grdSearchList;
-    const int selection = modGeneral::GetColumnIndexByKey(QStringLiteral("Selection"));
+    const int selection = ColumnOf(ColumnKey::Selection);
     std::vector<int> states;
     for (int r = 1; r < grid.Rows(); ++r)
         states.push_back(grid.Cell(flexcpChecked, r, selection).toInt());

@@ -52,9 +52,6 @@ struct ResultRow {
 /// Appends the row to the window's result grid (set up by InitFiles first); returns its grid row.
 int AddResultRow(frmMain &window, const ResultRow &row);
 
-/// Display position of the result column with that key.
-int Col(const char *key);
-
 /// The check state of every result row, from row 1 down.
 std::vector<int> CheckStates(const frmMain &window);
 
