@@ -27,10 +27,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -40,8 +40,7 @@ namespace folvane {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-const QString kFileNameTip =
-    QStringLiteral("A filename can not contain any of the following character.\\n \\/*:''<>|");
+constexpr int RangeWidthTwips = 250;
 
 frmAppendPdfFile::ReportPresenter &reportPresenter()
 {
@@ -49,23 +48,7 @@ frmAppendPdfFile::ReportPresenter &reportPresenter()
     return presenter;
 }
 
-/// The hourglass for as long as it lives, so every way out of a handler restores the pointer.
-class BusyPointer {
-public:
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer &) = delete;
-    BusyPointer &operator=(const BusyPointer &) = delete;
-};
-
 void Inform(const QString &text) { MsgBox(text, MsgButtons::OK, MsgIcon::Information, ProgramTitle()); }
-
-const GridColumns &ColumnModel()
-{
-    Require(State().objGridColumns != nullptr, ErrNo::ObjectNotSet,
-            QStringLiteral("Object variable or With block variable not set"));
-    return *State().objGridColumns;
-}
 
 PdfPageCounter &PdfCounter()
 {
@@ -111,7 +94,8 @@ int KeyAsciiOf(const QKeyEvent &event)
 
 }  // namespace
 
-frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
+frmAppendPdfFile::frmAppendPdfFile(QWidget *parent)
+    : DocumentListDialog(Unit::frmAppendPdfFile, RangeWidthTwips, parent)
 {
     setWindowTitle(QStringLiteral("Append pdf file"));
 
@@ -182,10 +166,7 @@ frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
     outputLayout->addWidget(ChkOpenFolderAppPdf, 1, 1);
     outputLayout->addWidget(chkReplacePdfInfoUpdate, 1, 2);
 
-    Frame3 = new QGroupBox(QStringLiteral("Proccessing"), this);
-    ProgressBar1 = new QProgressBar(Frame3);
-    ProgressBar1->setTextVisible(false);
-    (new QVBoxLayout(Frame3))->addWidget(ProgressBar1);
+    MakeProgressFrame();
 
     Frame4 = new QGroupBox(this);
     cmdAppend = new QPushButton(QStringLiteral("&Append"), Frame4);
@@ -228,35 +209,11 @@ frmAppendPdfFile::frmAppendPdfFile(QWidget *parent) : QDialog(parent)
         if (keyCode == 32)
             keyCode = 0;
     });
-    // Only a "Selection" check box and a "Range" cell take edits; a typed name would name another file.
-    vsFilesSetOrder->setEditableCells([this](int, int col) {
-        return State().objGridColumns && (col == ColumnOf(ColumnKey::Selection) || col == RangeCol());
-    });
 }
 
 frmAppendPdfFile::~frmAppendPdfFile() = default;
 
 void frmAppendPdfFile::SetReportPresenter(ReportPresenter presenter) { reportPresenter() = std::move(presenter); }
-
-void frmAppendPdfFile::showEvent(QShowEvent *event)
-{
-    if (!loaded_)
-        Form_Load();
-    // Before QDialog places the dialog, so it is centred at the width it opens with.
-    if (!widened_) {
-        widened_ = true;
-        modDocOps::WidenToShowColumns(*this, *vsFilesSetOrder);
-    }
-    QDialog::showEvent(event);
-}
-
-void frmAppendPdfFile::done(int result)
-{
-    if (running_)
-        closedDuringRun_ = true;
-    Form_Unload();
-    QDialog::done(result);
-}
 
 bool frmAppendPdfFile::eventFilter(QObject *watched, QEvent *event)
 {
@@ -282,89 +239,44 @@ bool frmAppendPdfFile::eventFilter(QObject *watched, QEvent *event)
 void frmAppendPdfFile::Form_Load()
 {
     loaded_ = true;
-    InitFiles();
-    FillGrid();
-    optBasename->setChecked(true);
-    optBasename_Click();
-    OptAtEnd->setChecked(true);
-    if (const Settings *settings = State().objSettings.get()) {
-        ChkDefaultPathAppPdf->setChecked(settings->IsDefaultPathAppPDf() != 0);
-        if (settings->IsDefaultPathAppPDf() != 0)
-            txtOutputFolder->setText(settings->DefaultPathAppPDf());
-        ChkOpenFolderAppPdf->setChecked(settings->IsOpenFolderAppPDf() != 0);
-    }
+    Guarded("Form_Load", Unit::frmAppendPdfFile, [this] {
+        InitFiles();
+        FillGrid();
+        optBasename->setChecked(true);
+        optBasename_Click();
+        OptAtEnd->setChecked(true);
+        LoadRememberedOptions();
+    });
 }
 
-void frmAppendPdfFile::Form_Unload() { WriteRememberedOptions(); }
-
-void frmAppendPdfFile::WriteRememberedOptions()
+void frmAppendPdfFile::Form_Unload()
 {
-    Settings *settings = State().objSettings.get();
-    if (!settings)
-        return;
-    settings->setIsDefaultPathAppPDf(ChkDefaultPathAppPdf->isChecked() ? 1 : 0);
-    if (ChkDefaultPathAppPdf->isChecked())
-        settings->setDefaultPathAppPDf(txtOutputFolder->text());
-    settings->setIsOpenFolderAppPDf(ChkOpenFolderAppPdf->isChecked() ? 1 : 0);
+    Guarded("Form_Unload", Unit::frmAppendPdfFile, [this] { SaveRememberedOptions(); });
+}
+
+DocumentListDialog::RememberedOptions frmAppendPdfFile::Remembered() const
+{
+    return {ChkDefaultPathAppPdf,
+            {&Settings::IsDefaultPathAppPDf, &Settings::setIsDefaultPathAppPDf},
+            {&Settings::DefaultPathAppPDf, &Settings::setDefaultPathAppPDf},
+            ChkOpenFolderAppPdf,
+            {&Settings::IsOpenFolderAppPDf, &Settings::setIsOpenFolderAppPDf}};
 }
 
 void frmAppendPdfFile::cmdCancel_Click() { done(QDialog::Rejected); }
 
 // ---- grid ---------------------------------------------------------------------------------------
 
-int frmAppendPdfFile::RangeCol() const { return vsFilesSetOrder->Cols() - 1; }
-
-void frmAppendPdfFile::InitFiles()
-{
-    Guarded("InitFiles", Unit::frmAppendPdfFile,
-            [this] { modDocOps::SetUpDocumentGrid(*vsFilesSetOrder, ColumnModel(), 250); });
-}
-
-void frmAppendPdfFile::FillGrid()
-{
-    Guarded("FillGrid", Unit::frmAppendPdfFile, [this] {
-        DataGrid &grid = *vsFilesSetOrder;
-        int r = 0;
-        for (const clsColSetOrderGrid &record : colSelectedData) {
-            ++r;
-            grid.setRows(r + 1);
-            grid.setTextMatrix(r, ColumnOf(ColumnKey::Name), record.filename);
-            grid.setCell(flexcpChecked, r, ColumnOf(ColumnKey::Selection), GridCheck::Checked);
-            grid.setTextMatrix(r, ColumnOf(ColumnKey::Location), record.FileLocation);
-            grid.setTextMatrix(r, ColumnOf(ColumnKey::Size), record.FileSize);
-            grid.setTextMatrix(r, ColumnOf(ColumnKey::Type), record.FileType);
-            grid.setTextMatrix(r, ColumnOf(ColumnKey::Created), record.FileCreDate);
-            grid.setTextMatrix(r, ColumnOf(ColumnKey::Modified), record.FileModDate);
-            grid.setTextMatrix(r, ColumnOf(ColumnKey::Pages), QString::number(record.PageCount));
-            grid.setTextMatrix(r, RangeCol(), QStringLiteral("0"));
-        }
-        grid.setRow(1);
-    });
-}
-
 void frmAppendPdfFile::vsFilesSetOrder_MouseDown(int Button, int, float, float)
 {
-    Guarded("vsFilesSetOrder_MouseDown", Unit::frmAppendPdfFile, [&] {
-        DataGrid &grid = *vsFilesSetOrder;
-        const bool editableCell = grid.CellEditable(grid.Row(), grid.Col());
-        grid.setEditable(Button == 1 && editableCell ? 2 : 0);
-    });
+    Guarded("vsFilesSetOrder_MouseDown", Unit::frmAppendPdfFile, [&] { OpenCurrentCellTo(Button); });
 }
 
 void frmAppendPdfFile::vsFilesSetOrder_KeyDown(int KeyCode, int)
 {
     Guarded("vsFilesSetOrder_KeyDown", Unit::frmAppendPdfFile, [&] {
-        if (KeyCode != 32)
-            return;
-        DataGrid &grid = *vsFilesSetOrder;
-        const GridSelection selection = grid.GetSelection();
-        if (selection.row1 < 0 || selection.row2 < 0)
-            return;
-        const int selectionCol = ColumnOf(ColumnKey::Selection);
-        for (int r = std::max(selection.row1, 1); r <= selection.row2; ++r) {
-            const bool checked = grid.Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked;
-            grid.setCell(flexcpChecked, r, selectionCol, checked ? GridCheck::Unchecked : GridCheck::Checked);
-        }
+        if (KeyCode == 32)
+            FlipSelectedChecks();
     });
 }
 
@@ -410,13 +322,8 @@ void frmAppendPdfFile::txtRange_KeyPress(int &KeyAscii)
 void frmAppendPdfFile::cmdAddRange_Click()
 {
     Guarded("cmdAddRange_Click", Unit::frmAppendPdfFile, [this] {
-        if (!ValidateRange())
-            return;
-        DataGrid &grid = *vsFilesSetOrder;
-        const int selectionCol = ColumnOf(ColumnKey::Selection);
-        for (int r = 1; r < grid.Rows(); ++r)
-            if (grid.Cell(flexcpChecked, r, selectionCol).toInt() == GridCheck::Checked)
-                grid.setTextMatrix(r, RangeCol(), txtRange->text());
+        if (ValidateRange())
+            CopyRangeToCheckedRows(txtRange->text());
     });
 }
 
@@ -505,21 +412,12 @@ void frmAppendPdfFile::optmanual_Click()
     txtseparator->setEnabled(true);
 }
 
-void frmAppendPdfFile::FilenameKeyPress(QLineEdit *box, int &KeyAscii)
+void frmAppendPdfFile::txtmanualfilename_KeyPress(int &KeyAscii)
 {
-    switch (KeyAscii) {
-    case 124: case 92: case 47: case 42: case 58: case 63: case 34: case 60: case 62:
-        KeyAscii = 0;
-        box->setToolTip(kFileNameTip);
-        break;
-    default:
-        break;
-    }
+    DropFileNameCharacter(*txtmanualfilename, KeyAscii);
 }
 
-void frmAppendPdfFile::txtmanualfilename_KeyPress(int &KeyAscii) { FilenameKeyPress(txtmanualfilename, KeyAscii); }
-
-void frmAppendPdfFile::txtseparator_KeyPress(int &KeyAscii) { FilenameKeyPress(txtseparator, KeyAscii); }
+void frmAppendPdfFile::txtseparator_KeyPress(int &KeyAscii) { DropFileNameCharacter(*txtseparator, KeyAscii); }
 
 QString frmAppendPdfFile::OutputFileName(int row) const
 {
@@ -529,16 +427,6 @@ QString frmAppendPdfFile::OutputFileName(int row) const
         return folder + UpToLastDot(vsFilesSetOrder->TextMatrix(row, ColumnOf(ColumnKey::Name))) + QLatin1Char('_')
                + number + QStringLiteral(".pdf");
     return folder + UpToLastDot(txtmanualfilename->text()) + txtseparator->text() + number + QStringLiteral(".pdf");
-}
-
-QString frmAppendPdfFile::ShowFolderSelectionDialog()
-{
-    QString result;
-    Guarded("ShowFolderSelectionDialog", Unit::frmAppendPdfFile, [&] {
-        result = CommonDialog::BrowseForFolder({QStringLiteral("Set Folder"), txtOutputFolder->text()}, this)
-                     .value_or(txtOutputFolder->text());
-    });
-    return result;
 }
 
 void frmAppendPdfFile::cmdBrowseFolder_Click() { txtOutputFolder->setText(ShowFolderSelectionDialog()); }
@@ -577,46 +465,37 @@ bool frmAppendPdfFile::ValidateInput()
 
 void frmAppendPdfFile::cmdAppend_Click()
 {
-    const bool ran = Guarded("cmdAppend_Click", Unit::frmAppendPdfFile, [this] {
+    Guarded("cmdAppend_Click", Unit::frmAppendPdfFile, [this] {
         if (!ValidateInput() || !CheckGridRangeCol())
             return;
-        cmdAppend->setEnabled(false);
-        const BusyPointer busy;
-        ProgressBar1->setMinimum(0);
-        ProgressBar1->setMaximum(vsFilesSetOrder->Rows() - 1);
-        ProgressBar1->setValue(0);
+        bool finished = false;
+        {
+            const RunControls controls(*this, {cmdAppend}, RunControls::Hourglass::Everywhere);
+            // The bar is empty again after every run, also after one that fails.
+            const auto emptyBar = qScopeGuard([this] { ProgressBar1->setValue(0); });
+            StartProgress(vsFilesSetOrder->Rows() - 1);
 
-        QString failures;
-        running_ = true;
-        closedDuringRun_ = false;
-        const bool finished = RunRows(failures);
-        running_ = false;
-
-        if (finished)
-            WriteRememberedOptions();
-        if (!failures.isEmpty()) {
-            auto report = std::make_unique<frmErrorReportDialog>();
-            report->AddError(QStringLiteral("Folvane Error"), QStringLiteral("Following file(s) couldn't combined"),
-                             failures);
-            if (reportPresenter())
-                reportPresenter()(*report);
-            else
-                report->exec();
-        } else if (finished) {
-            Inform(QStringLiteral("Successfully appended file."));
+            QString failures;
+            finished = WhileRunning([&] { return RunRows(failures); });
+            if (finished)
+                SaveRememberedOptions();
+            if (!failures.isEmpty()) {
+                auto report = std::make_unique<frmErrorReportDialog>();
+                report->AddError(QStringLiteral("Folvane Error"),
+                                 QStringLiteral("Following file(s) couldn't combined"), failures);
+                if (reportPresenter())
+                    reportPresenter()(*report);
+                else
+                    report->exec();
+            } else if (finished) {
+                Inform(QStringLiteral("Successfully appended file."));
+            }
+            if (finished && ChkOpenFolderAppPdf->isChecked())
+                modGeneral::ExecuteFile(QStringLiteral("Explore"), txtOutputFolder->text(), QString(), QString(), 1);
         }
-        if (finished && ChkOpenFolderAppPdf->isChecked())
-            modGeneral::ExecuteFile(QStringLiteral("Explore"), txtOutputFolder->text(), QString(), QString(), 1);
-        cmdAppend->setEnabled(true);
-        ProgressBar1->setValue(0);
         if (finished)
             done(QDialog::Accepted);
     });
-    if (!ran) {
-        running_ = false;
-        ProgressBar1->setValue(0);
-        cmdAppend->setEnabled(true);
-    }
 }
 
 bool frmAppendPdfFile::RunRows(QString &failures)
@@ -635,7 +514,7 @@ bool frmAppendPdfFile::RunRows(QString &failures)
 
     for (int i = 1; i <= lastRow; ++i) {
         QCoreApplication::processEvents();
-        if (closedDuringRun_)
+        if (ClosedDuringRun())
             return false;
         const QString source = sourceOf(i);
         const QString output = OutputFileName(i);

@@ -6,7 +6,6 @@
 #include "app/Settings.h"
 #include "app/modGeneral.h"
 #include "docops/modDocOps.h"
-#include "platform/CommonDialog.h"
 #include "platform/DataGrid.h"
 #include "platform/KeyCodes.h"
 #include "platform/MsgBox.h"
@@ -30,26 +29,7 @@ namespace folvane {
 
 namespace {
 
-const QString NameToolTip =
-    QStringLiteral("A filename can not contain any of the following character.\\n \\/*:''<>|");
 constexpr int RangeWidthTwips = 750;
-
-GridColumns &ColumnModel()
-{
-    Require(State().objGridColumns && State().objSettings, ErrNo::ObjectNotSet,
-            QStringLiteral("Object variable or With block variable not set"));
-    return *State().objGridColumns;
-}
-
-Settings &Options()
-{
-    Require(State().objSettings != nullptr, ErrNo::ObjectNotSet,
-            QStringLiteral("Object variable or With block variable not set"));
-    return *State().objSettings;
-}
-
-/// The grid's own last column, after the model's columns.
-int RangeColumn() { return ColumnModel().Count(); }
 
 /// A whole number as a 32-bit value; a text that is no number, or too large, is an error.
 std::int32_t ToLong(const QString &text)
@@ -64,36 +44,10 @@ std::int32_t ToLong(const QString &text)
 
 Byte StateOf(const QCheckBox *box) { return box->isChecked() ? 1 : 0; }
 
-bool IsChecked(const DataGrid &grid, int row, int selection)
-{
-    return grid.Cell(flexcpChecked, row, selection).toInt() == GridCheck::Checked;
-}
-
-/// Disables what a run must not be disturbed by and shows the hourglass, until the scope ends.
-class RunControls {
-public:
-    explicit RunControls(frmSetOrder_ComPdf &dialog) : dialog_(dialog) { set(false); }
-    ~RunControls() { set(true); }
-    RunControls(const RunControls &) = delete;
-    RunControls &operator=(const RunControls &) = delete;
-
-private:
-    void set(bool idle)
-    {
-        dialog_.cmdOk->setEnabled(idle);
-        dialog_.cmdUp->setEnabled(idle);
-        dialog_.cmdDown->setEnabled(idle);
-        if (idle)
-            dialog_.unsetCursor();
-        else
-            dialog_.setCursor(Qt::WaitCursor);
-    }
-    frmSetOrder_ComPdf &dialog_;
-};
-
 }  // namespace
 
-frmSetOrder_ComPdf::frmSetOrder_ComPdf(QWidget *parent) : QDialog(parent)
+frmSetOrder_ComPdf::frmSetOrder_ComPdf(QWidget *parent)
+    : DocumentListDialog(Unit::frmSetOrder_ComPdf, RangeWidthTwips, parent)
 {
     buildControls();
     wireControls();
@@ -154,13 +108,7 @@ void frmSetOrder_ComPdf::buildControls()
     output->addWidget(ChkDefaultPathCombPDF, 3, 1, 1, 2);
     output->setColumnStretch(1, 1);
 
-    Frame3 = new QGroupBox(QStringLiteral("Proccessing"), this);
-    ProgressBar1 = new QProgressBar(Frame3);
-    // Not 0 to 0, which would show a busy bar before any run.
-    ProgressBar1->setRange(0, 1);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
-    (new QVBoxLayout(Frame3))->addWidget(ProgressBar1);
+    MakeProgressFrame();
 
     Frame2 = new QGroupBox(this);
     cmdOk = new QPushButton(QStringLiteral("Co&mbine"), Frame2);
@@ -201,26 +149,9 @@ void frmSetOrder_ComPdf::wireControls()
         if (keyCode == 32)
             keyCode = 0;
     });
-    // Only a "Selection" check box and a "Range" cell take edits; a typed name would name another file.
-    vsFilesSetOrder->setEditableCells([](int, int col) {
-        return State().objGridColumns
-               && (col == ColumnOf(ColumnKey::Selection) || col == State().objGridColumns->Count());
-    });
 }
 
 // ---- opening -----------------------------------------------------------------------------------
-
-void frmSetOrder_ComPdf::showEvent(QShowEvent *event)
-{
-    if (!loaded_)
-        Form_Load();
-    // Before QDialog places the dialog, so it is centred at the width it opens with.
-    if (!widened_) {
-        widened_ = true;
-        modDocOps::WidenToShowColumns(*this, *vsFilesSetOrder);
-    }
-    QDialog::showEvent(event);
-}
 
 void frmSetOrder_ComPdf::Form_Load()
 {
@@ -228,44 +159,17 @@ void frmSetOrder_ComPdf::Form_Load()
     Guarded("Form_Load", Unit::frmSetOrder_ComPdf, [this] {
         InitFiles();
         FillGrid();
-        Settings &settings = Options();
-        ChkDefaultPathCombPDF->setChecked(settings.IsDefaultPathCombPDF() != 0);
-        if (ChkDefaultPathCombPDF->isChecked())
-            txtOutputFolder->setText(settings.DefaultPathCombPDF());
-        ChkOpenFileAftCombPDF->setChecked(settings.IsOpenFileAftCombPDF() != 0);
+        LoadRememberedOptions();
     });
 }
 
-void frmSetOrder_ComPdf::InitFiles()
+DocumentListDialog::RememberedOptions frmSetOrder_ComPdf::Remembered() const
 {
-    Guarded("InitFiles", Unit::frmSetOrder_ComPdf,
-            [this] { modDocOps::SetUpDocumentGrid(*vsFilesSetOrder, ColumnModel(), RangeWidthTwips); });
-}
-
-void frmSetOrder_ComPdf::FillGrid()
-{
-    Guarded("FillGrid", Unit::frmSetOrder_ComPdf, [this] {
-        DataGrid &grid = *vsFilesSetOrder;
-        const int name = ColumnOf(ColumnKey::Name), selection = ColumnOf(ColumnKey::Selection),
-                  location = ColumnOf(ColumnKey::Location), size = ColumnOf(ColumnKey::Size),
-                  type = ColumnOf(ColumnKey::Type), created = ColumnOf(ColumnKey::Created),
-                  modified = ColumnOf(ColumnKey::Modified), pages = ColumnOf(ColumnKey::Pages), range = RangeColumn();
-        for (const clsColSetOrderGrid &record : colSelectedData) {
-            const int r = grid.Rows();
-            grid.setRows(r + 1);
-            grid.setTextMatrix(r, name, record.filename);
-            grid.setCell(flexcpChecked, r, selection, GridCheck::Checked);
-            grid.setTextMatrix(r, location, record.FileLocation);
-            grid.setTextMatrix(r, size, record.FileSize);
-            grid.setTextMatrix(r, type, record.FileType);
-            grid.setTextMatrix(r, created, record.FileCreDate);
-            grid.setTextMatrix(r, modified, record.FileModDate);
-            grid.setTextMatrix(r, pages, QString::number(record.PageCount));
-            grid.setTextMatrix(r, range, QStringLiteral("0"));
-        }
-        if (grid.Rows() > 1)
-            grid.setRow(1);
-    });
+    return {ChkDefaultPathCombPDF,
+            {&Settings::IsDefaultPathCombPDF, &Settings::setIsDefaultPathCombPDF},
+            {&Settings::DefaultPathCombPDF, &Settings::setDefaultPathCombPDF},
+            ChkOpenFileAftCombPDF,
+            {&Settings::IsOpenFileAftCombPDF, &Settings::setIsOpenFileAftCombPDF}};
 }
 
 // ---- range box ---------------------------------------------------------------------------------
@@ -279,13 +183,8 @@ void frmSetOrder_ComPdf::txtRange_KeyPress(std::int16_t &KeyAscii)
 void frmSetOrder_ComPdf::cmdAddRange_Click()
 {
     Guarded("cmdAddRange_Click", Unit::frmSetOrder_ComPdf, [this] {
-        if (!ValidateRange())
-            return;
-        DataGrid &grid = *vsFilesSetOrder;
-        const int selection = ColumnOf(ColumnKey::Selection), range = RangeColumn();
-        for (int r = 1; r < grid.Rows(); ++r)
-            if (IsChecked(grid, r, selection))
-                grid.setTextMatrix(r, range, txtRange->text());
+        if (ValidateRange())
+            CopyRangeToCheckedRows(txtRange->text());
     });
 }
 
@@ -326,25 +225,12 @@ bool frmSetOrder_ComPdf::ValidateRange()
 
 void frmSetOrder_ComPdf::txtmanualfilename_KeyPress(std::int16_t &KeyAscii)
 {
-    static const QString forbidden = QStringLiteral("|\\/*:?\"<>");
-    if (KeyAscii > 0 && forbidden.contains(QChar(static_cast<char16_t>(KeyAscii)))) {
-        KeyAscii = 0;
-        txtmanualfilename->setToolTip(NameToolTip);
-    }
+    int code = KeyAscii;
+    DropFileNameCharacter(*txtmanualfilename, code);
+    KeyAscii = static_cast<std::int16_t>(code);
 }
 
 void frmSetOrder_ComPdf::cmdbrowse_Click() { txtOutputFolder->setText(ShowFolderSelectionDialog()); }
-
-QString frmSetOrder_ComPdf::ShowFolderSelectionDialog()
-{
-    QString result;
-    Guarded("ShowFolderSelectionDialog", Unit::frmSetOrder_ComPdf, [&] {
-        const std::optional<QString> folder =
-            CommonDialog::BrowseForFolder({QStringLiteral("Set Folder"), txtOutputFolder->text()}, this);
-        result = folder ? modMasterLayout::TrimNull(*folder) : txtOutputFolder->text();
-    });
-    return result;
-}
 
 QString frmSetOrder_ComPdf::OutputPath() const
 {
@@ -418,26 +304,14 @@ void frmSetOrder_ComPdf::cmdDown_Click()
 
 void frmSetOrder_ComPdf::vsFilesSetOrder_MouseDown(std::int16_t Button, std::int16_t, float, float)
 {
-    Guarded("vsFilesSetOrder_MouseDown", Unit::frmSetOrder_ComPdf, [&] {
-        DataGrid &grid = *vsFilesSetOrder;
-        const bool editableCell = grid.CellEditable(grid.Row(), grid.Col());
-        grid.setEditable(Button == 1 && editableCell ? 2 : 0);
-    });
+    Guarded("vsFilesSetOrder_MouseDown", Unit::frmSetOrder_ComPdf, [&] { OpenCurrentCellTo(Button); });
 }
 
 void frmSetOrder_ComPdf::vsFilesSetOrder_KeyDown(std::int16_t KeyCode, std::int16_t)
 {
     Guarded("vsFilesSetOrder_KeyDown", Unit::frmSetOrder_ComPdf, [&] {
-        if (KeyCode != 32)
-            return;
-        DataGrid &grid = *vsFilesSetOrder;
-        const GridSelection block = grid.GetSelection();
-        if (block.row1 < 0 || block.row2 < 0)
-            return;
-        const int selection = ColumnOf(ColumnKey::Selection);
-        for (int r = block.row1; r <= block.row2; ++r)
-            grid.setCell(flexcpChecked, r, selection,
-                         IsChecked(grid, r, selection) ? GridCheck::Unchecked : GridCheck::Checked);
+        if (KeyCode == 32)
+            FlipSelectedChecks();
     });
 }
 
@@ -452,7 +326,7 @@ void frmSetOrder_ComPdf::cmdOk_Click()
         const int selection = ColumnOf(ColumnKey::Selection);
         bool anyChecked = false;
         for (int r = 1; r < grid.Rows() && !anyChecked; ++r)
-            anyChecked = IsChecked(grid, r, selection);
+            anyChecked = IsChecked(r, selection);
         if (!anyChecked) {
             MsgBox(QStringLiteral("Please select files."), MsgButtons::OK, MsgIcon::Information, QString(), this);
             return;
@@ -460,12 +334,12 @@ void frmSetOrder_ComPdf::cmdOk_Click()
         if (!ValidateInput())
             return;
         {
-            RunControls controls(*this);
-            const int pages = ColumnOf(ColumnKey::Pages), range = RangeColumn();
+            const RunControls controls(*this, {cmdOk, cmdUp, cmdDown}, RunControls::Hourglass::OverDialog);
+            const int pages = ColumnOf(ColumnKey::Pages), range = RangeCol();
             // Each run hands over exactly the rows checked now, not those of an earlier attempt.
             commands_.colOrderedData.clear();
             for (int r = 1; r < grid.Rows(); ++r) {
-                if (!IsChecked(grid, r, selection))
+                if (!IsChecked(r, selection))
                     continue;
                 clsColSetOrderGrid record = modDocOps::RecordOfRow(grid, r);
                 record.PageCount = ToLong(grid.TextMatrix(r, pages));
@@ -474,21 +348,20 @@ void frmSetOrder_ComPdf::cmdOk_Click()
             }
             const QString path = OutputPath();
             commands_.FileNameToSave = path;
-            ProgressBar1->setRange(0, static_cast<int>(commands_.colOrderedData.size()));
-            ProgressBar1->setValue(0);
+            StartProgress(static_cast<int>(commands_.colOrderedData.size()));
 
-            running_ = true;
-            closedDuringRun_ = false;
-            commands_.SetProgress(this);
-            const bool combined = commands_.CombineOrderPdf();
-            commands_.SetProgress(nullptr);
-            running_ = false;
+            const bool combined = WhileRunning([this] {
+                commands_.SetProgress(this);
+                const bool written = commands_.CombineOrderPdf();
+                commands_.SetProgress(nullptr);
+                return written;
+            });
             // Closed during the run: the run has stopped without output and the close has already
             // written the remembered options; nothing is left to report.
-            if (closedDuringRun_)
+            if (ClosedDuringRun())
                 return;
 
-            Settings &settings = Options();
+            Settings &settings = Store();
             if (combined) {
                 MsgBox(QStringLiteral("Successfully combined pdf files."), MsgButtons::OK, MsgIcon::Information,
                        QString(), this);
@@ -508,28 +381,15 @@ void frmSetOrder_ComPdf::cmdOk_Click()
 
 void frmSetOrder_ComPdf::cmdCancel_Click() { reject(); }
 
-void frmSetOrder_ComPdf::done(int result)
-{
-    Form_Unload();
-    QDialog::done(result);
-}
-
 void frmSetOrder_ComPdf::Form_Unload()
 {
-    if (running_) {
+    if (Running()) {
         // The run looks for its receiver after every document and stops there; this dialog stays
         // alive until the run has returned to cmdOk_Click.
         commands_.SetProgress(nullptr);
         commands_.CancelRun();
-        closedDuringRun_ = true;
     }
-    Guarded("Form_Unload", Unit::frmSetOrder_ComPdf, [this] {
-        Settings &settings = Options();
-        settings.setIsDefaultPathCombPDF(StateOf(ChkDefaultPathCombPDF));
-        if (ChkDefaultPathCombPDF->isChecked())
-            settings.setDefaultPathCombPDF(txtOutputFolder->text());
-        settings.setIsOpenFileAftCombPDF(StateOf(ChkOpenFileAftCombPDF));
-    });
+    Guarded("Form_Unload", Unit::frmSetOrder_ComPdf, [this] { SaveRememberedOptions(); });
 }
 
 // ---- typed characters --------------------------------------------------------------------------

@@ -3,10 +3,9 @@
 // over by the main window and combines them into one new PDF.
 
 #include "docops/CombineProgress.h"
+#include "docops/DocumentListDialog.h"
 #include "docops/TiffPdfCommands.h"
-#include "docops/clsColSetOrderGrid.h"
 
-#include <QDialog>
 #include <QString>
 
 #include <cstdint>
@@ -15,28 +14,20 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 
 namespace folvane {
 
-class DataGrid;
-
-class frmSetOrder_ComPdf : public QDialog, public CombineProgress {
+class frmSetOrder_ComPdf : public DocumentListDialog, public CombineProgress {
     Q_OBJECT
 public:
     explicit frmSetOrder_ComPdf(QWidget *parent = nullptr);
     ~frmSetOrder_ComPdf() override;
 
-    /// The documents to show, in this order; set by the opener before the dialog is shown.
-    SetOrderRecords colSelectedData;
-
     // ---- Controls ----
     QGroupBox *fraSetOrder = nullptr;
     QGroupBox *Frame1 = nullptr;
-    QGroupBox *Frame3 = nullptr;
     QGroupBox *Frame2 = nullptr;
-    DataGrid *vsFilesSetOrder = nullptr;
     QPushButton *cmdUp = nullptr;
     QPushButton *cmdDown = nullptr;
     QLabel *Label3 = nullptr;
@@ -45,26 +36,20 @@ public:
     QLabel *Label1 = nullptr;
     QLineEdit *txtmanualfilename = nullptr;
     QLabel *Label2 = nullptr;
-    QLineEdit *txtOutputFolder = nullptr;
     QPushButton *cmdbrowse = nullptr;
     QCheckBox *ChkOpenFileAftCombPDF = nullptr;
     QCheckBox *ChkDefaultPathCombPDF = nullptr;
-    QProgressBar *ProgressBar1 = nullptr;
     QPushButton *cmdOk = nullptr;
     QPushButton *cmdCancel = nullptr;
 
     // ---- Procedures ----
-    /// Runs once, when the dialog is first shown; tests that do not show it call it themselves.
-    void Form_Load();
-    void InitFiles();
-    void FillGrid();
+    void Form_Load() override;
     /// Sets KeyAscii to 0 to drop the typed character.
     void txtRange_KeyPress(std::int16_t &KeyAscii);
     void cmdAddRange_Click();
     bool ValidateRange();
     void txtmanualfilename_KeyPress(std::int16_t &KeyAscii);
     void cmdbrowse_Click();
-    QString ShowFolderSelectionDialog();
     void cmdUp_Click();
     void cmdDown_Click();
     void vsFilesSetOrder_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
@@ -72,8 +57,8 @@ public:
     bool ValidateInput();
     void cmdOk_Click();
     void cmdCancel_Click();
-    /// Runs whenever the dialog closes, in any way; a run under way is ended without output.
-    void Form_Unload();
+    /// A run under way is ended without output.
+    void Form_Unload() override;
 
     /// The output file the name and folder boxes give now.
     QString OutputPath() const;
@@ -81,12 +66,9 @@ public:
     // CombineProgress
     void SetProgressValue(std::int32_t value) override;
 
-    /// Every close, also Escape and the window's close button, passes here.
-    void done(int result) override;
-
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    RememberedOptions Remembered() const override;
 
 private:
     void buildControls();
@@ -95,10 +77,6 @@ private:
     bool filterKeyPress(QLineEdit *box, QEvent *event);
 
     TiffPdfCommands commands_;
-    bool loaded_ = false;
-    bool widened_ = false;
-    bool running_ = false;
-    bool closedDuringRun_ = false;
 };
 
 }  // namespace folvane
