@@ -1,6 +1,6 @@
 #include "platform/DataGrid.h"
 
-#include "app/ErrorLog.h"
+#include "platform/AppError.h"
 #include "platform/KeyCodes.h"
 #include "platform/Twips.h"
 
