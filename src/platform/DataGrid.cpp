@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStyleOption>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -480,14 +481,13 @@ void DataGrid::setColHidden(int col, bool hidden)
 void DataGrid::applyColumns(int first, int last)
 {
     QHeaderView *header = view_->horizontalHeader();
-    applying_ = true;
+    const QScopedValueRollback applying(applying_, true);
     for (int c = std::max(first, 0); c <= last && c < model_->gridCols() && c < header->count(); ++c) {
         const DataGridModel::Column &column = model_->column(c);
         header->setSectionHidden(c, column.hidden);
         if (!column.hidden)
             header->resizeSection(c, column.widthPx >= 0 ? column.widthPx : header->defaultSectionSize());
     }
-    applying_ = false;
 }
 
 void DataGrid::setColPosition(int col, int position)
@@ -514,10 +514,10 @@ void DataGrid::sectionMovedByUser(int, int oldVisual, int newVisual)
     if (applying_)
         return;
     // The header keeps logical and visual order equal: the cells move instead of the section.
-    QHeaderView *header = view_->horizontalHeader();
-    applying_ = true;
-    header->moveSection(newVisual, oldVisual);
-    applying_ = false;
+    {
+        const QScopedValueRollback applying(applying_, true);
+        view_->horizontalHeader()->moveSection(newVisual, oldVisual);
+    }
     headerChangedSincePress_ = true;
     const int fixed = model_->fixedCols();
     if (oldVisual < fixed || newVisual < fixed)

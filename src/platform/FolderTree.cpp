@@ -4,6 +4,7 @@
 #include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScopedValueRollback>
 
 namespace folvane {
 
@@ -41,9 +42,10 @@ void FolderTree::setSelectedPath(const QString &path)
     const QModelIndex index = model_->index(QDir::cleanPath(path));
     const bool changes = index.isValid() && index != currentIndex();
     if (index.isValid()) {
-        settingPath_ = true;
-        setCurrentIndex(index);
-        settingPath_ = false;
+        {
+            const QScopedValueRollback setting(settingPath_, true);
+            setCurrentIndex(index);
+        }
         expand(index);
         scrollTo(index);
     }
@@ -57,9 +59,8 @@ void FolderTree::focusInEvent(QFocusEvent *event)
 {
     // Taking the focus without a current folder makes the view pick its first row as current; that
     // is no choice of the user's and must not start a search of it.
-    focusing_ = true;
+    const QScopedValueRollback focusing(focusing_, true);
     QTreeView::focusInEvent(event);
-    focusing_ = false;
 }
 
 void FolderTree::onCurrentChanged(const QModelIndex &current)

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 #include <algorithm>
@@ -188,7 +189,7 @@ void WindowSubclass::geometryChanged(WindowMessage loopMsg)
 
 void WindowSubclass::apply(const WindowRect &reported, const WindowRect &wanted)
 {
-    applying_ = true;
+    const QScopedValueRollback applying(applying_, true);
     if (wanted.left != reported.left || wanted.top != reported.top)
         window_->move(wanted.left, wanted.top);
     const int frameW = (reported.right - reported.left) - window_->width();
@@ -209,7 +210,6 @@ void WindowSubclass::apply(const WindowRect &reported, const WindowRect &wanted)
         }
         window_->resize(client);
     }
-    applying_ = false;
 }
 
 void WindowSubclass::endLoop()
@@ -218,9 +218,8 @@ void WindowSubclass::endLoop()
         return;
     if (minimumRaised_) {
         minimumRaised_ = false;
-        applying_ = true;
+        const QScopedValueRollback applying(applying_, true);
         window_->setMinimumSize(savedMinimum_);
-        applying_ = false;
     }
     deliver(WindowMessage::ExitSizeMove);
     inLoop_ = false;

@@ -29,6 +29,7 @@
 #include <QMimeDatabase>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
@@ -258,7 +259,7 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
         unsetCursor();
         EnableSearchControls(true);
     };
-    searching_ = true;
+    const QScopedValueRollback searching(searching_, true);
     const bool completed = Guarded("MainLoadFiles", Unit::frmMain, [&] {
         bCancelSearch = false;
         bCancelLoad = false;
@@ -300,7 +301,7 @@ void frmMain::MainLoadFiles(QString &folder, bool clearFirst)
         restoreGrid();
         restoreControls();
     }
-    searching_ = false;
+    // The close comes once the search has returned.
     if (closeAfterSearch_) {
         closeAfterSearch_ = false;
         QTimer::singleShot(0, this, &QWidget::close);

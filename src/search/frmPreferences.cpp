@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -222,7 +223,7 @@ void frmPreferences::chkDefaultWindowState_Click()
 
 void frmPreferences::InitColumnSettings()
 {
-    filling_ = true;
+    const QScopedValueRollback filling(filling_, true);
     acceptedWidths_.clear();
     Guarded("InitColumnSettings", Unit::frmPreferences, [&] {
         DataGrid &g = *vsColumnSettings;
@@ -278,7 +279,6 @@ void frmPreferences::InitColumnSettings()
             }
         }
     });
-    filling_ = false;
 }
 
 void frmPreferences::widthEdited(int row)
@@ -292,9 +292,8 @@ void frmPreferences::widthEdited(int row)
     const std::optional<QString> width = AcceptedWidth(typed);
     if (width)
         acceptedWidths_[row - 1] = *width;
-    filling_ = true;
+    const QScopedValueRollback filling(filling_, true);
     vsColumnSettings->setTextMatrix(row, kColWidth, acceptedWidths_[row - 1]);
-    filling_ = false;
 }
 
 void frmPreferences::vsColumnSettings_MouseDown(std::int16_t Button, std::int16_t, float, float)
