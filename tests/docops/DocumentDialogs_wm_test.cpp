@@ -112,11 +112,10 @@ protected:
         State().objGridColumns->Item(QString(key))->ColumnWidth = twips;
     }
 
-    /// Clicks into the box and waits until it has the keyboard focus.
+    /// Clicks into the box; true when the box then has the keyboard focus.
     static bool FocusByClick(QLineEdit &box)
     {
-        return ClickWidget(box, QPoint(box.width() - 6, box.height() / 2)) &&
-               WaitUntil([&] { return box.hasFocus(); });
+        return ClickWidget(box, QPoint(box.width() - 6, box.height() / 2)) && box.hasFocus();
     }
 
     QWidget mainWindow;

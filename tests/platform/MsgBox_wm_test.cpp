@@ -106,7 +106,8 @@ protected:
             // reparent it.
             seen = WaitUntil(
                 [&] { return !WindowProperty(*box, "_NET_FRAME_EXTENTS").contains(QLatin1String("not found")); });
-            Settle(200); // painted
+            // Painted: the title's ink is on the screen.
+            seen = seen && WaitUntil([&] { return !TitleInk(*box).isNull(); });
             whileShown(*box);
         });
         QTimer guard;
@@ -195,12 +196,17 @@ TEST_F(MessageBoxOnDesktop, DraggingItsTitleBarMovesTheBox)
         };
         ASSERT_TRUE(Xdotool(to(grip)));
         ASSERT_TRUE(Xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}));
-        Settle();
+        // The press reaches the title bar, which asks the window manager to move the box; the second
+        // round trip lets the manager take the pointer before it moves.
+        ASSERT_TRUE(RoundTrip());
+        ASSERT_TRUE(RoundTrip());
         for (const QPoint step : {QPoint(40, 30), QPoint(80, 60), QPoint(120, 90)}) {
             ASSERT_TRUE(Xdotool(to(grip + step)));
-            Settle(50);
+            ASSERT_TRUE(RoundTrip());
         }
         ASSERT_TRUE(Xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+        // The window manager has ended the move and given the keyboard back.
+        ASSERT_TRUE(RoundTrip());
         WaitUntil([&] { return (after = CornerOnScreen(box)) == before + QPoint(120, 90); });
         ASSERT_TRUE(PressKeys({QStringLiteral("Return")}));
     });

@@ -65,7 +65,6 @@ TEST_F(BusyBoxTest, EscapeAndTheWindowManagersCloseKeyLeaveItShowingAndCounting)
         box->activateWindow();
         ASSERT_TRUE(WaitUntil([&] { return box->isActiveWindow(); }));
         ASSERT_TRUE(PressKeys({key}));
-        Settle(300);
         EXPECT_TRUE(box->isVisible());
     }
     box->UpdateStatus(42);

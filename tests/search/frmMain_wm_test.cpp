@@ -47,6 +47,17 @@
 #include <functional>
 #include <optional>
 
+namespace folvane {
+
+/// What the window tests read of the window that a user cannot see.
+struct frmMainFrameAccess {
+    /// Whether the window still places itself where it was asked to open, as the window manager
+    /// frames it; a size given meanwhile would be undone.
+    static bool Placing(const frmMain &w) { return w.pendingOuter_.has_value(); }
+};
+
+}  // namespace folvane
+
 using namespace folvane;
 using namespace folvane::test;
 
@@ -133,26 +144,28 @@ public:
             ADD_FAILURE() << "the program did not start";
             return false;
         }
-        // Polled: a search can fail on a window that goes away under it. The busy box of the first
-        // search may carry the same title, so the window is looked up again once it has gone.
+        // Polled: a search can fail on a window that goes away under it. The busy box of a search
+        // carries the same title, but belongs to the main window.
         QString id;
-        auto findWindow = [&] {
-            return WaitUntil(
-                [&] {
-                    const QStringList found =
-                        Run(QStringLiteral("xdotool"),
-                            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                             QString::number(program.processId()), QStringLiteral("--name"),
-                             QStringLiteral("^Folvane 1\\.1$")})
-                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-                    id = found.size() == 1 ? found[0] : QString();
-                    return !id.isEmpty();
-                },
-                20000);
-        };
-        findWindow();
-        Settle(700); // the first search of the empty folder, and the window manager's placement
-        findWindow();
+        WaitUntil(
+            [&] {
+                const QStringList found =
+                    Run(QStringLiteral("xdotool"),
+                        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                         QString::number(program.processId()), QStringLiteral("--name"),
+                         QStringLiteral("^Folvane 1\\.1$")})
+                        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+                QStringList main;
+                for (const QString &window : found) {
+                    const QString owner =
+                        Run(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_TRANSIENT_FOR")});
+                    if (owner.contains(QLatin1String("not found")))
+                        main << window;
+                }
+                id = main.size() == 1 ? main[0] : QString();
+                return !id.isEmpty();
+            },
+            20000);
         if (id.isEmpty()) {
             ADD_FAILURE() << "no main window; the program's output: "
                           << program.readAllStandardError().toStdString();
@@ -379,6 +392,7 @@ protected:
         w = std::make_unique<frmMain>();
         w->Form_Load();
         ASSERT_TRUE(ShowAndWaitForFrame(*w));
+        ASSERT_TRUE(WaitUntil([&] { return !frmMainFrameAccess::Placing(*w); }));
         Resize(outer);
     }
     void Resize(QSize outer)
@@ -392,7 +406,8 @@ protected:
             w->resize(outer.width() - frame.left() - frame.right(), outer.height() - frame.top() - frame.bottom());
             WaitUntil([&] { return w->frameGeometry().size() == outer; });
         }
-        Settle(300);
+        // The window manager's last word on the size, and the layouts that follow it.
+        RoundTrip();
     }
     DataGrid &grid() { return *w->grdSearchList; }
     QTableView &view() { return *grid().view(); }
@@ -481,9 +496,10 @@ TEST_F(MainWindowOnDesktop, TheOptionsPaneLeavesTheGridFiveRowsAndClipsNothingIn
         for (QDockWidget *pane : {w->paneAdvSearch, w->paneOptions}) {
             SCOPED_TRACE(pane->windowTitle().toStdString());
             pane->raise();
-            Settle(100);
             QWidget *container = pane->widget();
-            ASSERT_TRUE(container->isVisible());
+            ASSERT_TRUE(WaitUntil([&] { return container->isVisible(); }));
+            // Laid out: the layouts the raise posted have run.
+            QCoreApplication::sendPostedEvents();
             for (QWidget *control : container->findChildren<QWidget *>()) {
                 const bool shown = qobject_cast<QAbstractButton *>(control) || qobject_cast<QLabel *>(control)
                                    || qobject_cast<QComboBox *>(control) || qobject_cast<QLineEdit *>(control)
@@ -549,10 +565,7 @@ TEST_F(MainWindowOnDesktop, NoKeyOrClickChangesTheTextOfAResultCell)
         EXPECT_EQ(AllTexts(grid()), before);
     }
     // A double click on a name, and typing there.
-    const QPoint nameCell = CellCenter(2, name);
-    ASSERT_TRUE(Xdotool({QStringLiteral("mousemove"), QString::number(nameCell.x()), QString::number(nameCell.y()),
-                         QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")}));
-    Settle();
+    ASSERT_TRUE(DoubleClickAt(CellCenter(2, name)));
     ASSERT_TRUE(TypeText(QStringLiteral("zz")));
     ASSERT_TRUE(PressKeys({QStringLiteral("Return")}));
     EXPECT_EQ(AllTexts(grid()), before);
@@ -576,10 +589,8 @@ TEST_F(MainWindowOnDesktop, TheStatusCountsTheCheckedRowsAfterSpaceAndAfterAClic
     // Rows 2 to 4 highlighted with a click and a shift-click, then Space.
     ASSERT_TRUE(ClickAt(CellCenter(2, name)));
     const QPoint last = CellCenter(4, name);
-    ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("shift"), QStringLiteral("mousemove"),
-                         QString::number(last.x()), QString::number(last.y()), QStringLiteral("click"),
-                         QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("shift")}));
-    ASSERT_TRUE(WaitUntil([&] { return grid().GetSelection().row2 == 4; }));
+    ASSERT_TRUE(ShiftClickAt(last));
+    ASSERT_EQ(grid().GetSelection().row2, 4);
     ASSERT_TRUE(PressKeys({QStringLiteral("space")}));
     EXPECT_EQ(CheckStates(*w).at(2), GridCheck::Checked);
     EXPECT_TRUE(statusReads(3)) << w->sbPanelStatus->text().toStdString();
@@ -588,10 +599,8 @@ TEST_F(MainWindowOnDesktop, TheStatusCountsTheCheckedRowsAfterSpaceAndAfterAClic
     ASSERT_TRUE(ClickAt(CellCenter(6, selection)));
     EXPECT_TRUE(statusReads(4)) << w->sbPanelStatus->text().toStdString();
     ASSERT_TRUE(ClickAt(CellCenter(2, name)));
-    ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("shift"), QStringLiteral("mousemove"),
-                         QString::number(last.x()), QString::number(last.y()), QStringLiteral("click"),
-                         QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("shift")}));
-    ASSERT_TRUE(WaitUntil([&] { return grid().GetSelection().row2 == 4; }));
+    ASSERT_TRUE(ShiftClickAt(last));
+    ASSERT_EQ(grid().GetSelection().row2, 4);
     ASSERT_TRUE(PressKeys({QStringLiteral("space")}));
     EXPECT_TRUE(statusReads(1)) << w->sbPanelStatus->text().toStdString();
 }
@@ -644,10 +653,11 @@ TEST_F(MainWindowOnDesktop, CtrlAAndCtrlDEditTheTextBoxThatHasTheKeyboardAndChec
     const std::vector<int> allUnchecked(rows, GridCheck::Unchecked);
     // The date and size options are enabled as a user enables them, with their check boxes.
     w->paneAdvSearch->raise();
-    Settle();
+    ASSERT_TRUE(WaitUntil([&] { return w->chkSearchByDate->isVisible(); }));
+    QCoreApplication::sendPostedEvents();
     for (QCheckBox *option : {w->chkSearchByDate, w->chkSearchBySize}) {
         ASSERT_TRUE(ClickWidget(*option, QPoint(8, option->height() / 2)));
-        ASSERT_TRUE(WaitUntil([&] { return option->isChecked(); }));
+        ASSERT_TRUE(option->isChecked());
     }
     w->mnuCtxSelectAll_Click();
     ASSERT_EQ(CheckStates(*w), allChecked);
@@ -672,7 +682,6 @@ TEST_F(MainWindowOnDesktop, CtrlAAndCtrlDEditTheTextBoxThatHasTheKeyboardAndChec
         ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+a")}));
         EXPECT_TRUE(WaitUntil([&] { return b.text->selectedText() == text; })) << "the box's text is selected";
         ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+d")}));
-        Settle();
         EXPECT_EQ(CheckStates(*w), allChecked) << "no row changed";
     }
 
@@ -747,7 +756,9 @@ TEST_F(MainWindowOnDesktop, MenuItemsShowTheirCaptionsOnceAndTheirKeysWork)
     WaitUntil([&] { return !modalClass.isEmpty(); });
     EXPECT_EQ(modalClass, QStringLiteral("folvane::frmPreferences"));
     closer.stop();
-    Settle();
+    // The keyboard is back with the window, as the window manager gives it.
+    ASSERT_TRUE(WaitUntil([&] { return w->isActiveWindow(); }));
+    ASSERT_TRUE(RoundTrip());
 
     ASSERT_TRUE(PressKeys({QStringLiteral("ctrl+x")}));
     EXPECT_TRUE(WaitUntil([&] { return !w->isVisible(); })) << "Exit closed the window";
@@ -775,7 +786,8 @@ TEST_F(MainWindowOnDesktop, AFolderChosenWithTheArrowKeysLeavesTheKeyboardOnTheT
         SCOPED_TRACE(next);
         ASSERT_TRUE(PressKeys({QStringLiteral("Down")}));
         ASSERT_TRUE(WaitUntil([&] { return w->cmdSearch->text() == QLatin1String("&Search"); }));
-        Settle(300);
+        // Whatever the search's end still had for the keyboard.
+        ASSERT_TRUE(RoundTrip());
         EXPECT_EQ(tree.SelectedPath(), docs.filePath(QString::fromLatin1(next))) << "the key reached the tree";
         EXPECT_EQ(QApplication::focusWidget(), &tree);
     }

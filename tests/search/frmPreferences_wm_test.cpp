@@ -83,9 +83,7 @@ TEST_F(PreferencesOnDesktop, NoKeyOrClickRenamesAColumnWhileWidthsAndBoxesStillC
     EXPECT_EQ(names(), order);
 
     // A double click on a name, F2, and typing there.
-    const QPoint third = CellCenter(f, 3, name);
-    ASSERT_TRUE(Xdotool({QStringLiteral("mousemove"), QString::number(third.x()), QString::number(third.y()),
-                         QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")}));
+    ASSERT_TRUE(DoubleClickAt(CellCenter(f, 3, name)));
     ASSERT_TRUE(PressKeys({QStringLiteral("F2")}));
     ASSERT_TRUE(TypeText(QStringLiteral("zz")));
     EXPECT_FALSE(Editing(f));

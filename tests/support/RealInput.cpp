@@ -1,5 +1,6 @@
 #include "support/RealInput.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -8,7 +9,129 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+#include <xcb/xproto.h>
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
 namespace folvane::test {
+
+namespace {
+
+/// The few X calls Qt offers no function for, taken from the X library its platform plugin has
+/// loaded, so the tests link none of their own.
+struct Xcb {
+    decltype(&xcb_intern_atom) internAtom = nullptr;
+    decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
+    decltype(&xcb_get_setup) getSetup = nullptr;
+    decltype(&xcb_setup_roots_iterator) rootsIterator = nullptr;
+    decltype(&xcb_send_event) sendEvent = nullptr;
+    decltype(&xcb_flush) flush = nullptr;
+
+    bool load()
+    {
+        void *library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
+        if (!library)
+            return false;
+        auto find = [library](auto &function, const char *name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            return function != nullptr;
+        };
+        return find(internAtom, "xcb_intern_atom") && find(internAtomReply, "xcb_intern_atom_reply")
+               && find(getSetup, "xcb_get_setup") && find(rootsIterator, "xcb_setup_roots_iterator")
+               && find(sendEvent, "xcb_send_event") && find(flush, "xcb_flush");
+    }
+};
+
+/// A window of the program's that is never shown, so the window manager does not manage it and
+/// answers a request for its frame extents by setting the property; the program counts the answers
+/// as the X server reports them.
+class RoundTripWindow : public QAbstractNativeEventFilter {
+public:
+    static RoundTripWindow *Instance()
+    {
+        // Made once and kept to the end of the run: the application owns the filter list and the
+        // window's platform handle, and outlives every test.
+        static RoundTripWindow *instance = [] {
+            auto *made = new RoundTripWindow;
+            if (!made->setUp()) {
+                delete made;
+                return static_cast<RoundTripWindow *>(nullptr);
+            }
+            return made;
+        }();
+        return instance;
+    }
+
+    int answers() const { return answers_; }
+
+    void ask()
+    {
+        xcb_client_message_event_t request;
+        std::memset(&request, 0, sizeof request);
+        request.response_type = XCB_CLIENT_MESSAGE;
+        request.format = 32;
+        request.window = window_;
+        request.type = requestAtom_;
+        xcb_.sendEvent(connection_, 0, root_,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&request));
+        xcb_.flush(connection_);
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+            if (notify->window == window_ && notify->atom == answerAtom_)
+                ++answers_;
+        }
+        return false;
+    }
+
+private:
+    bool setUp()
+    {
+        auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (!x11 || !xcb_.load())
+            return false;
+        connection_ = x11->connection();
+        root_ = xcb_.rootsIterator(xcb_.getSetup(connection_)).data->root;
+        requestAtom_ = atom("_NET_REQUEST_FRAME_EXTENTS");
+        answerAtom_ = atom("_NET_FRAME_EXTENTS");
+        marker_.create();
+        window_ = static_cast<xcb_window_t>(marker_.winId());
+        qApp->installNativeEventFilter(this);
+        return requestAtom_ != XCB_ATOM_NONE && answerAtom_ != XCB_ATOM_NONE;
+    }
+
+    xcb_atom_t atom(const char *name)
+    {
+        xcb_intern_atom_reply_t *reply = xcb_.internAtomReply(
+            connection_, xcb_.internAtom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return atom;
+    }
+
+    Xcb xcb_;
+    xcb_connection_t *connection_ = nullptr;
+    xcb_window_t root_ = 0;
+    xcb_atom_t requestAtom_ = XCB_ATOM_NONE;
+    xcb_atom_t answerAtom_ = XCB_ATOM_NONE;
+    QWindow marker_;
+    xcb_window_t window_ = 0;
+    int answers_ = 0;
+};
+
+}  // namespace
 
 bool WindowManagerRunning()
 {
@@ -37,6 +160,19 @@ bool WaitUntil(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
+bool RoundTrip(int timeoutMs)
+{
+    RoundTripWindow *window = RoundTripWindow::Instance();
+    if (!window)
+        return false;
+    const int before = window->answers();
+    window->ask();
+    const bool answered = WaitUntil([&] { return window->answers() > before; }, timeoutMs);
+    // What the input's handlers posted, such as a layout or a queued signal.
+    QCoreApplication::processEvents();
+    return answered;
+}
+
 bool ShowAndWaitForFrame(QWidget &window, int timeoutMs)
 {
     window.show();
@@ -49,27 +185,15 @@ bool ShowAndWaitForFrame(QWidget &window, int timeoutMs)
         },
         timeoutMs);
     window.activateWindow();
-    WaitUntil([&] { return window.isActiveWindow(); }, timeoutMs);
-    Settle();
-    return framed;
-}
-
-void Settle(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
+    const bool active = WaitUntil([&] { return window.isActiveWindow(); }, timeoutMs);
+    return RoundTrip() && framed && active;
 }
 
 bool ClickAt(QPoint global, int button)
 {
-    const bool ok = Xdotool({QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y()),
-                             QStringLiteral("click"), QString::number(button)});
-    Settle();
-    return ok;
+    return Xdotool({QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y()),
+                    QStringLiteral("click"), QString::number(button)})
+           && RoundTrip();
 }
 
 bool ClickWidget(QWidget &widget, QPoint local, int button)
@@ -77,20 +201,31 @@ bool ClickWidget(QWidget &widget, QPoint local, int button)
     return ClickAt(widget.mapToGlobal(local), button);
 }
 
+bool DoubleClickAt(QPoint global)
+{
+    return Xdotool({QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y()),
+                    QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")})
+           && RoundTrip();
+}
+
+bool ShiftClickAt(QPoint global)
+{
+    return Xdotool({QStringLiteral("keydown"), QStringLiteral("shift"), QStringLiteral("mousemove"),
+                    QString::number(global.x()), QString::number(global.y()), QStringLiteral("click"),
+                    QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("shift")})
+           && RoundTrip();
+}
+
 bool PressKeys(const QStringList &keysyms)
 {
     QStringList args{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30")};
     args += keysyms;
-    const bool ok = Xdotool(args);
-    Settle();
-    return ok;
+    return Xdotool(args) && RoundTrip();
 }
 
 bool TypeText(const QString &text)
 {
-    const bool ok = Xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text});
-    Settle();
-    return ok;
+    return Xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text}) && RoundTrip();
 }
 
 }  // namespace folvane::test
