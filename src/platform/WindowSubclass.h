@@ -68,6 +68,9 @@ public:
     /// Quiet time after which a run of moves and resizes counts as ended.
     void setQuietInterval(int ms) { quiet_.setInterval(ms); }
     int quietInterval() const { return quiet_.interval(); }
+    /// Whether a message is still to come from a timer: an activation waiting for its press, or the
+    /// end of a run of moves and resizes.
+    bool MessagePending() const { return activation_.isActive() || quiet_.isActive(); }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -113,13 +113,11 @@ TEST_F(SizeMoveTest, ActivationByMouseAndByKeyboard)
         if (c.press == Press::Before)
             sendPress(window.get());
         sendActivation(window.get(), true);
-        if (c.press == Press::After) {
-            QTest::qWait(20);
+        if (c.press == Press::After)
             sendPress(window.get());
-        }
         ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.activations.empty(); }, 2000));
-        QTest::qWait(300);
         ASSERT_EQ(rec.activations.size(), 1u) << "one activation, one report";
+        EXPECT_FALSE(helper.Subclass().MessagePending()) << "and none to come";
         EXPECT_EQ(rec.activations[0], c.byMouse);
         EXPECT_TRUE(helper.Active());
         sendActivation(window.get(), false);
@@ -135,8 +133,8 @@ TEST_F(SizeMoveTest, DeactivationRightAfterActivationReportsBothInOrder)
     QObject::connect(&helper, &cSizeMoveHelper::Deactivate, [&] { order.push_back("deactivate"); });
     sendActivation(window.get(), true);
     sendActivation(window.get(), false);
-    QTest::qWait(300);
     EXPECT_EQ(order, (std::vector<std::string>{"activate", "deactivate"}));
+    EXPECT_FALSE(helper.Subclass().MessagePending());
     EXPECT_FALSE(helper.Active());
     EXPECT_EQ(drag.on, std::optional<bool>(true)) << "full-window dragging is back";
 }
@@ -254,7 +252,8 @@ TEST_F(SizeMoveTest, DetachStopsTheEventsAndEndsNoPendingLoop)
     helper.Detach();
     window->resize(720, 460);
     sendActivation(window.get(), true);
-    QTest::qWait(120);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(helper.Subclass().MessagePending());
     EXPECT_EQ(rec.enter, 1);
     EXPECT_EQ(rec.exit, 0);
     EXPECT_EQ(rec.sizing, 1);
@@ -270,7 +269,7 @@ TEST_F(SizeMoveTest, AttachToAnotherWindowLetsGoOfTheFirst)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
     helper.Attach(&second);
     sendActivation(window.get(), true);
-    QTest::qWait(300);
+    EXPECT_FALSE(helper.Subclass().MessagePending());
     EXPECT_TRUE(rec.activations.empty());
     ASSERT_TRUE(activate(&second));
     EXPECT_EQ(rec.activations.size(), 1u);

@@ -395,9 +395,10 @@ TEST_F(frmMainFrame, DraggingABorderInwardStopsAtTheMinimumAndIsStoredAfterwards
     EXPECT_GE(w.frameGeometry().width(), 700);
     EXPECT_GE(w.frameGeometry().height(), 403);
 
-    QTest::qWait(150); // the drag ends after a quiet interval
+    // The drag ends after a quiet interval, and the window is stored then.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return S().LastWindowWidth() == w.frameGeometry().width() * 15; }))
+        << "the outer rectangle";
     EXPECT_EQ(S().LastWindowState(), 0);
-    EXPECT_EQ(S().LastWindowWidth(), w.frameGeometry().width() * 15) << "the outer rectangle";
     EXPECT_EQ(S().LastWindowHeight(), w.frameGeometry().height() * 15);
 }
 
