@@ -7,7 +7,8 @@
 #include "docops/CombineProgress.h"
 #include "platform/AtomicOutput.h"
 #include "platform/AutomationComponent.h"
-#include "platform/PdfEngine.h"
+#include "platform/PdfMerge.h"
+#include "platform/PdfSplit.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -31,7 +32,7 @@ PdfEngine::Passwords PreferencePasswords()
     return {settings->PrefeOwnerPassword(), settings->PrefeUserPassword()};
 }
 
-void RequireEngine(const PdfEngine::Result &result, std::source_location where = std::source_location::current())
+void RequireEngine(const Outcome &result, std::source_location where = std::source_location::current())
 {
     Require(result.ok, ErrNo::EngineFailure, result.reason, where);
 }
