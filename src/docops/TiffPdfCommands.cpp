@@ -62,9 +62,9 @@ QVariant Call(AutomationComponent &component, const char *method, const QVariant
               std::source_location where = std::source_location::current())
 {
     CallResult r = component.Invoke(QString::fromLatin1(method), args);
-    if (!r.ok())
-        throw AppError(r.error, r.description, where);
-    return r.value;
+    if (!r)
+        throw AppError(r.error, r.reason, where);
+    return *std::move(r);
 }
 
 /// The source's file name (spaces trimmed, folder removed).

@@ -244,27 +244,26 @@ std::int64_t WalkPageTree(QPDF &pdf)
     return pages;
 }
 
-CountResult CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword)
+Expected<std::int64_t> CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword)
 {
-    CountResult out;
+    std::int64_t pages = -1;
+    QString reason;
     const qpdfbudget::Budget budget(OpenLimits);
     try {
         const Opened opened = OpenPdf(path, ownerPassword, userPassword);
         if (!opened)
-            out.reason = opened.reason;
+            reason = opened.reason;
         else
-            out.pages = PageCount(opened);
+            pages = PageCount(opened);
     } catch (const std::exception &e) {
-        out.reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
+        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
     }
     // What qpdf read past a limit may have been replaced by nothing: the count is not to be trusted.
-    if (!budget.Overrun().isEmpty()) {
-        out.pages = -1;
-        out.reason = QStringLiteral("damaged: %1").arg(budget.Overrun());
-    }
-    if (out.pages < 1 && out.reason.isEmpty())
-        out.reason = QStringLiteral("the document has no readable pages");
-    return out;
+    if (!budget.Overrun().isEmpty())
+        return Outcome::Failed(QStringLiteral("damaged: %1").arg(budget.Overrun()));
+    if (pages < 1)
+        return Outcome::Failed(reason.isEmpty() ? QStringLiteral("the document has no readable pages") : reason);
+    return pages;
 }
 
 }  // namespace folvane::qpdfopen

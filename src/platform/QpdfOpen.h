@@ -2,6 +2,7 @@
 // How the platform units open a PDF with qpdf: only regular files, no output on stderr, and the
 // password candidates of the preferences. Private to src/platform (it includes qpdf).
 
+#include "platform/Outcome.h"
 #include "platform/QpdfBudget.h"
 
 #include <QString>
@@ -80,11 +81,8 @@ std::int64_t PageCount(const Opened &opened);
 /// (getAllPages, pushInheritedAttributesToPage) are safe.
 std::int64_t WalkPageTree(QPDF &pdf);
 
-struct CountResult {
-    std::int64_t pages = -1;  ///< below 1 when the document cannot be read
-    QString reason;           ///< why it cannot be read
-};
-/// Opens the PDF at path (as OpenPdf) and counts its pages, within OpenLimits. Never throws.
-CountResult CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword);
+/// Opens the PDF at path (as OpenPdf) and counts its pages, within OpenLimits; the reason when it
+/// cannot be read or has no pages. Never throws.
+Expected<std::int64_t> CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword);
 
 }  // namespace folvane::qpdfopen
