@@ -186,16 +186,16 @@ Kind Inspect(const QString &path)
     return Look(Encode(path), &why);
 }
 
-Outcome Read(const QString &path, qint64 maxBytes, QByteArray *bytes)
+Expected<QByteArray> Read(const QString &path, qint64 maxBytes)
 {
     Outcome failure;
     Descriptor fd(OpenRegular(path, O_RDONLY, &failure));
     if (!fd)
         return failure;
-    bytes->clear();
+    QByteArray bytes;
     char buffer[1 << 16];
-    while (bytes->size() < maxBytes) {
-        const ssize_t n = ::read(fd.get(), buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, maxBytes - bytes->size())));
+    while (bytes.size() < maxBytes) {
+        const ssize_t n = ::read(fd.get(), buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, maxBytes - bytes.size())));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -203,9 +203,9 @@ Outcome Read(const QString &path, qint64 maxBytes, QByteArray *bytes)
         }
         if (n == 0)
             break;
-        bytes->append(buffer, n);
+        bytes.append(buffer, n);
     }
-    return Outcome::Done();
+    return bytes;
 }
 
 Outcome Append(const QString &path, const QByteArray &bytes)
