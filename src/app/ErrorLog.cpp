@@ -12,12 +12,6 @@
 
 namespace folvane {
 
-AppError::AppError(int number, const QString &description, std::source_location where)
-    : std::runtime_error(description.toStdString()), number_(number), description_(description),
-      line_(static_cast<int>(where.line()))
-{
-}
-
 QString FormatErrorLine(int number, const QString &description, std::string_view procedure, int line,
                         std::string_view closingPiece)
 {

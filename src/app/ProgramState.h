@@ -1,6 +1,8 @@
 #pragma once
 // The program-wide state that start-up builds and every later unit reads, kept in one place.
 
+#include "platform/ProgramTitle.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -52,12 +54,7 @@ struct ProgramState {
 /// The one instance.
 ProgramState &State();
 
-/// The program title: window captions, message-box titles and the storage folder's last component.
-inline const QString &ProgramTitle()
-{
-    static const QString title = QStringLiteral("Folvane 1.1");
-    return title;
-}
+/// The maker: the storage folder's second-to-last component.
 inline const QString &CompanyName()
 {
     static const QString name = QStringLiteral("Quorrel Technologies");

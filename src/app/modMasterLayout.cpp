@@ -3,7 +3,6 @@
 #include "app/ErrorLog.h"
 #include "app/FrmVistaErrDlg.h"
 #include "app/GridColumns.h"
-#include "app/MainWindowFactory.h"
 #include "app/ProgramState.h"
 #include "app/Settings.h"
 #include "app/frmProgressDialog.h"
@@ -81,16 +80,16 @@ void UseFormsFont()
     QApplication::setFont(font);
 }
 
-int RunProgram(int argc, char **argv)
+int RunProgram(int argc, char **argv, const MainWindowFactory &createMainWindow)
 {
     QApplication app(argc, argv);
     UseFormsFont();
-    if (!Main(QCoreApplication::arguments().mid(1)))
+    if (!Main(QCoreApplication::arguments().mid(1), createMainWindow))
         return 0;
     return app.exec();
 }
 
-bool Main(const QStringList &arguments)
+bool Main(const QStringList &arguments, const MainWindowFactory &createMainWindow)
 {
     bool shown = false;
     Guarded("Main", Unit::modMasterLayout, [&] {
@@ -125,7 +124,7 @@ bool Main(const QStringList &arguments)
         st.PdfCounter = std::make_unique<PdfPageCounter>();
         st.TiffCounter = std::make_unique<TiffPageCounter>();
 
-        CreateMainWindow()->show();
+        createMainWindow()->show();
         shown = true;
     });
     return shown;

@@ -1,6 +1,6 @@
 #include "platform/AutomationComponent.h"
 
-#include "app/ErrorLog.h"
+#include "platform/AppError.h"
 #include "platform/PdfInfoStamper.h"
 #include "platform/PdfPagesCounter.h"
 #include "platform/TiffPagesEditor.h"

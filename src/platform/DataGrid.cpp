@@ -1,6 +1,6 @@
 #include "platform/DataGrid.h"
 
-#include "app/ErrorLog.h"
+#include "platform/AppError.h"
 #include "platform/KeyCodes.h"
 #include "platform/Twips.h"
 
@@ -240,7 +240,7 @@ DataGrid::DataGrid(QWidget *parent) : QWidget(parent)
                 auto editableAt = [this](const QModelIndex &index) {
                     return index.isValid() && model_->cellEditable(index.row() + model_->fixedRows(), index.column());
                 };
-                if (model_->editable() != 0 && editableAt(previous) && !editableAt(current))
+                if (endEditingOnLeave_ && model_->editable() != 0 && editableAt(previous) && !editableAt(current))
                     setEditable(0);
             });
     connect(model_, &QAbstractItemModel::columnsInserted, this,
@@ -599,8 +599,9 @@ void DataGrid::setEditable(int mode)
     view_->setEditTriggers(triggers);
 }
 
-void DataGrid::setEditableCells(std::function<bool(int row, int col)> rule)
+void DataGrid::setEditableCells(std::function<bool(int row, int col)> rule, bool endOnLeave)
 {
+    endEditingOnLeave_ = endOnLeave;
     model_->setEditableCells(std::move(rule));
 }
 

@@ -96,9 +96,10 @@ public:
     int Editable() const;
     void setEditable(int mode);
     /// The cells (grid row, column) editing may ever change, whatever Editable says; when the cursor
-    /// moves from such a cell to one outside the rule, Editable becomes 0. Without a rule every cell
-    /// outside the fixed rows and columns may be edited. The rule is asked often: keep it cheap.
-    void setEditableCells(std::function<bool(int row, int col)> rule);
+    /// moves from such a cell to one outside the rule, Editable becomes 0 unless endOnLeave is false
+    /// (a grid whose editing is meant to last, as a keyboard-edited list of settings). Without a rule
+    /// every cell outside the fixed rows and columns may be edited. The rule is asked often: keep it cheap.
+    void setEditableCells(std::function<bool(int row, int col)> rule, bool endOnLeave = true);
     /// False for a header or fixed cell, and for a cell outside the grid (Row and Col with no cursor).
     bool CellEditable(int row, int col) const;
     /// Bit 1: a header click sorts (after BeforeSort); bit 2: headers can be dragged to move columns.
@@ -169,6 +170,7 @@ private:
     int headerPressCol_ = -1;
     QPoint headerPressPos_;
     bool headerChangedSincePress_ = false;
+    bool endEditingOnLeave_ = true;
 };
 
 }  // namespace folvane

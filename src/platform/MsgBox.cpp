@@ -1,6 +1,6 @@
 #include "platform/MsgBox.h"
 
-#include "app/ProgramState.h"
+#include "platform/ProgramTitle.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,5 +1,7 @@
 #include "platform/OwnFile.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,10 +20,6 @@ namespace folvane::OwnFile {
 
 namespace {
 
-// Part of every open here: a FIFO's missing other end is not waited for, a terminal never becomes
-// ours, and no program we start inherits the descriptor.
-constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-
 QByteArray Encode(const QString &path) { return QFile::encodeName(path); }
 
 QString Reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
@@ -30,37 +28,6 @@ Outcome Failed(const QString &path, const QString &what)
 {
     return Outcome::Failed(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), what));
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) noexcept : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int get() const noexcept { return fd_; }
-    int release() noexcept { return std::exchange(fd_, -1); }
-    void reset(int fd) noexcept
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-    explicit operator bool() const noexcept { return fd_ >= 0; }
-    /// 0, or the error the close reported (on Linux the descriptor is gone either way).
-    int Close() noexcept
-    {
-        const int fd = std::exchange(fd_, -1);
-        return fd < 0 || ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
 
 QString KindName(mode_t mode)
 {
@@ -104,32 +71,33 @@ Kind Look(const QByteArray &path, QString *why)
 
 /// Opens path when it is, or leads to, a regular file. What was looked at may have been swapped
 /// before the open, so the descriptor itself is checked too.
-int OpenRegular(const QString &path, int flags, Outcome *failure)
+FileDescriptor OpenRegular(const QString &path, int flags, Outcome *failure)
 {
     const QByteArray encoded = Encode(path);
     QString why;
     switch (Look(encoded, &why)) {
     case Kind::Missing:
         *failure = Failed(path, Reason(ENOENT));
-        return -1;
+        return {};
     case Kind::Other:
         *failure = Failed(path, why);
-        return -1;
+        return {};
     case Kind::Regular:
     case Kind::LinkToRegular:
         break;
     }
-    Descriptor fd(::open(encoded.constData(), flags | kOpenFlags));
-    if (!fd) {
-        *failure = Failed(path, QStringLiteral("cannot be opened: %1").arg(Reason(errno)));
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    RegularFile file = OpenRegularFile(encoded.constData(), flags);
+    switch (file.failure) {
+    case RegularFile::Failure::CannotOpen:
+        *failure = Failed(path, QStringLiteral("cannot be opened: %1").arg(Reason(file.error)));
+        break;
+    case RegularFile::Failure::NotRegular:
         *failure = Failed(path, QStringLiteral("the name no longer holds a regular file"));
-        return -1;
+        break;
+    case RegularFile::Failure::None:
+        break;
     }
-    return fd.release();
+    return std::move(file.fd);
 }
 
 /// Writes every byte at offset, or at the end with a negative offset; 0 or the error.
@@ -152,7 +120,7 @@ int WriteAll(int fd, const char *data, qint64 size, off_t offset)
 }
 
 /// Closes a descriptor that was written to: the write's error, else the close's; 0 when both went well.
-int Closed(Descriptor &fd, int writeError)
+int Closed(FileDescriptor &fd, int writeError)
 {
     const int closeError = fd.Close();
     return writeError != 0 ? writeError : closeError;
@@ -189,7 +157,7 @@ Kind Inspect(const QString &path)
 Expected<QByteArray> Read(const QString &path, qint64 maxBytes)
 {
     Outcome failure;
-    Descriptor fd(OpenRegular(path, O_RDONLY, &failure));
+    FileDescriptor fd = OpenRegular(path, O_RDONLY, &failure);
     if (!fd)
         return failure;
     QByteArray bytes;
@@ -213,11 +181,11 @@ Outcome Append(const QString &path, const QByteArray &bytes)
     Outcome failure;
     // Made only where nothing stands: with O_EXCL the open neither follows a link nor takes what
     // appeared at the name meanwhile.
-    Descriptor fd(::open(Encode(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | kOpenFlags, 0666));
+    FileDescriptor fd(::open(Encode(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | NoWaitOpenFlags, 0666));
     if (!fd) {
         if (errno != EEXIST)
             return Failed(path, QStringLiteral("cannot be made: %1").arg(Reason(errno)));
-        fd.reset(OpenRegular(path, O_WRONLY | O_APPEND, &failure));
+        fd = OpenRegular(path, O_WRONLY | O_APPEND, &failure);
         if (!fd)
             return failure;
     }
@@ -229,7 +197,7 @@ Outcome Append(const QString &path, const QByteArray &bytes)
 Outcome RewriteInPlace(const QString &path, const QByteArray &bytes, const QByteArray &unfinishedHead)
 {
     Outcome failure;
-    Descriptor fd(OpenRegular(path, O_WRONLY, &failure));
+    FileDescriptor fd = OpenRegular(path, O_WRONLY, &failure);
     if (!fd)
         return failure;
     if (const int error = Reserve(fd.get(), bytes.size()))
@@ -288,10 +256,10 @@ Outcome WriteProbe(const QString &path, const QByteArray &bytes)
         return Failed(path, Reason(errno));
     }
 
-    Descriptor fd;
+    FileDescriptor fd;
     QByteArray made; // the name to remove again; empty for an unnamed file
     if (atTheName) {
-        fd.reset(::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666));
+        fd.reset(::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | NoWaitOpenFlags, 0666));
         made = encoded;
     } else {
         const QFileInfo info(path);

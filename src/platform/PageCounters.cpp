@@ -1,5 +1,6 @@
 #include "platform/PageCounters.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/QpdfOpen.h"
 
 #include <QFile>
@@ -8,10 +9,6 @@
 
 #include <cstdarg>
 #include <limits>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace folvane {
 
@@ -43,14 +40,9 @@ constexpr std::int32_t MaxTiffPages = 1 << 20;
 std::int32_t TiffPageCounter::PageCount(const QString &path) const
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    RegularFile file = OpenRegularFile(name.constData(), O_RDONLY);
+    if (!file.fd)
         return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
     TiffErrors errors;
     TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &errors);
@@ -58,12 +50,11 @@ std::int32_t TiffPageCounter::PageCount(const QString &path) const
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, 64 * 1024 * 1024);
     // "h": read only the header, so a file without any directory counts 0 pages instead of failing
     // the open; "m": no memory mapping, so a file truncated while it is read cannot fault.
-    TIFF *tif = TIFFFdOpenExt(fd, name.constData(), "rmh", options);
+    TIFF *tif = TIFFFdOpenExt(file.fd.get(), name.constData(), "rmh", options);
     TIFFOpenOptionsFree(options);
-    if (!tif) {
-        ::close(fd);
+    if (!tif)
         return -1;
-    }
+    file.fd.release();  // TIFFClose closes it
     // libtiff detects directory loops itself (and reports them as errors).
     std::int32_t pages = 0;
     while (pages < MaxTiffPages && TIFFReadDirectory(tif))

@@ -1,5 +1,6 @@
 #include "platform/PdfRender.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/PdfRenderChild.h"
 
 #include <QCoreApplication>
@@ -39,39 +40,13 @@ constexpr qsizetype OutputCarried = 32;
 /// Longer reasons than this are no answer of the child's.
 constexpr std::uint32_t MaxReasonBytes = 4096;
 
-/// A file descriptor, closed when it goes.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(Fd &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd &operator=(Fd &&other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    int get() const noexcept { return fd_; }
-    void Reset()
-    {
-        if (fd_ >= 0)
-            ::close(std::exchange(fd_, -1));
-    }
-
-private:
-    int fd_ = -1;
-};
-
 /// The descriptor moved above 3, so that giving the child its descriptors 1 to 3 overwrites none
 /// of the others it is given (a parent started without standard descriptors gets low numbers).
-Fd AboveThree(Fd fd)
+FileDescriptor AboveThree(FileDescriptor fd)
 {
     if (fd.get() > 3)
         return fd;
-    return Fd(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 4));
+    return FileDescriptor(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 4));
 }
 
 QString HelperProgram()
@@ -109,9 +84,9 @@ struct PdfRenderDocument::Impl {
     bool Running() const noexcept { return pid > 0; }
 
     pid_t pid = 0;
-    Fd pidfd;
-    Fd channel;
-    Fd output;  ///< the child's standard output and error
+    FileDescriptor pidfd;
+    FileDescriptor channel;
+    FileDescriptor output;  ///< the child's standard output and error
     QByteArray outputCarried;
     bool saidOutOfMemory = false;
     bool ended = false;  ///< the child is known to have ended
@@ -135,13 +110,13 @@ Outcome PdfRenderDocument::Impl::Start(const QString &program)
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
         return Outcome::Failed(SystemError(errno));
-    Fd mine(sockets[0]);
-    const Fd theirs = AboveThree(Fd(sockets[1]));
+    FileDescriptor mine(sockets[0]);
+    const FileDescriptor theirs = AboveThree(FileDescriptor(sockets[1]));
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
         return Outcome::Failed(SystemError(errno));
-    Fd outputRead(pipe[0]);
-    const Fd outputWrite = AboveThree(Fd(pipe[1]));
+    FileDescriptor outputRead(pipe[0]);
+    const FileDescriptor outputWrite = AboveThree(FileDescriptor(pipe[1]));
     if (theirs.get() < 0 || outputWrite.get() < 0)
         return Outcome::Failed(SystemError(errno));
 
@@ -170,7 +145,7 @@ Outcome PdfRenderDocument::Impl::Start(const QString &program)
         pid = 0;
         return Outcome::Failed(QStringLiteral("%1: %2").arg(program, SystemError(spawned)));
     }
-    pidfd = Fd(PidfdOpen(pid));
+    pidfd = FileDescriptor(PidfdOpen(pid));
     if (pidfd.get() < 0) {
         const int error = errno;
         ::kill(pid, SIGKILL);
@@ -213,7 +188,7 @@ void PdfRenderDocument::Impl::ReadOutput()
             continue;
         if (got <= 0) {
             if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-                output.Reset();  // at its end: poll leaves a negative descriptor alone
+                output.reset();  // at its end: poll leaves a negative descriptor alone
             return;
         }
         const QByteArray seen = (outputCarried + QByteArray(buffer, got)).toLower();
@@ -284,9 +259,9 @@ QString PdfRenderDocument::Impl::End(Io how, const QString &doing, double second
     const siginfo_t info = Reap();
     if (output.get() >= 0)
         ReadOutput();
-    channel.Reset();
-    output.Reset();
-    pidfd.Reset();
+    channel.reset();
+    output.reset();
+    pidfd.reset();
     const bool outOfMemory = (info.si_code == CLD_EXITED && info.si_status == child::ExitOutOfMemory) || saidOutOfMemory;
     if (how == Io::TimedOut)
         stopped = QStringLiteral("%1 took longer than %2 s and was stopped").arg(doing).arg(seconds, 0, 'g', 3);

@@ -1,5 +1,6 @@
 #include "platform/QpdfOpen.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/StreamDecoders.h"
 
 #include <QFile>
@@ -22,31 +23,26 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace folvane::qpdfopen {
 
 namespace {
 
-/// Opens only regular files: O_NONBLOCK keeps a FIFO from blocking the open, and fstat on the open
-/// descriptor leaves no window in which the path could be swapped for something else.
-int OpenRegularFile(const std::string &path, std::int64_t &size, QString &reason)
+/// Opens only regular files, never waiting on a FIFO; the reasons are this unit's.
+int OpenInput(const std::string &path, std::int64_t &size, QString &reason)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        reason = QStringLiteral("cannot open the file: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    RegularFile file = OpenRegularFile(path.c_str(), O_RDONLY);
+    if (file.failure == RegularFile::Failure::CannotOpen) {
+        reason = QStringLiteral("cannot open the file: %1").arg(QString::fromLocal8Bit(std::strerror(file.error)));
         return -1;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (file.failure == RegularFile::Failure::NotRegular) {
         reason = QStringLiteral("not a regular file");
         return -1;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    size = static_cast<std::int64_t>(st.st_size);
-    return fd;
+    size = file.size;
+    return file.fd.release();
 }
 
 // qpdf reads a file in many small seeks and reads; a small file is cheaper read at once.
@@ -143,7 +139,7 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
         candidates.emplace_back();
 
     for (const std::string &password : candidates) {
-        const int fd = OpenRegularFile(name, out.fileSize, out.reason);
+        const int fd = OpenInput(name, out.fileSize, out.reason);
         if (fd < 0)
             return out;
         // The only streams qpdf decodes while it opens a file are its cross-reference streams.

@@ -1,6 +1,6 @@
 #include "platform/RegistryStore.h"
 
-#include "app/ProgramState.h"
+#include "platform/ProgramTitle.h"
 
 #include <QSettings>
 #include <QStandardPaths>

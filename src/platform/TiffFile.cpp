@@ -1,6 +1,7 @@
 #include "platform/TiffFile.h"
 
 #include "platform/AtomicOutput.h"
+#include "platform/FileDescriptor.h"
 #include "platform/RasterImage.h"
 
 #include <QFile>
@@ -57,21 +58,17 @@ public:
     Outcome OpenRead(const QString &path)
     {
         const QByteArray name = QFile::encodeName(path);
-        const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-        if (fd < 0)
+        RegularFile file = OpenRegularFile(name.constData(), O_RDONLY);
+        if (file.failure == RegularFile::Failure::CannotOpen)
             return Outcome::Failed(QStringLiteral("%1: cannot be opened").arg(path));
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
+        if (file.failure == RegularFile::Failure::NotRegular)
             return Outcome::Failed(QStringLiteral("%1: not a regular file").arg(path));
-        }
-        fileSize_ = static_cast<std::uint64_t>(st.st_size);
+        fileSize_ = static_cast<std::uint64_t>(file.size);
         // "m": no memory mapping, so a file truncated while it is read cannot fault.
-        tif_ = TIFFFdOpenExt(fd, name.constData(), "rm", Options());
-        if (!tif_) {
-            ::close(fd);
+        tif_ = TIFFFdOpenExt(file.fd.get(), name.constData(), "rm", Options());
+        if (!tif_)
             return Outcome::Failed(QStringLiteral("%1: damaged or not a TIFF (%2)").arg(path, errors_.first));
-        }
+        file.fd.release();  // TIFFClose closes it
         return Checked(path);
     }
 

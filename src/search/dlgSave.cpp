@@ -268,7 +268,8 @@ void dlgSave::cmdSave_Click()
         if (folder == DesktopNode())
             folder = modGetSpecialFolder::GetSpecialfolder(modGetSpecialFolder::CSIDL_DESKTOP);
         // A relative path in the name box goes under the chosen folder; an absolute one stands alone.
-        const QString path = QDir::isAbsolutePath(name) ? name : modGeneral::ValidateDir(folder) + name;
+        const QString path =
+            QDir::cleanPath(QDir::isAbsolutePath(name) ? name : modGeneral::ValidateDir(folder) + name);
         filename = path + QLatin1Char('.') + extension;
         if (separatorShown())
             ColumnSaperator = txtColSaperator->text();

@@ -248,7 +248,10 @@ QRect frmMain::FitToScreen(const QRect &outer) const
     if (!screen)
         return outer;
     const QRect area = screen->availableGeometry();
-    QRect fitted(outer.topLeft(), outer.size().boundedTo(area.size()));
+    // The window cannot be smaller than its layout allows: a smaller stored size would grow past the
+    // edge it was fitted to, so it is fitted at the size the window will really have.
+    const QSize least = minimumSize().expandedTo(minimumSizeHint()).grownBy(FrameMargins());
+    QRect fitted(outer.topLeft(), outer.size().expandedTo(least).boundedTo(area.size()));
     fitted.moveLeft(std::clamp(fitted.left(), area.left(), area.right() - fitted.width() + 1));
     fitted.moveTop(std::clamp(fitted.top(), area.top(), area.bottom() - fitted.height() + 1));
     return fitted;

@@ -151,8 +151,10 @@ frmPreferences::frmPreferences(QWidget *parent)
                 vsColumnSettings_MouseDown(static_cast<std::int16_t>(button), static_cast<std::int16_t>(shift), x, y);
             });
     // The rows follow the column model's order and name its columns: only a row's check box and its
-    // width take edits.
-    vsColumnSettings->setEditableCells([](int, int col) { return col == kColVisible || col == kColWidth; });
+    // width take edits. Keyboard editing lasts while the cursor crosses the names, since the dialog
+    // opens with it on until the first mouse press.
+    vsColumnSettings->setEditableCells([](int, int col) { return col == kColVisible || col == kColWidth; },
+                                       false);
     connect(vsColumnSettings->view()->model(), &QAbstractItemModel::dataChanged, this, [this] {
         if (filling_)
             return;
@@ -252,9 +254,11 @@ void frmPreferences::InitColumnSettings()
         GridColumns &model = *st.objGridColumns;
         for (int i = 1; i <= model.Count(); ++i) {
             Require(i - 1 < st.ColumnWidths.size(), ErrNo::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
-            const std::optional<double> width = modGeneral::TextToNumber(st.ColumnWidths[i - 1]);
-            Require(width.has_value(), ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
-            model.Item(i)->ColumnWidth = static_cast<float>(*width);
+            Require(modGeneral::TextToNumber(st.ColumnWidths[i - 1]).has_value(), ErrNo::TypeMismatch,
+                    QStringLiteral("Type mismatch"));
+            // A width no column can have keeps the column's own, as the grid keeps it.
+            if (const std::optional<double> width = modGeneral::SavedColumnWidth(st.ColumnWidths[i - 1]))
+                model.Item(i)->ColumnWidth = static_cast<float>(*width);
         }
 
         int r = 0;

@@ -8,6 +8,7 @@
 #include "platform/DataGrid.h"
 #include "platform/PageCounters.h"
 #include "platform/FolderTree.h"
+#include "search/MainWindowFactory.h"
 #include "search/frmMain.h"
 #include "support/SmallDisk.h"
 #include "support/SpecialFiles.h"
@@ -165,7 +166,7 @@ TEST_F(StartupTest, FirstRunShowsTheBoxWritesTheDefaultsAndOpensTheMainWindow)
 {
     ModalWatcher watcher;
     test::ScriptedMsgBox boxes;
-    ASSERT_TRUE(Main({}));
+    ASSERT_TRUE(Main({}, CreateMainWindow));
 
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].className, "frmProgressDialog");
@@ -202,7 +203,7 @@ TEST_F(StartupTest, WithSettingsTheyAreLoadedWithoutTheFirstRunBox)
         s.setLastGridColWidth("10,20,30,40,50,60,70,80");
     });
     ModalWatcher watcher;
-    ASSERT_TRUE(Main({}));
+    ASSERT_TRUE(Main({}, CreateMainWindow));
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_EQ(State().objSettings->StartupFolder(), docs);
     EXPECT_EQ(Widths(), (QList<float>{10, 20, 30, 40, 50, 60, 70, 80}));
@@ -219,7 +220,7 @@ TEST_F(StartupTest, DamagedSettingsAreLoggedAndReplacedByTheDefaults)
     f.close();
 
     ModalWatcher watcher;
-    ASSERT_TRUE(Main({}));
+    ASSERT_TRUE(Main({}, CreateMainWindow));
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].className, "frmProgressDialog");
     Settings written;
@@ -253,7 +254,7 @@ TEST_F(StartupTest, SavedWidthsApplyByPositionOnlyWhenEveryColumnHasOne)
         ResetState();
         QDir(Storage()).removeRecursively();
         SaveEarlierRun([&](Settings &s) { s.setLastGridColWidth(c.widths); });
-        ASSERT_TRUE(Main({}));
+        ASSERT_TRUE(Main({}, CreateMainWindow));
         EXPECT_EQ(Widths(), c.expected);
         const QStringList lines = test::ErrorLogLines();
         ASSERT_EQ(lines.size(), c.logLines);
@@ -279,7 +280,7 @@ TEST_F(StartupTest, AStorageFolderThatCannotBeWrittenShowsTheAccessRightsWindowA
         const test::NameState before = test::StateOf(probe);
         ASSERT_EQ(::chmod(QFile::encodeName(Storage()).constData(), 0555), 0);
         ModalWatcher watcher;
-        const bool shown = Main({});
+        const bool shown = Main({}, CreateMainWindow);
         ASSERT_EQ(::chmod(QFile::encodeName(Storage()).constData(), 0755), 0);
         ExpectTheAccessRightsWindowAndNothingElse(watcher, shown);
         EXPECT_EQ(test::StateOf(probe), before);
@@ -296,7 +297,7 @@ TEST_F(StartupTest, AFullDiskShowsTheAccessRightsWindowAndEnds)
     ASSERT_TRUE(QDir().mkpath(storage));
     test::FillDisk(disk);
     ModalWatcher watcher;
-    const bool shown = Main({});
+    const bool shown = Main({}, CreateMainWindow);
     ExpectTheAccessRightsWindowAndNothingElse(watcher, shown);
     EXPECT_EQ(test::FolderEntries(storage), QStringList{});
 }
@@ -307,7 +308,7 @@ TEST_F(StartupTest, AStorageFolderThatCannotBeCreatedEndsSilently)
     test::ScopedEnv blocked("XDG_DATA_HOME", file);
     test::ScriptedMsgBox boxes;
     ModalWatcher watcher;
-    EXPECT_FALSE(Main({}));
+    EXPECT_FALSE(Main({}, CreateMainWindow));
     EXPECT_TRUE(boxes.calls().empty());
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_EQ(MainWindow(), nullptr);
@@ -319,7 +320,7 @@ TEST_F(StartupTest, WithoutADataFolderThePathCannotBeBuilt)
     test::ScopedEnv noData("XDG_DATA_HOME", std::nullopt);
     test::ScopedEnv noHome("HOME", std::nullopt);
     test::ScriptedMsgBox boxes;
-    EXPECT_FALSE(Main({}));
+    EXPECT_FALSE(Main({}, CreateMainWindow));
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].text, "Unable to get file storage folder path");
     EXPECT_EQ(boxes.calls()[0].icon, MsgIcon::Critical);
@@ -332,7 +333,7 @@ TEST_F(StartupTest, WithoutADataFolderThePathCannotBeBuilt)
 TEST_F(StartupTest, SavedWidthsThatAreNoWidthsLeaveTheGridWholeWithItsCheckBoxes)
 {
     SaveEarlierRun([](Settings &s) { s.setLastGridColWidth("-1,1e30,700,1800,1000,1400,2000,2000"); });
-    ASSERT_TRUE(Main({}));
+    ASSERT_TRUE(Main({}, CreateMainWindow));
     auto *window = qobject_cast<frmMain *>(MainWindow());
     ASSERT_NE(window, nullptr);
     const DataGrid &grid = *window->grdSearchList;
@@ -362,7 +363,7 @@ TEST_F(StartupTest, ARunTimeErrorInMainIsLoggedAndEndsWithoutAWindow)
     QDir().mkpath(Storage());
     data.createFile("Quorrel Technologies/Folvane 1.1/Settings", "x");
     ModalWatcher watcher;
-    EXPECT_FALSE(Main({}));
+    EXPECT_FALSE(Main({}, CreateMainWindow));
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_EQ(MainWindow(), nullptr);
     const QStringList lines = test::ErrorLogLines();
@@ -375,7 +376,7 @@ TEST_F(StartupTest, ARunTimeErrorInMainIsLoggedAndEndsWithoutAWindow)
 TEST_F(StartupTest, TheCommandLineNamesTheStartFolderAndTheFiles)
 {
     const QString docs = data.createFolder("docs");
-    ASSERT_TRUE(Main({docs + "/a.pdf|" + docs + "/b c.pdf"}));
+    ASSERT_TRUE(Main({docs + "/a.pdf|" + docs + "/b c.pdf"}, CreateMainWindow));
     // The main window has searched that folder and used the folder up.
     auto *window = qobject_cast<frmMain *>(MainWindow());
     ASSERT_NE(window, nullptr);

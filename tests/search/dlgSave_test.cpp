@@ -128,11 +128,14 @@ TEST_F(DlgSaveTest, SaveBuildsThePathFromFolderNameAndType)
         {1, "sub/report", ",", "sub/report.xls", ""},
         {0, "sub/report.txt", ";", "sub/report.txt", ";"},
         {2, "/srv/lists/report", ",", "/srv/lists/report.csv", ""},
+        // ... and comes back clean, as the success message shows it.
+        {1, "../lists/./report", ",", "../lists/report.xls", ""},
+        {1, "sub//report", ",", "sub/report.xls", ""},
     };
     for (const Case &c : cases) {
         dlgSave d;
         saveAs(d, c.type, c.name, c.separator);
-        EXPECT_EQ(d.filename, QDir(dir.path()).filePath(c.file)) << c.name.toStdString();
+        EXPECT_EQ(d.filename, QDir::cleanPath(QDir(dir.path()).filePath(c.file))) << c.name.toStdString();
         EXPECT_EQ(d.ColumnSaperator, c.columnSeparator) << c.name.toStdString();
     }
 }

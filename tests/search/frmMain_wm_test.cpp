@@ -317,6 +317,31 @@ TEST(frmMainWindowManager, AStoredRectangleOpensFittedIntoTheAvailableArea)
         EXPECT_EQ(home.StoredRect(), (OuterRect{15 * expected.x(), 15 * expected.y(), 15 * expected.width(),
                                                 15 * expected.height()}));
     }
+
+    // Smaller than the window can be, in the bottom right corner: the window has its least size, and
+    // that size, title bar and buttons included, is on the screen.
+    ProgramHome home;
+    home.WriteSettings([&](Settings &s) {
+        s.setWindowStateFlag(1);
+        s.setWindowStateValue(2);
+        s.setLastWindowState(0);
+        s.setLastWindowLeft(15 * (area.width() - 40));
+        s.setLastWindowTop(15 * (area.height() - 30));
+        s.setLastWindowWidth(15);
+        s.setLastWindowHeight(15);
+    });
+    QRect onScreen;
+    auto settledInside = [&](const QString &id) {
+        onScreen = OuterOnScreen(id);
+        return onScreen.width() > 300 && area.contains(onScreen) && onScreen.right() == area.right()
+               && onScreen.bottom() == area.bottom();
+    };
+    ASSERT_TRUE(home.StartAndExit([&](const QString &id) { WaitUntil([&] { return settledInside(id); }, 15000); }));
+    EXPECT_TRUE(area.contains(onScreen)) << "shown at " << onScreen.x() << "," << onScreen.y() << " "
+                                         << onScreen.width() << "x" << onScreen.height();
+    EXPECT_EQ(onScreen.bottomRight(), area.bottomRight());
+    EXPECT_EQ(home.StoredRect(), (OuterRect{15 * onScreen.x(), 15 * onScreen.y(), 15 * onScreen.width(),
+                                            15 * onScreen.height()}));
 }
 
 // ---- the window in this process, under real input -------------------------------------------

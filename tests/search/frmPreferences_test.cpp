@@ -513,3 +513,50 @@ TEST_F(PreferencesTest, CaptionsAreTheProgramsOwn)
 }
 
 }  // namespace
+
+TEST_F(PreferencesTest, KeyboardEditingOfWidthsLastsWhileTheCursorCrossesTheNames)
+{
+    frmPreferences f;
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    DataGrid &g = *f.vsColumnSettings;
+    QTableView *view = g.view();
+    view->setFocus();
+    auto typeWidth = [&](const char *digits) {
+        // The first key opens the editor with that key in it; the rest go to the editor.
+        QTest::keyClick(view, digits[0]);
+        auto *editor = view->findChild<QLineEdit *>();
+        ASSERT_NE(editor, nullptr) << "typing did not open the width to editing";
+        QTest::keyClicks(editor, digits + 1);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    g.Select(1, 3, 1, 3);
+    typeWidth("900");
+    // From the width over the visible box onto the name, and back: editing by keyboard goes on.
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Left);
+    QTest::keyClick(view, Qt::Key_Left);
+    ASSERT_EQ(g.Col(), 1);
+    QTest::keyClick(view, Qt::Key_Right);
+    QTest::keyClick(view, Qt::Key_Right);
+    ASSERT_EQ(g.Col(), 3);
+    typeWidth("950");
+    EXPECT_EQ(Column(g, 1).mid(0, 2), (QStringList{"Name", "Selection"})) << "a name changed";
+    f.cmdOk_Click();
+    EXPECT_TRUE(Reread()->LastGridColWidth().startsWith("900,950,")) << Reread()->LastGridColWidth().toStdString();
+}
+
+TEST_F(PreferencesTest, AStoredWidthNoColumnCanHaveShowsTheColumnsOwn)
+{
+    for (const char *stored : {"-1", "1e30", "1e300", "40000"}) {
+        SCOPED_TRACE(stored);
+        store().setLastGridColWidth(QStringLiteral("%1,250,700,1800,1000,1400,2000,2000").arg(stored));
+        frmPreferences f;
+        EXPECT_EQ(f.vsColumnSettings->TextMatrix(1, 3), "1800");
+        f.cmdOk_Click();
+        EXPECT_EQ(Reread()->LastGridColWidth(), kDefaultWidths);
+        EXPECT_TRUE(test::ErrorLogLines().isEmpty()) << test::ErrorLogLines().join('\n').toStdString();
+    }
+}

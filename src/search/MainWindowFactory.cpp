@@ -1,4 +1,4 @@
-#include "app/MainWindowFactory.h"
+#include "search/MainWindowFactory.h"
 
 #include "app/modGeneral.h"
 #include "platform/DataGrid.h"

@@ -1,0 +1,121 @@
+# Fails when an include of src/ points up a layer, naming the file and line of each one.
+#
+#   cmake -D ROOT=<project folder> -D WIDGETS=<unit>,<unit>,... [-D STAMP=<file>] -P CheckLayers.cmake
+#
+# The layers, lowest first: src/platform (its widget units, WIDGETS, above the rest of it), src/app,
+# then src/search and src/docops. The libraries the platform links privately (qpdf, libtiff, libjpeg,
+# zlib, poppler) are included only within src/platform, and a file above it includes no header of
+# src/platform that brings one of them in. STAMP is touched when every include keeps the rules, so
+# the build runs this again only after a source changed.
+
+cmake_minimum_required(VERSION 3.25)
+
+if(NOT ROOT OR NOT IS_DIRECTORY "${ROOT}/src")
+  message(FATAL_ERROR "CheckLayers: ROOT must name the project folder, which holds src/")
+endif()
+string(REPLACE "," ";" widgets "${WIDGETS}")
+
+# A line that starts an include, with the name it includes in quotes or angle brackets.
+set(include_line "(^|\n)[ \t]*#[ \t]*include[ \t]*[<\"][^>\"\n]+[>\"]")
+set(private_library "^(qpdf/|tiff|jpeglib\\.h|jerror\\.h|jconfig\\.h|jmorecfg\\.h|zlib\\.h|zconf\\.h|poppler)")
+
+file(GLOB_RECURSE sources LIST_DIRECTORIES false RELATIVE "${ROOT}" "${ROOT}/src/*.h" "${ROOT}/src/*.cpp")
+list(SORT sources)
+
+# The names each file includes, in order; the line of one is looked up only to report it.
+foreach(source IN LISTS sources)
+  file(READ "${ROOT}/${source}" text)
+  string(REGEX MATCHALL "${include_line}" found "${text}")
+  set(names)
+  foreach(directive IN LISTS found)
+    string(REGEX REPLACE ".*[<\"]([^>\"]+)[>\"]" "\\1" name "${directive}")
+    list(APPEND names "${name}")
+  endforeach()
+  set("includes_${source}" "${names}")
+endforeach()
+
+# For each header of src/platform, a library header it brings in, directly or through other headers
+# of src/platform; settled when a pass changes nothing.
+set(changed TRUE)
+while(changed)
+  set(changed FALSE)
+  foreach(source IN LISTS sources)
+    if(NOT source MATCHES "^src/platform/.*\\.h$" OR DEFINED "brings_${source}")
+      continue()
+    endif()
+    foreach(name IN LISTS "includes_${source}")
+      if(name MATCHES "${private_library}")
+        set("brings_${source}" "${name}")
+      elseif(name MATCHES "^platform/" AND DEFINED "brings_src/${name}")
+        set("brings_${source}" "${brings_src/${name}}")
+      endif()
+      if(DEFINED "brings_${source}")
+        set(changed TRUE)
+        break()
+      endif()
+    endforeach()
+  endforeach()
+endwhile()
+
+# The line of the nth include directive (from 0) of a file.
+function(include_line_number source index out)
+  file(READ "${ROOT}/${source}" text)
+  set(line 1)
+  foreach(n RANGE ${index})
+    string(REGEX MATCH "${include_line}" directive "${text}")
+    string(FIND "${text}" "${directive}" at)
+    if(directive MATCHES "^\n")
+      math(EXPR at "${at} + 1")
+    endif()
+    string(SUBSTRING "${text}" 0 ${at} before)
+    string(REGEX MATCHALL "\n" breaks "${before}")
+    list(LENGTH breaks count)
+    math(EXPR line "${line} + ${count}")
+    string(LENGTH "${directive}" length)
+    if(directive MATCHES "^\n")
+      math(EXPR length "${length} - 1")
+    endif()
+    math(EXPR at "${at} + ${length}")
+    string(SUBSTRING "${text}" ${at} -1 text)
+  endforeach()
+  set(${out} ${line} PARENT_SCOPE)
+endfunction()
+
+set(failures 0)
+foreach(source IN LISTS sources)
+  get_filename_component(unit "${source}" NAME_WE)
+  set(index -1)
+  foreach(name IN LISTS "includes_${source}")
+    math(EXPR index "${index} + 1")
+    set(why "")
+    if(source MATCHES "^src/platform/")
+      if(name MATCHES "^(app|search|docops)/")
+        set(why "src/platform lies below app/, search/ and docops/")
+      elseif(name MATCHES "^platform/([^/]+)\\.h$" AND NOT unit IN_LIST widgets)
+        if(CMAKE_MATCH_1 IN_LIST widgets)
+          set(why "a widget unit (folvane_widgets), which the rest of src/platform lies below")
+        endif()
+      endif()
+    else()
+      if(source MATCHES "^src/app/" AND name MATCHES "^(search|docops)/")
+        set(why "src/app lies below search/ and docops/")
+      elseif(name MATCHES "${private_library}")
+        set(why "a header of a library that only src/platform uses")
+      elseif(name MATCHES "^platform/" AND DEFINED "brings_src/${name}")
+        set(why "it brings in ${brings_src/${name}}, a header of a library that only src/platform uses")
+      endif()
+    endif()
+    if(why)
+      include_line_number("${source}" ${index} line)
+      message(NOTICE "${source}:${line}: includes ${name}: ${why}")
+      math(EXPR failures "${failures} + 1")
+    endif()
+  endforeach()
+endforeach()
+
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} include(s) point up a layer; the rules are in README.md, \"Layout of the code\"")
+endif()
+if(STAMP)
+  file(TOUCH "${STAMP}")
+endif()
