@@ -98,18 +98,18 @@ Expected<MergeSource *> MergeInputs::Load(const QString &path)
 {
     if (const auto it = sources_.find(path); it != sources_.end())
         return it->second.get();
-    qpdfopen::Opened opened = qpdfopen::OpenPdf(path, passwords_.owner, passwords_.user,
-                                                [this](std::int64_t size) { return ChooseSource(size); });
+    Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(path, passwords_.owner, passwords_.user,
+                                                          [this](std::int64_t size) { return ChooseSource(size); });
     if (!opened)
-        return Outcome::Failed(opened.reason);
-    if (opened.kind == qpdfopen::SourceKind::Memory)
-        bytesInMemory_ += opened.fileSize;
-    else if (opened.kind == qpdfopen::SourceKind::OpenFile)
+        return opened;
+    if (opened->kind == qpdfopen::SourceKind::Memory)
+        bytesInMemory_ += opened->fileSize;
+    else if (opened->kind == qpdfopen::SourceKind::OpenFile)
         ++openFiles_;
     auto source = std::make_unique<MergeSource>();
     source->id = documentIds_.emplace(path, documentIds_.size()).first->second;
-    source->closed = opened.closedSource;
-    source->pdf = std::move(opened.pdf);
+    source->closed = opened->closedSource;
+    source->pdf = std::move(opened->pdf);
     MergeSource &src = *sources_.emplace(path, std::move(source)).first->second;
     const KeepOpen keep(src.closed);
     qpdfopen::WalkPageTree(*src.pdf);

@@ -108,10 +108,10 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
         return target.Opened();
     const QString damaged = QStringLiteral("%1: damaged").arg(source);
     try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(source, password, QString());
+        const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(source, password, QString());
         if (!opened)
             return Outcome::Failed(QStringLiteral("%1: %2").arg(source, opened.reason));
-        QPDF &pdf = *opened.pdf;
+        QPDF &pdf = *opened->pdf;
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle info = trailer.getKey("/Info");
         if (!info.isDictionary()) {
@@ -138,11 +138,11 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
 Expected<QString> PdfInfoStamper::ReadPDFInfo(const QString &path, const QString &password) const
 {
     try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(path, password, QString());
+        const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(path, password, QString());
         if (!opened)
             return Outcome::Failed(QStringLiteral("%1: %2").arg(path, opened.reason));
         QStringList lines;
-        QPDFObjectHandle info = opened.pdf->getTrailer().getKey("/Info");
+        QPDFObjectHandle info = opened->pdf->getTrailer().getKey("/Info");
         if (info.isDictionary()) {
             for (const std::string &key : info.getKeys()) {
                 QPDFObjectHandle value = info.getKey(key);

@@ -17,13 +17,13 @@ PdfSplit::PdfSplit(const QString &sourcePath, const Passwords &passwords)
 {
     const qpdfbudget::Budget opening(qpdfopen::OpenLimits);
     try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(sourcePath, passwords.owner, passwords.user);
+        const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(sourcePath, passwords.owner, passwords.user);
         if (!opened) {
             opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(sourcePath, opened.reason));
             return;
         }
-        qpdfopen::WalkPageTree(*opened.pdf);
-        pages_ = static_cast<std::int64_t>(opened.pdf->getAllPages().size());  // exact: it names files
+        qpdfopen::WalkPageTree(*opened->pdf);
+        pages_ = static_cast<std::int64_t>(opened->pdf->getAllPages().size());  // exact: it names files
     } catch (const std::exception &e) {
         opened_ = Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(sourcePath, QString::fromStdString(e.what())));
         return;
