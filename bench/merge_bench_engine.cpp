@@ -7,7 +7,7 @@
 // Usage: merge_bench_engine OUTPUT LIST (one input path a line). Writes OUTPUT.run with the seconds
 // the combine itself took.
 
-#include "platform/PdfEngine.h"
+#include "platform/PdfMerge.h"
 
 #include <QCoreApplication>
 #include <QFile>

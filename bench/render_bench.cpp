@@ -77,12 +77,11 @@ bool RenderInProcess(const QString &pdf, double dpi)
 bool RenderAll(const QString &pdf, double dpi)
 {
     const PdfRenderDocument doc(pdf);
-    if (!doc)
+    if (!doc.Opened())
         return false;
     for (std::int32_t page = 1; page <= doc.Pages(); ++page) {
-        QString reason;
-        if (doc.Render(page, dpi, dpi, reason).isNull()) {
-            std::printf("  page %d: %s\n", page, qPrintable(reason));
+        if (const Expected<QImage> image = doc.Render(page, dpi, dpi); !image) {
+            std::printf("  page %d: %s\n", page, qPrintable(image.reason));
             return false;
         }
     }

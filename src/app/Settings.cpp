@@ -57,9 +57,9 @@ QByteArray WithHeader(const QByteArray &block)
 /// earlier, longer save) are not used.
 QByteArray ReadBlock(const QString &path)
 {
-    QByteArray bytes;
-    const Outcome read = OwnFile::Read(path, kHeaderSize + kMaxBlock, &bytes);
+    const Expected<QByteArray> read = OwnFile::Read(path, kHeaderSize + kMaxBlock);
     Require(read.ok, ErrNo::PathFileAccessError, read.reason);
+    const QByteArray &bytes = *read;
     Require(bytes.size() >= kHeaderSize, ErrNo::InputPastEnd, QStringLiteral("Input past end of file"));
     Require(GetLE(bytes, 0, 2) == kByteArrayTag && GetLE(bytes, 2, 2) == kDimensions && GetLE(bytes, 8, 4) == 0,
             ErrNo::TypeMismatch, QStringLiteral("Type mismatch: the file holds no byte block"));
@@ -150,9 +150,8 @@ bool Settings::LoadSettings()
 
     bool result = false;
     const bool handled = Guarded("LoadSettings", Unit::Settings, [&] {
-        QString reason;
-        const std::optional<PropertyBag> bag = PropertyBag::FromContents(ReadBlock(path), &reason);
-        Require(bag.has_value(), ErrNo::TypeMismatch, QStringLiteral("The settings block is damaged: %1").arg(reason));
+        const Expected<PropertyBag> bag = PropertyBag::FromContents(ReadBlock(path));
+        Require(bag.ok, ErrNo::TypeMismatch, QStringLiteral("The settings block is damaged: %1").arg(bag.reason));
         // Each value is stored as soon as it is read; a later failure leaves the earlier ones in place.
 #define FOLVANE_SETTINGS_LOAD(name, type, kind, def) Convert(bag->ReadProperty(QStringLiteral(#name)), m_##name, #name);
         FOLVANE_SETTINGS_FIELDS(FOLVANE_SETTINGS_LOAD)

@@ -44,10 +44,10 @@ bool cAniCursor::LoadFromFile(const QString &fileName, bool bMapSysColours, bool
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         raisePlatformError(EIO);
-    AniCursorFile::ParseResult parsed = AniCursorFile::Parse(bytes);
-    if (!parsed.cursor)
+    Expected<AniCursorFile::Cursor> parsed = AniCursorFile::Parse(bytes);
+    if (!parsed)
         throw AppError(EINVAL | kErrorBase, parsed.reason);
-    m_hCursor = std::move(parsed.cursor);
+    m_hCursor = *std::move(parsed);
     if (!bNotAnimated && !m_hCursor->steps.empty() && m_hCursor->steps.size() < kMaxCountedSteps)
         m_lFrameCount = static_cast<std::int32_t>(m_hCursor->steps.size());
     return true;

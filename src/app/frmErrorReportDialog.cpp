@@ -74,7 +74,7 @@ void frmErrorReportDialog::cmdSave_Click()
         const QString path = ShowSaveDialog(filter);
         if (path.isEmpty())
             return;
-        const RtfWriter::SaveResult saved = RtfWriter::Save(path, ReportText());
+        const Outcome saved = RtfWriter::Save(path, ReportText());
         Require(saved.ok, ErrNo::PathFileAccessError, saved.reason);
     });
 }

@@ -7,7 +7,8 @@
 #include "docops/CombineProgress.h"
 #include "platform/AtomicOutput.h"
 #include "platform/AutomationComponent.h"
-#include "platform/PdfEngine.h"
+#include "platform/PdfMerge.h"
+#include "platform/PdfSplit.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -31,7 +32,7 @@ PdfEngine::Passwords PreferencePasswords()
     return {settings->PrefeOwnerPassword(), settings->PrefeUserPassword()};
 }
 
-void RequireEngine(const PdfEngine::Result &result, std::source_location where = std::source_location::current())
+void RequireEngine(const Outcome &result, std::source_location where = std::source_location::current())
 {
     Require(result.ok, ErrNo::EngineFailure, result.reason, where);
 }
@@ -61,9 +62,9 @@ QVariant Call(AutomationComponent &component, const char *method, const QVariant
               std::source_location where = std::source_location::current())
 {
     CallResult r = component.Invoke(QString::fromLatin1(method), args);
-    if (!r.ok())
-        throw AppError(r.error, r.description, where);
-    return r.value;
+    if (!r)
+        throw AppError(r.error, r.reason, where);
+    return *std::move(r);
 }
 
 /// The source's file name (spaces trimmed, folder removed).

@@ -48,43 +48,33 @@ struct Frame {
 };
 
 /// A .cur/.ico file's first image, which must be an uncompressed 32-bit bitmap.
-std::optional<Frame> parseCur(QByteArrayView bytes, QString &reason)
+Expected<Frame> parseCur(QByteArrayView bytes)
 {
     const Reader r(bytes);
     const auto reserved = r.u16(0), type = r.u16(2), count = r.u16(4);
-    if (!reserved || *reserved != 0 || !type || (*type != 1 && *type != 2) || !count || *count < 1) {
-        reason = QStringLiteral("not a cursor image");
-        return std::nullopt;
-    }
+    if (!reserved || *reserved != 0 || !type || (*type != 1 && *type != 2) || !count || *count < 1)
+        return Outcome::Failed(QStringLiteral("not a cursor image"));
     const auto hotX = r.u16(6 + 4), hotY = r.u16(6 + 6);
     const auto length = r.u32(6 + 8), offset = r.u32(6 + 12);
     if (!hotX || !hotY || !length || !offset || *offset > std::uint64_t(bytes.size()) ||
-        *length > std::uint64_t(bytes.size()) - *offset) {
-        reason = QStringLiteral("cursor image lies outside its data");
-        return std::nullopt;
-    }
+        *length > std::uint64_t(bytes.size()) - *offset)
+        return Outcome::Failed(QStringLiteral("cursor image lies outside its data"));
     const Reader img(bytes.sliced(*offset, *length));
     const auto headerSize = img.u32(0), width = img.u32(4), height2 = img.u32(8), compression = img.u32(16);
     const auto planes = img.u16(12), bits = img.u16(14);
-    if (!headerSize || *headerSize < 40 || !width || !height2 || !planes || !bits || !compression) {
-        reason = QStringLiteral("cursor bitmap header is damaged");
-        return std::nullopt;
-    }
+    if (!headerSize || *headerSize < 40 || !width || !height2 || !planes || !bits || !compression)
+        return Outcome::Failed(QStringLiteral("cursor bitmap header is damaged"));
     const std::int32_t w = static_cast<std::int32_t>(*width);
     const std::int32_t h2 = static_cast<std::int32_t>(*height2);
     if (w < 1 || w > kMaxSide || h2 < 2 || h2 > 2 * kMaxSide || h2 % 2 != 0 || *bits != 32 ||
-        *compression != 0) {
-        reason = QStringLiteral("unsupported cursor bitmap");
-        return std::nullopt;
-    }
+        *compression != 0)
+        return Outcome::Failed(QStringLiteral("unsupported cursor bitmap"));
     const int h = h2 / 2;
     const qsizetype xorRow = qsizetype(w) * 4;
     const qsizetype andRow = qsizetype((w + 31) / 32) * 4;
     const qsizetype start = *headerSize;
-    if (start > img.size() || img.size() - start < xorRow * h + andRow * h) {
-        reason = QStringLiteral("cursor bitmap is truncated");
-        return std::nullopt;
-    }
+    if (start > img.size() || img.size() - start < xorRow * h + andRow * h)
+        return Outcome::Failed(QStringLiteral("cursor bitmap is truncated"));
     const auto *pixels = reinterpret_cast<const std::uint8_t *>(img.view().data() + start);
     const std::uint8_t *mask = pixels + xorRow * h;
     bool anyAlpha = false;
@@ -109,14 +99,12 @@ std::optional<Frame> parseCur(QByteArrayView bytes, QString &reason)
     return Frame{out.convertToFormat(QImage::Format_ARGB32_Premultiplied), QPoint(*hotX, *hotY)};
 }
 
-ParseResult fail(const QString &reason) { return {std::nullopt, reason}; }
-
-ParseResult parseAcon(QByteArrayView bytes)
+Expected<Cursor> parseAcon(QByteArrayView bytes)
 {
     const Reader r(bytes);
     const auto riffSize = r.u32(4);
     if (!riffSize || !r.tag(8, "ACON") || *riffSize < 4 || *riffSize > std::uint64_t(bytes.size()) - 8)
-        return fail(QStringLiteral("animated cursor is truncated"));
+        return Outcome::Failed(QStringLiteral("animated cursor is truncated"));
     const qsizetype end = 8 + qsizetype(*riffSize);
 
     std::optional<std::uint32_t> nFrames, nSteps, flags;
@@ -129,12 +117,12 @@ ParseResult parseAcon(QByteArrayView bytes)
     while (at + 8 <= end) {
         const auto size = r.u32(at + 4);
         if (!size || *size > std::uint64_t(end - at - 8))
-            return fail(QStringLiteral("chunk runs past the end of the file"));
+            return Outcome::Failed(QStringLiteral("chunk runs past the end of the file"));
         const qsizetype body = at + 8;
         const qsizetype bodyEnd = body + qsizetype(*size);
         if (r.tag(at, "anih")) {
             if (*size < 36)
-                return fail(QStringLiteral("animation header is too short"));
+                return Outcome::Failed(QStringLiteral("animation header is too short"));
             nFrames = r.u32(body + 4);
             nSteps = r.u32(body + 8);
             flags = r.u32(body + 32);
@@ -142,7 +130,7 @@ ParseResult parseAcon(QByteArrayView bytes)
             haveSequence = true;
             for (qsizetype p = body; p + 4 <= bodyEnd; p += 4) {
                 if (sequence.size() >= kMaxSteps)
-                    return fail(QStringLiteral("too many steps"));
+                    return Outcome::Failed(QStringLiteral("too many steps"));
                 sequence.push_back(static_cast<int>(std::min<std::uint32_t>(*r.u32(p), kMaxFrames)));
             }
         } else if (r.tag(at, "LIST") && *size >= 4 && r.tag(body, "fram")) {
@@ -150,14 +138,13 @@ ParseResult parseAcon(QByteArrayView bytes)
             while (sub + 8 <= bodyEnd) {
                 const auto subSize = r.u32(sub + 4);
                 if (!subSize || *subSize > std::uint64_t(bodyEnd - sub - 8))
-                    return fail(QStringLiteral("frame runs past its list"));
+                    return Outcome::Failed(QStringLiteral("frame runs past its list"));
                 if (r.tag(sub, "icon")) {
                     if (frames.size() >= kMaxFrames)
-                        return fail(QStringLiteral("too many frames"));
-                    QString reason;
-                    std::optional<Frame> f = parseCur(bytes.sliced(sub + 8, *subSize), reason);
+                        return Outcome::Failed(QStringLiteral("too many frames"));
+                    Expected<Frame> f = parseCur(bytes.sliced(sub + 8, *subSize));
                     if (!f)
-                        return fail(reason);
+                        return f;
                     frames.push_back(std::move(*f));
                 }
                 sub += 8 + qsizetype(*subSize) + (*subSize & 1);
@@ -167,30 +154,30 @@ ParseResult parseAcon(QByteArrayView bytes)
     }
 
     if (!nFrames || !nSteps || !flags)
-        return fail(QStringLiteral("animation header is missing"));
+        return Outcome::Failed(QStringLiteral("animation header is missing"));
     if (!(*flags & AF_ICON))
-        return fail(QStringLiteral("raw bitmap frames are not supported"));
+        return Outcome::Failed(QStringLiteral("raw bitmap frames are not supported"));
     if (frames.empty() || *nFrames != frames.size())
-        return fail(QStringLiteral("frame count does not match the frames present"));
+        return Outcome::Failed(QStringLiteral("frame count does not match the frames present"));
 
     Cursor cursor;
     if ((*flags & AF_SEQUENCE) || haveSequence) {
         if (!haveSequence || *nSteps != sequence.size() || sequence.empty())
-            return fail(QStringLiteral("step sequence does not match the header"));
+            return Outcome::Failed(QStringLiteral("step sequence does not match the header"));
         for (const int s : sequence)
             if (s < 0 || std::uint32_t(s) >= frames.size())
-                return fail(QStringLiteral("step shows a frame that does not exist"));
+                return Outcome::Failed(QStringLiteral("step shows a frame that does not exist"));
         cursor.steps = std::move(sequence);
     } else {
         if (*nSteps != 0 && *nSteps != frames.size())
-            return fail(QStringLiteral("step count does not match the frames present"));
+            return Outcome::Failed(QStringLiteral("step count does not match the frames present"));
         for (int i = 0; i < int(frames.size()); ++i)
             cursor.steps.push_back(i);
     }
     cursor.hotspot = frames.front().hotspot;
     for (Frame &f : frames)
         cursor.frames.push_back(std::move(f.image));
-    return {std::move(cursor), {}};
+    return cursor;
 }
 
 void put32(QByteArray &out, std::uint32_t v)
@@ -216,19 +203,18 @@ void putChunk(QByteArray &out, const char (&id)[5], const QByteArray &body)
 
 }  // namespace
 
-ParseResult Parse(QByteArrayView bytes)
+Expected<Cursor> Parse(QByteArrayView bytes)
 {
     const Reader r(bytes);
     if (r.tag(0, "RIFF"))
         return parseAcon(bytes);
-    QString reason;
-    std::optional<Frame> f = parseCur(bytes, reason);
+    Expected<Frame> f = parseCur(bytes);
     if (!f)
-        return fail(reason);
+        return f;
     Cursor still;
     still.hotspot = f->hotspot;
     still.frames.push_back(std::move(f->image));
-    return {std::move(still), {}};
+    return still;
 }
 
 QByteArray WriteCur(const QImage &frame, QPoint hotspot)

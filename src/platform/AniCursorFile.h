@@ -3,13 +3,14 @@
 // frames as 32-bit images. The reader takes any bytes: damaged or hostile input gives a reason, never
 // a crash, and no frame larger than 256 x 256 pixels is ever allocated.
 
+#include "platform/Outcome.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
 #include <QPoint>
 #include <QString>
 
-#include <optional>
 #include <vector>
 
 namespace folvane::AniCursorFile {
@@ -20,12 +21,8 @@ struct Cursor {
     QPoint hotspot;
 };
 
-struct ParseResult {
-    std::optional<Cursor> cursor;
-    QString reason; ///< why the bytes are not a cursor; empty on success
-};
-
-[[nodiscard]] ParseResult Parse(QByteArrayView bytes);
+/// The cursor the bytes hold, or why they hold none.
+Expected<Cursor> Parse(QByteArrayView bytes);
 
 /// An animated cursor of the frames shown in order, each rate jiffies (1/60 s) long.
 /// Frames must be at most 256 x 256 pixels.

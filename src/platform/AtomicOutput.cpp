@@ -166,6 +166,13 @@ AtomicOutput::AtomicOutput(const QString &targetPath)
                 QStringLiteral("%1: the output path is not a regular file").arg(DisplayName(targetPath)));
             return;
         }
+        // The rename needs only the folder's permission; a file its owner made read-only is still
+        // not ours to replace.
+        if (::faccessat(AT_FDCWD, Encode(final_).constData(), W_OK, AT_EACCESS) != 0
+            && (errno == EACCES || errno == EPERM)) {
+            opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(DisplayName(targetPath), Reason(errno)));
+            return;
+        }
     } else if (errno != ENOENT) {
         opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(DisplayName(targetPath), Reason(errno)));
         return;

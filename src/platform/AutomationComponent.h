@@ -16,15 +16,21 @@
 
 namespace folvane {
 
-/// The answer of a method call: its value, or the error it raised (number and description).
-struct [[nodiscard]] CallResult {
-    QVariant value;
-    int error = 0;  ///< 0: no error
-    QString description;
-    bool ok() const noexcept { return error == 0; }
+/// The answer of a method call: its value, or the error it raised, whose description is the reason.
+/// An automation error carries a number besides, which the caller raises in its turn.
+class [[nodiscard]] CallResult : public Expected<QVariant> {
+public:
+    static CallResult Value(QVariant v) { return {std::move(v), 0}; }
+    static CallResult Error(int number, QString why)
+    {
+        Q_ASSERT_X(number != 0, "CallResult", "an error has a number");
+        return {Outcome::Failed(std::move(why)), number};
+    }
 
-    static CallResult Value(QVariant v) { return {std::move(v), 0, {}}; }
-    static CallResult Error(int number, QString why) { return {{}, number, std::move(why)}; }
+    int error = 0;  ///< the error's number; 0 when the call gave a value
+
+private:
+    CallResult(Expected<QVariant> answer, int number) : Expected<QVariant>(std::move(answer)), error(number) {}
 };
 
 class AutomationComponent {

@@ -42,58 +42,44 @@ QString KindName(mode_t mode)
     return QStringLiteral("something other than a regular file");
 }
 
-/// The kind of what stands at path; for Other, why nothing is done there.
-Kind Look(const QByteArray &path, QString *why)
+/// What stands at path (Missing, Regular or LinkToRegular); anything else is Other, and the reason
+/// says why nothing is done there.
+Expected<Kind> Look(const QByteArray &path)
 {
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0) {
         if (errno == ENOENT)
             return Kind::Missing;
-        *why = Reason(errno);
-        return Kind::Other;
+        return Outcome::Failed(Reason(errno));
     }
     if (S_ISREG(st.st_mode))
         return Kind::Regular;
-    if (!S_ISLNK(st.st_mode)) {
-        *why = QStringLiteral("the name holds %1, which is left as it is").arg(KindName(st.st_mode));
-        return Kind::Other;
-    }
-    if (::stat(path.constData(), &st) != 0) {
-        *why = errno == ENOENT ? QStringLiteral("the name holds a link that leads nowhere, which is left as it is")
-                               : QStringLiteral("the name holds a link that cannot be followed: %1").arg(Reason(errno));
-        return Kind::Other;
-    }
+    if (!S_ISLNK(st.st_mode))
+        return Outcome::Failed(QStringLiteral("the name holds %1, which is left as it is").arg(KindName(st.st_mode)));
+    if (::stat(path.constData(), &st) != 0)
+        return Outcome::Failed(errno == ENOENT ? QStringLiteral("the name holds a link that leads nowhere, which is left as it is")
+                                               : QStringLiteral("the name holds a link that cannot be followed: %1").arg(Reason(errno)));
     if (S_ISREG(st.st_mode))
         return Kind::LinkToRegular;
-    *why = QStringLiteral("the name holds a link to %1, which is left as it is").arg(KindName(st.st_mode));
-    return Kind::Other;
+    return Outcome::Failed(QStringLiteral("the name holds a link to %1, which is left as it is").arg(KindName(st.st_mode)));
 }
 
 /// Opens path when it is, or leads to, a regular file. What was looked at may have been swapped
 /// before the open, so the descriptor itself is checked too.
-FileDescriptor OpenRegular(const QString &path, int flags, Outcome *failure)
+Expected<FileDescriptor> OpenRegular(const QString &path, int flags)
 {
     const QByteArray encoded = Encode(path);
-    QString why;
-    switch (Look(encoded, &why)) {
-    case Kind::Missing:
-        *failure = Failed(path, Reason(ENOENT));
-        return {};
-    case Kind::Other:
-        *failure = Failed(path, why);
-        return {};
-    case Kind::Regular:
-    case Kind::LinkToRegular:
-        break;
-    }
+    const Expected<Kind> kind = Look(encoded);
+    if (!kind)
+        return Failed(path, kind.reason);
+    if (*kind == Kind::Missing)
+        return Failed(path, Reason(ENOENT));
     RegularFile file = OpenRegularFile(encoded.constData(), flags);
     switch (file.failure) {
     case RegularFile::Failure::CannotOpen:
-        *failure = Failed(path, QStringLiteral("cannot be opened: %1").arg(Reason(file.error)));
-        break;
+        return Failed(path, QStringLiteral("cannot be opened: %1").arg(Reason(file.error)));
     case RegularFile::Failure::NotRegular:
-        *failure = Failed(path, QStringLiteral("the name no longer holds a regular file"));
-        break;
+        return Failed(path, QStringLiteral("the name no longer holds a regular file"));
     case RegularFile::Failure::None:
         break;
     }
@@ -148,22 +134,17 @@ int Reserve(int fd, qint64 size)
 
 }  // namespace
 
-Kind Inspect(const QString &path)
-{
-    QString why;
-    return Look(Encode(path), &why);
-}
+Kind Inspect(const QString &path) { return Look(Encode(path)).value_or(Kind::Other); }
 
-Outcome Read(const QString &path, qint64 maxBytes, QByteArray *bytes)
+Expected<QByteArray> Read(const QString &path, qint64 maxBytes)
 {
-    Outcome failure;
-    FileDescriptor fd = OpenRegular(path, O_RDONLY, &failure);
+    const Expected<FileDescriptor> fd = OpenRegular(path, O_RDONLY);
     if (!fd)
-        return failure;
-    bytes->clear();
+        return fd;
+    QByteArray bytes;
     char buffer[1 << 16];
-    while (bytes->size() < maxBytes) {
-        const ssize_t n = ::read(fd.get(), buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, maxBytes - bytes->size())));
+    while (bytes.size() < maxBytes) {
+        const ssize_t n = ::read(fd->get(), buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, maxBytes - bytes.size())));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -171,23 +152,23 @@ Outcome Read(const QString &path, qint64 maxBytes, QByteArray *bytes)
         }
         if (n == 0)
             break;
-        bytes->append(buffer, n);
+        bytes.append(buffer, n);
     }
-    return Outcome::Done();
+    return bytes;
 }
 
 Outcome Append(const QString &path, const QByteArray &bytes)
 {
-    Outcome failure;
     // Made only where nothing stands: with O_EXCL the open neither follows a link nor takes what
     // appeared at the name meanwhile.
     FileDescriptor fd(::open(Encode(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | NoWaitOpenFlags, 0666));
     if (!fd) {
         if (errno != EEXIST)
             return Failed(path, QStringLiteral("cannot be made: %1").arg(Reason(errno)));
-        fd = OpenRegular(path, O_WRONLY | O_APPEND, &failure);
-        if (!fd)
-            return failure;
+        Expected<FileDescriptor> existing = OpenRegular(path, O_WRONLY | O_APPEND);
+        if (!existing)
+            return existing;
+        fd = *std::move(existing);
     }
     if (const int error = Closed(fd, WriteAll(fd.get(), bytes.constData(), bytes.size(), -1)))
         return Failed(path, QStringLiteral("cannot be written: %1").arg(Reason(error)));
@@ -196,10 +177,10 @@ Outcome Append(const QString &path, const QByteArray &bytes)
 
 Outcome RewriteInPlace(const QString &path, const QByteArray &bytes, const QByteArray &unfinishedHead)
 {
-    Outcome failure;
-    FileDescriptor fd = OpenRegular(path, O_WRONLY, &failure);
-    if (!fd)
-        return failure;
+    Expected<FileDescriptor> opened = OpenRegular(path, O_WRONLY);
+    if (!opened)
+        return opened;
+    FileDescriptor fd = *std::move(opened);
     if (const int error = Reserve(fd.get(), bytes.size()))
         return Failed(path, QStringLiteral("no room for the new contents: %1").arg(Reason(error)));
 

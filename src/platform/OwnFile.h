@@ -23,8 +23,8 @@ enum class Kind {
 /// What stands at path, found without opening it.
 Kind Inspect(const QString &path);
 
-/// Reads at most maxBytes from the start of a regular file (links followed) into bytes.
-Outcome Read(const QString &path, qint64 maxBytes, QByteArray *bytes);
+/// At most maxBytes from the start of a regular file (links followed).
+Expected<QByteArray> Read(const QString &path, qint64 maxBytes);
 
 /// Appends bytes at the end of a regular file (links followed). Where nothing stands at the name the
 /// file is made there, with the umask's mode; it is never made through a link.

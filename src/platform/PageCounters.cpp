@@ -14,7 +14,7 @@ namespace folvane {
 
 std::int32_t PdfPageCounter::PageCount(const QString &path) const
 {
-    const std::int64_t pages = qpdfopen::CountPages(path, owner_, user_).pages;
+    const std::int64_t pages = qpdfopen::CountPages(path, owner_, user_).value_or(-1);
     return pages <= std::numeric_limits<std::int32_t>::max() ? static_cast<std::int32_t>(pages) : -1;
 }
 

@@ -54,7 +54,7 @@ QString Unescaped(const QString &value)
 using Entries = std::vector<std::pair<QString, QString>>;
 
 /// The entries of the text; an error for a line without "=" or with a key PDF names cannot be.
-std::optional<Entries> ParseEntries(const QString &text, QString &reason)
+Expected<Entries> ParseEntries(const QString &text)
 {
     Entries entries;
     for (QString line : text.split(QLatin1Char('\n'))) {
@@ -66,10 +66,8 @@ std::optional<Entries> ParseEntries(const QString &text, QString &reason)
         const QString key = eq < 0 ? QString() : line.left(eq).trimmed();
         const bool validKey = !key.isEmpty() && !key.contains(QLatin1Char('/'))
                               && std::none_of(key.begin(), key.end(), [](QChar c) { return c.isSpace(); });
-        if (!validKey) {
-            reason = QStringLiteral("\"%1\" is not an entry of the form Key=Value").arg(line);
-            return std::nullopt;
-        }
+        if (!validKey)
+            return Outcome::Failed(QStringLiteral("\"%1\" is not an entry of the form Key=Value").arg(line));
         entries.emplace_back(key, Unescaped(line.mid(eq + 1)));
     }
     return entries;
@@ -102,19 +100,18 @@ void KeepHashesInNames(QPDFObjectHandle dict)
 Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &password, const QString &keysValues,
                                       const QString &output) const
 {
-    QString reason;
-    const std::optional<Entries> entries = ParseEntries(keysValues, reason);
+    const Expected<Entries> entries = ParseEntries(keysValues);
     if (!entries)
-        return Outcome::Failed(reason);
+        return entries;
     AtomicOutput target(output);
     if (!target.Opened())
         return target.Opened();
     const QString damaged = QStringLiteral("%1: damaged").arg(source);
     try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(source, password, QString());
+        const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(source, password, QString());
         if (!opened)
             return Outcome::Failed(QStringLiteral("%1: %2").arg(source, opened.reason));
-        QPDF &pdf = *opened.pdf;
+        QPDF &pdf = *opened->pdf;
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle info = trailer.getKey("/Info");
         if (!info.isDictionary()) {
@@ -138,16 +135,14 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
     return target.Commit();
 }
 
-std::optional<QString> PdfInfoStamper::ReadPDFInfo(const QString &path, const QString &password, QString &reason) const
+Expected<QString> PdfInfoStamper::ReadPDFInfo(const QString &path, const QString &password) const
 {
     try {
-        const qpdfopen::Opened opened = qpdfopen::OpenPdf(path, password, QString());
-        if (!opened) {
-            reason = QStringLiteral("%1: %2").arg(path, opened.reason);
-            return std::nullopt;
-        }
+        const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(path, password, QString());
+        if (!opened)
+            return Outcome::Failed(QStringLiteral("%1: %2").arg(path, opened.reason));
         QStringList lines;
-        QPDFObjectHandle info = opened.pdf->getTrailer().getKey("/Info");
+        QPDFObjectHandle info = opened->pdf->getTrailer().getKey("/Info");
         if (info.isDictionary()) {
             for (const std::string &key : info.getKeys()) {
                 QPDFObjectHandle value = info.getKey(key);
@@ -157,8 +152,7 @@ std::optional<QString> PdfInfoStamper::ReadPDFInfo(const QString &path, const QS
         }
         return lines.join(QLatin1Char('\n'));
     } catch (const std::exception &e) {
-        reason = QStringLiteral("%1: damaged: %2").arg(path, QString::fromStdString(e.what()));
-        return std::nullopt;
+        return Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(path, QString::fromStdString(e.what())));
     }
 }
 
@@ -168,9 +162,8 @@ CallResult PdfInfoStamper::Invoke(const QString &method, const QVariantList &arg
         return automation::NoSuchMethod(method);
     const automation::Args a(method, args);
     if (args.size() == 2) {
-        QString reason;
-        const std::optional<QString> text = ReadPDFInfo(a.Text(0), a.Text(1), reason);
-        return automation::FromOutcome(text ? Outcome::Done() : Outcome::Failed(reason), text.value_or(QString()));
+        const Expected<QString> text = ReadPDFInfo(a.Text(0), a.Text(1));
+        return automation::FromOutcome(text, text.value_or(QString()));
     }
     if (auto wrong = a.ExpectCount(4))
         return *wrong;

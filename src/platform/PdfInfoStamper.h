@@ -15,8 +15,6 @@
 
 #include <QString>
 
-#include <optional>
-
 namespace folvane {
 
 class PdfInfoStamper final : public AutomationComponent {
@@ -26,7 +24,7 @@ public:
     Outcome UpdatePDFInfo(const QString &source, const QString &password, const QString &keysValues,
                           const QString &output) const;
     /// The information entries of the PDF as text; nothing, with the reason, when it cannot be read.
-    std::optional<QString> ReadPDFInfo(const QString &path, const QString &password, QString &reason) const;
+    Expected<QString> ReadPDFInfo(const QString &path, const QString &password) const;
     CallResult Invoke(const QString &method, const QVariantList &args) override;
 };
 

@@ -6,19 +6,14 @@
 
 namespace folvane {
 
-std::optional<std::int32_t> PdfPagesCounter::GetNumberOfPages(const QString &path, const QString &password,
-                                                              QString &reason) const
+Expected<std::int32_t> PdfPagesCounter::GetNumberOfPages(const QString &path, const QString &password) const
 {
-    const qpdfopen::CountResult counted = qpdfopen::CountPages(path, password, QString());
-    if (counted.pages < 1) {
-        reason = QStringLiteral("%1: %2").arg(path, counted.reason);
-        return std::nullopt;
-    }
-    if (counted.pages > std::numeric_limits<std::int32_t>::max()) {
-        reason = QStringLiteral("%1: the document has no readable pages").arg(path);
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(counted.pages);
+    const Expected<std::int64_t> counted = qpdfopen::CountPages(path, password, QString());
+    if (!counted)
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(path, counted.reason));
+    if (*counted > std::numeric_limits<std::int32_t>::max())
+        return Outcome::Failed(QStringLiteral("%1: the document has no readable pages").arg(path));
+    return static_cast<std::int32_t>(*counted);
 }
 
 CallResult PdfPagesCounter::Invoke(const QString &method, const QVariantList &args)
@@ -28,9 +23,8 @@ CallResult PdfPagesCounter::Invoke(const QString &method, const QVariantList &ar
     const automation::Args a(method, args);
     if (auto wrong = a.ExpectCount(2))
         return *wrong;
-    QString reason;
-    const std::optional<std::int32_t> pages = GetNumberOfPages(a.Text(0), a.Text(1), reason);
-    return automation::FromOutcome(pages ? Outcome::Done() : Outcome::Failed(reason), pages.value_or(0));
+    const Expected<std::int32_t> pages = GetNumberOfPages(a.Text(0), a.Text(1));
+    return automation::FromOutcome(pages, pages.value_or(0));
 }
 
 }  // namespace folvane

@@ -5,7 +5,6 @@
 #include "platform/AutomationComponent.h"
 
 #include <cstdint>
-#include <optional>
 
 namespace folvane {
 
@@ -13,7 +12,7 @@ class PdfPagesCounter final : public AutomationComponent {
 public:
     /// Pages of the PDF, opened with password when it needs one; nothing, with the reason, when it
     /// cannot be read (missing, damaged, wrong password, no pages).
-    std::optional<std::int32_t> GetNumberOfPages(const QString &path, const QString &password, QString &reason) const;
+    Expected<std::int32_t> GetNumberOfPages(const QString &path, const QString &password) const;
     CallResult Invoke(const QString &method, const QVariantList &args) override;
 };
 

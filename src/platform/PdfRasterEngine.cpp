@@ -58,18 +58,18 @@ std::int32_t apOpen(const QString &pdfPath, const QString &ownerPassword, const 
     case PdfRenderDocument::OpenFailure::None:
         return Sessions().Add(std::move(session));
     case PdfRenderDocument::OpenFailure::NotReadable:
-        Fail(session->doc.Reason());
+        Fail(session->doc.Opened().reason);
         return OpenNotReadable;
     case PdfRenderDocument::OpenFailure::Damaged:
-        Fail(session->doc.Reason());
+        Fail(session->doc.Opened().reason);
         return OpenDamaged;
     case PdfRenderDocument::OpenFailure::Password:
-        Fail(session->doc.Reason());
+        Fail(session->doc.Opened().reason);
         return OpenPassword;
     case PdfRenderDocument::OpenFailure::NoPages:
         break;
     }
-    Fail(session->doc.Reason());
+    Fail(session->doc.Opened().reason);
     return OpenNoPages;
 }
 
@@ -118,11 +118,10 @@ Outcome ConvertPage(Session &s, std::int32_t page)
 {
     if (!QFileInfo(s.folder).isDir())
         return Outcome::Failed(QStringLiteral("%1: the output folder does not exist").arg(s.folder));
-    QString reason;
-    const QImage rendered = s.doc.Render(page, RenderDpi, RenderDpi, reason);
-    if (rendered.isNull())
-        return Outcome::Failed(QStringLiteral("%1: %2").arg(s.pdfPath, reason));
-    const QImage image = RasterImage::Normalized(rendered, ClassFor(s.bitsPerPixel));
+    const Expected<QImage> rendered = s.doc.Render(page, RenderDpi, RenderDpi);
+    if (!rendered)
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(s.pdfPath, rendered.reason));
+    const QImage image = RasterImage::Normalized(*rendered, ClassFor(s.bitsPerPixel));
     const QDir folder(s.folder);
     if (s.type == TypeMultiPageTiff) {
         if (!s.multiPage)

@@ -69,8 +69,8 @@ struct PdfRenderDocument::Impl {
 
     ~Impl() { Reap(); }
 
-    /// Starts the child; the reason when it cannot be.
-    QString Start(const QString &program);
+    /// Starts the child.
+    Outcome Start(const QString &program);
     Io Send(const void *data, std::size_t size, Clock::time_point deadline);
     Io Receive(void *data, std::size_t size, Clock::time_point deadline);
     template <class T>
@@ -105,20 +105,20 @@ private:
     siginfo_t Reap();
 };
 
-QString PdfRenderDocument::Impl::Start(const QString &program)
+Outcome PdfRenderDocument::Impl::Start(const QString &program)
 {
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
-        return SystemError(errno);
+        return Outcome::Failed(SystemError(errno));
     FileDescriptor mine(sockets[0]);
     const FileDescriptor theirs = AboveThree(FileDescriptor(sockets[1]));
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
-        return SystemError(errno);
+        return Outcome::Failed(SystemError(errno));
     FileDescriptor outputRead(pipe[0]);
     const FileDescriptor outputWrite = AboveThree(FileDescriptor(pipe[1]));
     if (theirs.get() < 0 || outputWrite.get() < 0)
-        return SystemError(errno);
+        return Outcome::Failed(SystemError(errno));
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -143,7 +143,7 @@ QString PdfRenderDocument::Impl::Start(const QString &program)
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
         pid = 0;
-        return QStringLiteral("%1: %2").arg(program, SystemError(spawned));
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(program, SystemError(spawned)));
     }
     pidfd = FileDescriptor(PidfdOpen(pid));
     if (pidfd.get() < 0) {
@@ -151,13 +151,13 @@ QString PdfRenderDocument::Impl::Start(const QString &program)
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         pid = 0;
-        return QStringLiteral("%1 cannot be watched: %2").arg(program, SystemError(error));
+        return Outcome::Failed(QStringLiteral("%1 cannot be watched: %2").arg(program, SystemError(error)));
     }
     ::fcntl(mine.get(), F_SETFL, O_NONBLOCK);
     ::fcntl(outputRead.get(), F_SETFL, O_NONBLOCK);
     channel = std::move(mine);
     output = std::move(outputRead);
-    return {};
+    return Outcome::Done();
 }
 
 PdfRenderDocument::Impl::Io PdfRenderDocument::Impl::Wait(short events, Clock::time_point deadline)
@@ -290,20 +290,21 @@ PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPa
     // Only regular files: poppler would block on a FIFO.
     if (!info.isFile()) {
         failure_ = OpenFailure::NotReadable;
-        reason_ = QStringLiteral("%1: %2").arg(path, info.exists() ? QStringLiteral("not a regular file")
-                                                                   : QStringLiteral("the file does not exist"));
+        opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(path, info.exists() ? QStringLiteral("not a regular file")
+                                                                                   : QStringLiteral("the file does not exist")));
         return;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         failure_ = OpenFailure::NotReadable;
-        reason_ = QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString());
+        opened_ = Outcome::Failed(QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
         return;
     }
     file.close();
-    if (const QString why = d_->Start(HelperProgram()); !why.isEmpty()) {
+    if (const Outcome started = d_->Start(HelperProgram()); !started) {
         failure_ = OpenFailure::NotReadable;
-        reason_ = QStringLiteral("%1: cannot be opened, since the renderer cannot be started: %2").arg(path, why);
+        opened_ = Outcome::Failed(
+            QStringLiteral("%1: cannot be opened, since the renderer cannot be started: %2").arg(path, started.reason));
         return;
     }
     const auto deadline = Clock::now() + std::chrono::seconds(child::OpenSeconds);
@@ -315,7 +316,7 @@ PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPa
     io = io == Io::Done ? d_->Receive(reply, deadline) : io;
     if (io != Io::Done) {
         failure_ = OpenFailure::Damaged;
-        reason_ = QStringLiteral("%1: %2").arg(path, d_->End(io, QStringLiteral("opening it"), child::OpenSeconds));
+        opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(path, d_->End(io, QStringLiteral("opening it"), child::OpenSeconds)));
         return;
     }
     const auto answer = static_cast<OpenFailure>(reply.failure);
@@ -328,7 +329,8 @@ PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPa
                          : answer == OpenFailure::NoPages  ? QStringLiteral("the document has no pages")
                                                            : QString();
     failure_ = said.isEmpty() ? OpenFailure::Damaged : answer;
-    reason_ = QStringLiteral("%1: %2").arg(path, said.isEmpty() ? d_->End(Io::Wrong, QStringLiteral("opening it"), child::OpenSeconds) : said);
+    opened_ = Outcome::Failed(
+        QStringLiteral("%1: %2").arg(path, said.isEmpty() ? d_->End(Io::Wrong, QStringLiteral("opening it"), child::OpenSeconds) : said));
     d_ = std::make_unique<Impl>();  // the child is not needed any longer
 }
 
@@ -336,20 +338,14 @@ PdfRenderDocument::~PdfRenderDocument() = default;
 
 std::int32_t PdfRenderDocument::Pages() const { return d_->pages; }
 
-QImage PdfRenderDocument::Render(std::int32_t page, double dpiX, double dpiY, QString &reason) const
+Expected<QImage> PdfRenderDocument::Render(std::int32_t page, double dpiX, double dpiY) const
 {
-    if (failure_ != OpenFailure::None || page < 1 || page > d_->pages) {
-        reason = QStringLiteral("there is no page %1 (the document has %2)").arg(page).arg(Pages());
-        return {};
-    }
-    if (!(dpiX >= 1 && dpiY >= 1 && dpiX <= 4800 && dpiY <= 4800)) {
-        reason = QStringLiteral("resolution %1 x %2 is not offered").arg(dpiX).arg(dpiY);
-        return {};
-    }
-    if (!d_->Running()) {
-        reason = QStringLiteral("page %1 cannot be rendered: %2").arg(page).arg(d_->stopped);
-        return {};
-    }
+    if (failure_ != OpenFailure::None || page < 1 || page > d_->pages)
+        return Outcome::Failed(QStringLiteral("there is no page %1 (the document has %2)").arg(page).arg(Pages()));
+    if (!(dpiX >= 1 && dpiY >= 1 && dpiX <= 4800 && dpiY <= 4800))
+        return Outcome::Failed(QStringLiteral("resolution %1 x %2 is not offered").arg(dpiX).arg(dpiY));
+    if (!d_->Running())
+        return Outcome::Failed(QStringLiteral("page %1 cannot be rendered: %2").arg(page).arg(d_->stopped));
     using Io = Impl::Io;
     const QString doing = QStringLiteral("rendering page %1").arg(page);
     const auto start = Clock::now();
@@ -365,38 +361,30 @@ QImage PdfRenderDocument::Render(std::int32_t page, double dpiX, double dpiY, QS
     deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     child::PageReply reply{};
     io = io == Io::Done ? d_->Receive(reply, deadline) : io;
-    if (io != Io::Done) {
-        reason = d_->End(io, doing, seconds);
-        return {};
-    }
+    if (io != Io::Done)
+        return Outcome::Failed(d_->End(io, doing, seconds));
     if (reply.width == 0 && reply.reasonBytes <= MaxReasonBytes) {
         QByteArray text(reply.reasonBytes, Qt::Uninitialized);
         io = d_->Receive(text.data(), text.size(), deadline);
-        reason = io == Io::Done ? QString::fromUtf8(text) : d_->End(io, doing, seconds);
-        return {};
+        return Outcome::Failed(io == Io::Done ? QString::fromUtf8(text) : d_->End(io, doing, seconds));
     }
     const auto format = static_cast<QImage::Format>(reply.format);
     const double size = static_cast<double>(reply.width) * reply.height;
     // poppler rounds each side of the page up to whole pixels.
     if (reply.width < 1 || reply.height < 1 || size > child::MaxPixels + reply.width + reply.height + 1
-        || (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 && format != QImage::Format_ARGB32_Premultiplied)) {
-        reason = d_->End(Io::Wrong, doing, seconds);
-        return {};
-    }
+        || (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 && format != QImage::Format_ARGB32_Premultiplied))
+        return Outcome::Failed(d_->End(Io::Wrong, doing, seconds));
     QImage image(reply.width, reply.height, format);
     if (image.isNull()) {
         d_->End(Io::Wrong, doing, seconds);
-        reason = d_->stopped =
-            QStringLiteral("page %1 (%2 x %3 pixels) does not fit in memory").arg(page).arg(reply.width).arg(reply.height);
-        return {};
+        d_->stopped = QStringLiteral("page %1 (%2 x %3 pixels) does not fit in memory").arg(page).arg(reply.width).arg(reply.height);
+        return Outcome::Failed(d_->stopped);
     }
     // The pixels are on their way: the child has finished its work, so the copy has a deadline of
     // its own. Rows of 32 bits have no padding in a QImage: its bytes are the child's rows.
     io = d_->Receive(image.bits(), static_cast<std::size_t>(image.sizeInBytes()), Clock::now() + std::chrono::seconds(child::PageSeconds));
-    if (io != Io::Done) {
-        reason = d_->End(io, doing, seconds);
-        return {};
-    }
+    if (io != Io::Done)
+        return Outcome::Failed(d_->End(io, doing, seconds));
     image.setDotsPerMeterX(static_cast<int>(std::lround(dpiX / 0.0254)));
     image.setDotsPerMeterY(static_cast<int>(std::lround(dpiY / 0.0254)));
     return image;

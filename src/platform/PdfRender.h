@@ -27,21 +27,21 @@ public:
     PdfRenderDocument(const PdfRenderDocument &) = delete;
     PdfRenderDocument &operator=(const PdfRenderDocument &) = delete;
 
+    /// Whether the document opened, and why not.
+    const Outcome &Opened() const noexcept { return opened_; }
     OpenFailure Failure() const noexcept { return failure_; }
-    const QString &Reason() const noexcept { return reason_; }
-    explicit operator bool() const noexcept { return failure_ == OpenFailure::None; }
 
     std::int32_t Pages() const;
     /// Page (from 1) at the resolution given, white where the page paints nothing; the image
-    /// carries the resolution. A null image, with the reason, when it cannot be rendered, also when
-    /// rendering passed a limit; once the child was stopped, no later page renders.
-    QImage Render(std::int32_t page, double dpiX, double dpiY, QString &reason) const;
+    /// carries the resolution. The reason when it cannot be rendered, also when rendering passed a
+    /// limit; once the child was stopped, no later page renders.
+    Expected<QImage> Render(std::int32_t page, double dpiX, double dpiY) const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d_;
     OpenFailure failure_ = OpenFailure::None;
-    QString reason_;
+    Outcome opened_ = Outcome::Done();
 };
 
 }  // namespace folvane

@@ -110,23 +110,18 @@ QByteArray PropertyBag::Contents() const
     return out;
 }
 
-std::optional<PropertyBag> PropertyBag::FromContents(const QByteArray &block, QString *reason)
+Expected<PropertyBag> PropertyBag::FromContents(const QByteArray &block)
 {
-    const auto reject = [reason](const QString &why) -> std::optional<PropertyBag> {
-        if (reason)
-            *reason = why;
-        return std::nullopt;
-    };
     Reader r(block);
     const char *p = nullptr;
     if (!r.take(sizeof kMagic, p) || !std::equal(p, p + sizeof kMagic, kMagic))
-        return reject(QStringLiteral("not a property bag"));
+        return Outcome::Failed(QStringLiteral("not a property bag"));
     std::uint32_t count = 0;
     if (!r.uint(4, count))
-        return reject(QStringLiteral("entry count missing"));
+        return Outcome::Failed(QStringLiteral("entry count missing"));
     // A count that the remaining bytes cannot hold is rejected before anything is reserved.
     if (count > static_cast<std::uint64_t>(r.left() / kSmallestEntry))
-        return reject(QStringLiteral("entry count %1 larger than the block").arg(count));
+        return Outcome::Failed(QStringLiteral("entry count %1 larger than the block").arg(count));
 
     PropertyBag bag;
     bag.entries_.reserve(count);
@@ -134,16 +129,16 @@ std::optional<PropertyBag> PropertyBag::FromContents(const QByteArray &block, QS
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t nameLen = 0;
         if (!r.uint(2, nameLen) || !r.take(nameLen, p))
-            return reject(QStringLiteral("entry %1: name past the end of the block").arg(i));
+            return Outcome::Failed(QStringLiteral("entry %1: name past the end of the block").arg(i));
         const QString name = QString::fromUtf8(p, nameLen);
         if (seen.contains(name))
-            return reject(QStringLiteral("entry %1: name %2 stored twice").arg(i).arg(name));
+            return Outcome::Failed(QStringLiteral("entry %1: name %2 stored twice").arg(i).arg(name));
         seen.insert(name);
 
         std::uint32_t type = 0;
         std::uint32_t v = 0;
         if (!r.uint(1, type))
-            return reject(QStringLiteral("entry %1: type past the end of the block").arg(i));
+            return Outcome::Failed(QStringLiteral("entry %1: type past the end of the block").arg(i));
         Value value;
         bool ok = true;
         switch (type) {
@@ -165,14 +160,14 @@ std::optional<PropertyBag> PropertyBag::FromContents(const QByteArray &block, QS
                 value = QString::fromUtf8(p, static_cast<qsizetype>(v));
             break;
         default:
-            return reject(QStringLiteral("entry %1: unknown type %2").arg(i).arg(type));
+            return Outcome::Failed(QStringLiteral("entry %1: unknown type %2").arg(i).arg(type));
         }
         if (!ok)
-            return reject(QStringLiteral("entry %1: value past the end of the block").arg(i));
+            return Outcome::Failed(QStringLiteral("entry %1: value past the end of the block").arg(i));
         bag.entries_.push_back({name, std::move(value)});
     }
     if (r.left() != 0)
-        return reject(QStringLiteral("%1 stray bytes after the last entry").arg(r.left()));
+        return Outcome::Failed(QStringLiteral("%1 stray bytes after the last entry").arg(r.left()));
     return bag;
 }
 

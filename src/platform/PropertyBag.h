@@ -7,11 +7,12 @@
 // 17 unsigned 8-bit) and the value: 2 or 4 bytes for the numbers, 1 byte for the byte value, or a
 // 32-bit length and UTF-8 text for a string.
 
+#include "platform/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
-#include <optional>
 #include <variant>
 #include <vector>
 
@@ -36,9 +37,9 @@ public:
     /// The serialized block.
     QByteArray Contents() const;
 
-    /// Reads a block made by Contents(); empty, with the reason, for any other bytes. Every length is
-    /// checked against what is left of the block before it is used, so no input crashes or over-allocates.
-    static std::optional<PropertyBag> FromContents(const QByteArray &block, QString *reason = nullptr);
+    /// Reads a block made by Contents(); the reason for any other bytes. Every length is checked
+    /// against what is left of the block before it is used, so no input crashes or over-allocates.
+    static Expected<PropertyBag> FromContents(const QByteArray &block);
 
 private:
     std::vector<Entry> entries_;

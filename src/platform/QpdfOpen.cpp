@@ -30,19 +30,14 @@ namespace folvane::qpdfopen {
 namespace {
 
 /// Opens only regular files, never waiting on a FIFO; the reasons are this unit's.
-int OpenInput(const std::string &path, std::int64_t &size, QString &reason)
+Expected<RegularFile> OpenInput(const std::string &path)
 {
     RegularFile file = OpenRegularFile(path.c_str(), O_RDONLY);
-    if (file.failure == RegularFile::Failure::CannotOpen) {
-        reason = QStringLiteral("cannot open the file: %1").arg(QString::fromLocal8Bit(std::strerror(file.error)));
-        return -1;
-    }
-    if (file.failure == RegularFile::Failure::NotRegular) {
-        reason = QStringLiteral("not a regular file");
-        return -1;
-    }
-    size = file.size;
-    return file.fd.release();
+    if (file.failure == RegularFile::Failure::CannotOpen)
+        return Outcome::Failed(QStringLiteral("cannot open the file: %1").arg(QString::fromLocal8Bit(std::strerror(file.error))));
+    if (file.failure == RegularFile::Failure::NotRegular)
+        return Outcome::Failed(QStringLiteral("not a regular file"));
+    return file;
 }
 
 // qpdf reads a file in many small seeks and reads; a small file is cheaper read at once.
@@ -119,18 +114,17 @@ std::shared_ptr<QPDFLogger> QuietLogger()
 
 std::string EncodePath(const QString &path) { return QFile::encodeName(path).toStdString(); }
 
-Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword)
+Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword)
 {
     return OpenPdf(path, ownerPassword, userPassword, [](std::int64_t size) {
         return size <= ReadWholeLimit ? SourceKind::Memory : SourceKind::OpenFile;
     });
 }
 
-Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword,
-               const std::function<SourceKind(std::int64_t fileSize)> &chooseSource)
+Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword,
+                         const std::function<SourceKind(std::int64_t fileSize)> &chooseSource)
 {
     streamdecoders::Install();
-    Opened out;
     const std::string name = EncodePath(path);
     std::vector<std::string> candidates;
     AddCandidate(candidates, ownerPassword);
@@ -138,48 +132,40 @@ Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString 
     if (std::find(candidates.begin(), candidates.end(), std::string()) == candidates.end())
         candidates.emplace_back();
 
+    QString refused;
     for (const std::string &password : candidates) {
-        const int fd = OpenInput(name, out.fileSize, out.reason);
-        if (fd < 0)
-            return out;
+        Expected<RegularFile> input = OpenInput(name);
+        if (!input)
+            return input;
+        const std::int64_t size = input->size;
         // The only streams qpdf decodes while it opens a file are its cross-reference streams.
         const qpdfbudget::Budget structure({.decodedBytes = MaxCrossReferenceBytes});
         try {
-            const SourceKind kind = chooseSource(out.fileSize);
+            const SourceKind kind = chooseSource(size);
             ClosedFileInputSource *closed = nullptr;
-            auto source = MakeSource(fd, out.fileSize, name, kind, closed);
+            auto source = MakeSource(input->fd.release(), size, name, kind, closed);
             auto pdf = std::make_unique<QPDF>();
             pdf->setLogger(QuietLogger());
             pdf->setSuppressWarnings(true);
             pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
-            if (!structure.Overrun().isEmpty()) {
-                out.reason = QStringLiteral("damaged or not a PDF: %1").arg(structure.Overrun());
-                return out;
-            }
-            out.pdf = std::move(pdf);
-            out.password = password;
-            out.kind = kind;
-            out.closedSource = closed;
-            out.reason.clear();
-            return out;
+            if (!structure.Overrun().isEmpty())
+                return Outcome::Failed(QStringLiteral("damaged or not a PDF: %1").arg(structure.Overrun()));
+            return Opened{std::move(pdf), password, size, kind, closed};
         } catch (const QPDFExc &e) {
             if (e.getErrorCode() != qpdf_e_password) {
                 // qpdf tells of what failed after a limit, not of the limit.
                 const QString detail = structure.Overrun().isEmpty() ? QString::fromStdString(e.getMessageDetail())
                                                                      : structure.Overrun();
-                out.reason = QStringLiteral("damaged or not a PDF: %1").arg(detail);
-                return out;
+                return Outcome::Failed(QStringLiteral("damaged or not a PDF: %1").arg(detail));
             }
-            out.reason = QStringLiteral("encrypted, and no password of the preferences opens it");
+            refused = QStringLiteral("encrypted, and no password of the preferences opens it");
         } catch (const std::exception &e) {
-            out.reason = QStringLiteral("cannot be read: %1").arg(QString::fromStdString(e.what()));
-            return out;
+            return Outcome::Failed(QStringLiteral("cannot be read: %1").arg(QString::fromStdString(e.what())));
         } catch (...) {
-            out.reason = QStringLiteral("cannot be read");
-            return out;
+            return Outcome::Failed(QStringLiteral("cannot be read"));
         }
     }
-    return out;
+    return Outcome::Failed(refused);
 }
 
 std::int64_t PageCount(const Opened &opened)
@@ -240,27 +226,26 @@ std::int64_t WalkPageTree(QPDF &pdf)
     return pages;
 }
 
-CountResult CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword)
+Expected<std::int64_t> CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword)
 {
-    CountResult out;
+    std::int64_t pages = -1;
+    QString reason;
     const qpdfbudget::Budget budget(OpenLimits);
     try {
-        const Opened opened = OpenPdf(path, ownerPassword, userPassword);
+        const Expected<Opened> opened = OpenPdf(path, ownerPassword, userPassword);
         if (!opened)
-            out.reason = opened.reason;
+            reason = opened.reason;
         else
-            out.pages = PageCount(opened);
+            pages = PageCount(*opened);
     } catch (const std::exception &e) {
-        out.reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
+        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
     }
     // What qpdf read past a limit may have been replaced by nothing: the count is not to be trusted.
-    if (!budget.Overrun().isEmpty()) {
-        out.pages = -1;
-        out.reason = QStringLiteral("damaged: %1").arg(budget.Overrun());
-    }
-    if (out.pages < 1 && out.reason.isEmpty())
-        out.reason = QStringLiteral("the document has no readable pages");
-    return out;
+    if (!budget.Overrun().isEmpty())
+        return Outcome::Failed(QStringLiteral("damaged: %1").arg(budget.Overrun()));
+    if (pages < 1)
+        return Outcome::Failed(reason.isEmpty() ? QStringLiteral("the document has no readable pages") : reason);
+    return pages;
 }
 
 }  // namespace folvane::qpdfopen

@@ -2,6 +2,7 @@
 // How the platform units open a PDF with qpdf: only regular files, no output on stderr, and the
 // password candidates of the preferences. Private to src/platform (it includes qpdf).
 
+#include "platform/Outcome.h"
 #include "platform/QpdfBudget.h"
 
 #include <QString>
@@ -33,15 +34,14 @@ enum class SourceKind {
     ClosedFile,  ///< the file, reopened by name for every read after stayOpen(false): costs nothing
 };
 
+/// A document opened.
 struct Opened {
-    std::unique_ptr<QPDF> pdf;  ///< null when the file could not be opened
-    std::string password;       ///< the bytes that opened it (empty: none was needed)
+    std::unique_ptr<QPDF> pdf;
+    std::string password;  ///< the bytes that opened it (empty: none was needed)
     std::int64_t fileSize = 0;
-    QString reason;             ///< why it could not be opened
     SourceKind kind = SourceKind::Memory;
     /// The closed-file source, still held open; the caller lets it close with stayOpen(false).
     ClosedFileInputSource *closedSource = nullptr;
-    explicit operator bool() const noexcept { return pdf != nullptr; }
 };
 
 /// What opening a document and walking its page tree may take: no sound PDF needs to read this much
@@ -65,10 +65,10 @@ inline constexpr int MaxPageTreeDepth = 1024;
 /// into memory, a larger one kept open. Every read is counted against the budgets of the calling
 /// thread (qpdfbudget::Budget), and a document whose cross-reference streams inflate past
 /// MaxCrossReferenceBytes is not opened.
-Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword);
+Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword);
 /// As above, with the source chosen by the caller from the file's size.
-Opened OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword,
-               const std::function<SourceKind(std::int64_t fileSize)> &chooseSource);
+Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword,
+                         const std::function<SourceKind(std::int64_t fileSize)> &chooseSource);
 
 /// Pages of an opened PDF: the page-tree root's /Count when the file vouches for it, else the number
 /// WalkPageTree finds. Throws on a damaged tree.
@@ -80,11 +80,8 @@ std::int64_t PageCount(const Opened &opened);
 /// (getAllPages, pushInheritedAttributesToPage) are safe.
 std::int64_t WalkPageTree(QPDF &pdf);
 
-struct CountResult {
-    std::int64_t pages = -1;  ///< below 1 when the document cannot be read
-    QString reason;           ///< why it cannot be read
-};
-/// Opens the PDF at path (as OpenPdf) and counts its pages, within OpenLimits. Never throws.
-CountResult CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword);
+/// Opens the PDF at path (as OpenPdf) and counts its pages, within OpenLimits; the reason when it
+/// cannot be read or has no pages. Never throws.
+Expected<std::int64_t> CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword);
 
 }  // namespace folvane::qpdfopen

@@ -51,10 +51,6 @@ QByteArray ToRtf(const QString &text)
     return out;
 }
 
-SaveResult Save(const QString &path, const QString &text)
-{
-    const Outcome written = WriteFileAtomically(path, ToRtf(text));
-    return {written.ok, written.reason};
-}
+Outcome Save(const QString &path, const QString &text) { return WriteFileAtomically(path, ToRtf(text)); }
 
 }  // namespace folvane::RtfWriter

@@ -2,6 +2,8 @@
 // A small Rich Text Format writer: plain lines in, a document every word processor opens out.
 // The output is 7-bit: every character outside printable ASCII is written as a Unicode escape.
 
+#include "platform/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,12 +16,7 @@ QByteArray EscapeText(const QString &text);
 /// A whole document whose paragraphs are the text's lines (split at CR LF only).
 QByteArray ToRtf(const QString &text);
 
-struct SaveResult {
-    bool ok = false;
-    QString reason; ///< why it failed; empty on success
-};
-
 /// Writes the document to path; an existing file is replaced only once the new one is complete.
-[[nodiscard]] SaveResult Save(const QString &path, const QString &text);
+Outcome Save(const QString &path, const QString &text);
 
 }  // namespace folvane::RtfWriter

@@ -487,21 +487,17 @@ Outcome CheckCompression(std::int32_t compression)
     }
 }
 
-std::int32_t CountPages(const QString &path, QString &reason)
+Expected<std::int32_t> CountPages(const QString &path)
 {
     Tiff tiff;
-    if (Outcome opened = tiff.OpenRead(path); !opened) {
-        reason = opened.reason;
-        return -1;
-    }
+    if (Outcome opened = tiff.OpenRead(path); !opened)
+        return opened;
     // libtiff detects directory loops itself (and reports them as errors).
     std::int32_t pages = 1;
     while (pages < MaxPages && TIFFReadDirectory(tiff.get()))
         ++pages;
-    if (Outcome read = tiff.Checked(path); !read) {
-        reason = QStringLiteral("damaged TIFF: %1").arg(read.reason);
-        return -1;
-    }
+    if (Outcome read = tiff.Checked(path); !read)
+        return Outcome::Failed(QStringLiteral("damaged TIFF: %1").arg(read.reason));
     return pages;
 }
 

@@ -34,8 +34,8 @@ inline constexpr std::int32_t PackBits = 32773;
 /// Whether the writers offer that compression code.
 Outcome CheckCompression(std::int32_t compression);
 
-/// Pages of the TIFF at path; -1, with the reason, when it cannot be read or is damaged.
-std::int32_t CountPages(const QString &path, QString &reason);
+/// Pages of the TIFF at path (at least 1); the reason when it cannot be read or is damaged.
+Expected<std::int32_t> CountPages(const QString &path);
 
 /// Decodes every page of the TIFF at path, reading the file once from start to end, and hands each
 /// to onPage, upright (the page's orientation applied) and with its resolution (RasterImage's

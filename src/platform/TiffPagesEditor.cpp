@@ -13,15 +13,6 @@ namespace folvane {
 
 namespace {
 
-/// Pages of the file, or the failure.
-Outcome Count(const QString &path, std::int32_t &pages)
-{
-    QString reason;
-    pages = TiffFile::CountPages(path, reason);
-    return pages < 1 ? Outcome::Failed(reason.isEmpty() ? QStringLiteral("%1: no pages").arg(path) : reason)
-                     : Outcome::Done();
-}
-
 /// The runs that are not empty (a run of first > last stands for no pages).
 std::vector<TiffFile::PageRun> NonEmpty(std::initializer_list<TiffFile::PageRun> runs)
 {
@@ -53,22 +44,25 @@ Outcome ExtractEach(const QString &source, std::int32_t first, std::int32_t last
 
 Outcome TiffPagesEditor::AddTIFFPages(const QString &target, std::int32_t afterPage, const QString &from) const
 {
-    std::int32_t pages = 0, added = 0;
-    if (Outcome counted = Count(target, pages); !counted)
+    const Expected<std::int32_t> counted = TiffFile::CountPages(target);
+    if (!counted)
         return counted;
-    if (Outcome counted = Count(from, added); !counted)
-        return counted;
+    const Expected<std::int32_t> added = TiffFile::CountPages(from);
+    if (!added)
+        return added;
+    const std::int32_t pages = *counted;
     if (afterPage < 0 || afterPage > pages)
         return Outcome::Failed(
             QStringLiteral("%1: cannot insert after page %2; the file has %3 pages").arg(target).arg(afterPage).arg(pages));
-    return TiffFile::CopyPages(NonEmpty({{target, 1, afterPage}, {from, 1, added}, {target, afterPage + 1, pages}}), target);
+    return TiffFile::CopyPages(NonEmpty({{target, 1, afterPage}, {from, 1, *added}, {target, afterPage + 1, pages}}), target);
 }
 
 Outcome TiffPagesEditor::DeleteTIFFPages(const QString &target, std::int32_t page) const
 {
-    std::int32_t pages = 0;
-    if (Outcome counted = Count(target, pages); !counted)
+    const Expected<std::int32_t> counted = TiffFile::CountPages(target);
+    if (!counted)
         return counted;
+    const std::int32_t pages = *counted;
     if (page < 1 || page > pages)
         return Outcome::Failed(QStringLiteral("%1: there is no page %2; the file has %3 pages").arg(target).arg(page).arg(pages));
     if (pages == 1)
@@ -78,20 +72,22 @@ Outcome TiffPagesEditor::DeleteTIFFPages(const QString &target, std::int32_t pag
 
 Outcome TiffPagesEditor::MergeTIFF(const QString &first, const QString &second, const QString &output) const
 {
-    std::int32_t a = 0, b = 0;
-    if (Outcome counted = Count(first, a); !counted)
-        return counted;
-    if (Outcome counted = Count(second, b); !counted)
-        return counted;
-    return TiffFile::CopyPages({{first, 1, a}, {second, 1, b}}, output);
+    const Expected<std::int32_t> a = TiffFile::CountPages(first);
+    if (!a)
+        return a;
+    const Expected<std::int32_t> b = TiffFile::CountPages(second);
+    if (!b)
+        return b;
+    return TiffFile::CopyPages({{first, 1, *a}, {second, 1, *b}}, output);
 }
 
 Outcome TiffPagesEditor::SplitTIFF(const QString &source, std::int32_t lastOfFirst, const QString &firstOutput,
                                    const QString &secondOutput) const
 {
-    std::int32_t pages = 0;
-    if (Outcome counted = Count(source, pages); !counted)
+    const Expected<std::int32_t> counted = TiffFile::CountPages(source);
+    if (!counted)
         return counted;
+    const std::int32_t pages = *counted;
     if (lastOfFirst < 1 || lastOfFirst >= pages)
         return Outcome::Failed(QStringLiteral("%1: cannot split after page %2; the file has %3 pages")
                                    .arg(source)
@@ -111,9 +107,10 @@ Outcome TiffPagesEditor::SplitTIFF(const QString &source, std::int32_t lastOfFir
 Outcome TiffPagesEditor::ExtractPages(const QString &source, std::int32_t first, std::int32_t last,
                                       const QString &folder) const
 {
-    std::int32_t pages = 0;
-    if (Outcome counted = Count(source, pages); !counted)
+    const Expected<std::int32_t> counted = TiffFile::CountPages(source);
+    if (!counted)
         return counted;
+    const std::int32_t pages = *counted;
     if (first < 1 || first > last || last > pages)
         return Outcome::Failed(
             QStringLiteral("%1: pages %2 to %3 are not pages of the file (1 to %4)").arg(source).arg(first).arg(last).arg(pages));
@@ -122,9 +119,10 @@ Outcome TiffPagesEditor::ExtractPages(const QString &source, std::int32_t first,
 
 Outcome TiffPagesEditor::ExtractAllTIFFpages(const QString &source, const QString &folder) const
 {
-    std::int32_t pages = 0;
-    if (Outcome counted = Count(source, pages); !counted)
+    const Expected<std::int32_t> counted = TiffFile::CountPages(source);
+    if (!counted)
         return counted;
+    const std::int32_t pages = *counted;
     return ExtractEach(source, 1, pages, folder);
 }
 

@@ -35,8 +35,8 @@ Outcome TiffPdfConverter::PDFToImage(const QString &pdf, const QString &image, s
                             : colourMode == Grey ? ColourClass::Grey
                                                  : ColourClass::BlackWhite;
     const PdfRenderDocument doc(pdf);
-    if (!doc)
-        return Outcome::Failed(doc.Reason());
+    if (!doc.Opened())
+        return doc.Opened();
     const std::int32_t first = firstPage == 0 ? 1 : firstPage;
     const std::int32_t last = lastPage == 0 ? doc.Pages() : lastPage;
     if (first < 1 || first > last || last > doc.Pages())
@@ -44,11 +44,10 @@ Outcome TiffPdfConverter::PDFToImage(const QString &pdf, const QString &image, s
             QStringLiteral("%1: pages %2 to %3 are not pages of the document (1 to %4)").arg(pdf).arg(first).arg(last).arg(doc.Pages()));
 
     auto render = [&](std::int32_t page, QImage &out) {
-        QString reason;
-        const QImage rendered = doc.Render(page, xDpi, yDpi, reason);
-        if (rendered.isNull())
-            return Outcome::Failed(QStringLiteral("%1: %2").arg(pdf, reason));
-        out = RasterImage::Normalized(rendered, cls);
+        const Expected<QImage> rendered = doc.Render(page, xDpi, yDpi);
+        if (!rendered)
+            return Outcome::Failed(QStringLiteral("%1: %2").arg(pdf, rendered.reason));
+        out = RasterImage::Normalized(*rendered, cls);
         return Outcome::Done();
     };
 

@@ -102,8 +102,8 @@ TEST_F(SettingsTest, FileHoldsHeaderAndEveryKeyInEntryOrderWithItsType)
     EXPECT_EQ(file.mid(8, 4), LE(0, 4));
     EXPECT_EQ(file.mid(4, 4), LE(std::uint32_t(file.size() - 12), 4));
 
-    const std::optional<PropertyBag> bag = PropertyBag::FromContents(file.mid(12));
-    ASSERT_TRUE(bag.has_value());
+    const Expected<PropertyBag> bag = PropertyBag::FromContents(file.mid(12));
+    ASSERT_TRUE(bag) << bag.reason.toStdString();
     QStringList names;
     for (const auto &e : bag->Entries())
         names << e.name;

@@ -73,14 +73,14 @@ QByteArray buildAcon(const AconSpec &s)
 
 TEST(AniCursorFileTest, EmbeddedHourglassHasFifteenDistinctFrames)
 {
-    const AniCursorFile::ParseResult r = AniCursorFile::Parse(embeddedHourglass());
-    ASSERT_TRUE(r.cursor) << r.reason.toStdString();
-    ASSERT_EQ(r.cursor->frames.size(), 15u);
-    EXPECT_EQ(r.cursor->steps, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
-    EXPECT_EQ(r.cursor->hotspot, QPoint(16, 16));
+    const Expected<AniCursorFile::Cursor> r = AniCursorFile::Parse(embeddedHourglass());
+    ASSERT_TRUE(r) << r.reason.toStdString();
+    ASSERT_EQ(r->frames.size(), 15u);
+    EXPECT_EQ(r->steps, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+    EXPECT_EQ(r->hotspot, QPoint(16, 16));
     for (std::size_t i = 0; i < 15; ++i) {
-        EXPECT_EQ(r.cursor->frames[i].size(), QSize(32, 32));
-        EXPECT_NE(r.cursor->frames[i], r.cursor->frames[(i + 1) % 15]) << "frame " << i;
+        EXPECT_EQ(r->frames[i].size(), QSize(32, 32));
+        EXPECT_NE(r->frames[i], r->frames[(i + 1) % 15]) << "frame " << i;
     }
 }
 
@@ -91,11 +91,11 @@ TEST(AniCursorFileTest, PixelsAlphaAndHotspotSurviveWriteAndRead)
                         qRgba(10, 20, 30, 255), qRgba(200, 100, 50, 64), qRgba(1, 2, 3, 255)};
     for (int i = 0; i < 6; ++i)
         img.setPixel(i % 3, i / 3, px[i]);
-    const AniCursorFile::ParseResult r = AniCursorFile::Parse(AniCursorFile::WriteCur(img, QPoint(2, 1)));
-    ASSERT_TRUE(r.cursor) << r.reason.toStdString();
-    EXPECT_TRUE(r.cursor->steps.empty()) << "a .cur file is a still cursor";
-    EXPECT_EQ(r.cursor->hotspot, QPoint(2, 1));
-    EXPECT_EQ(r.cursor->frames[0].convertToFormat(QImage::Format_ARGB32),
+    const Expected<AniCursorFile::Cursor> r = AniCursorFile::Parse(AniCursorFile::WriteCur(img, QPoint(2, 1)));
+    ASSERT_TRUE(r) << r.reason.toStdString();
+    EXPECT_TRUE(r->steps.empty()) << "a .cur file is a still cursor";
+    EXPECT_EQ(r->hotspot, QPoint(2, 1));
+    EXPECT_EQ(r->frames[0].convertToFormat(QImage::Format_ARGB32),
               img.convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_ARGB32));
 }
 
@@ -106,10 +106,10 @@ TEST(AniCursorFileTest, CursorWithoutAlphaTakesTransparencyFromItsMask)
     for (int x = 0; x < 8; ++x)
         cur[pixels + x * 4 + 3] = 0;
     cur[mask] = char(0x80); // only the first pixel is transparent
-    const AniCursorFile::ParseResult r = AniCursorFile::Parse(cur);
-    ASSERT_TRUE(r.cursor) << r.reason.toStdString();
-    EXPECT_EQ(qAlpha(r.cursor->frames[0].pixel(0, 0)), 0);
-    EXPECT_EQ(r.cursor->frames[0].pixel(1, 0), qRgba(255, 0, 0, 255));
+    const Expected<AniCursorFile::Cursor> r = AniCursorFile::Parse(cur);
+    ASSERT_TRUE(r) << r.reason.toStdString();
+    EXPECT_EQ(qAlpha(r->frames[0].pixel(0, 0)), 0);
+    EXPECT_EQ(r->frames[0].pixel(1, 0), qRgba(255, 0, 0, 255));
 }
 
 TEST(AniCursorFileTest, StepSequenceAndHeaderChecks)
@@ -134,10 +134,10 @@ TEST(AniCursorFileTest, StepSequenceAndHeaderChecks)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const AniCursorFile::ParseResult r = AniCursorFile::Parse(buildAcon(c.want));
-        ASSERT_EQ(r.cursor.has_value(), c.ok) << r.reason.toStdString();
+        const Expected<AniCursorFile::Cursor> r = AniCursorFile::Parse(buildAcon(c.want));
+        ASSERT_EQ(r.ok, c.ok) << r.reason.toStdString();
         if (c.ok)
-            EXPECT_EQ(r.cursor->steps, c.steps);
+            EXPECT_EQ(r->steps, c.steps);
         else
             EXPECT_FALSE(r.reason.isEmpty());
     }
@@ -167,17 +167,17 @@ TEST(AniCursorFileTest, DamagedFieldsAreRefused)
             qToLittleEndian<std::uint16_t>(8, bad.data() + c.at);
         else
             set32(bad, c.at, c.value);
-        const AniCursorFile::ParseResult r = AniCursorFile::Parse(bad);
-        EXPECT_FALSE(r.cursor);
+        const Expected<AniCursorFile::Cursor> r = AniCursorFile::Parse(bad);
+        EXPECT_FALSE(r);
         EXPECT_FALSE(r.reason.isEmpty());
     }
 
     QByteArray riff = buildAcon({});
     set32(riff, 4, 0xFFFFFFFFu);
-    EXPECT_FALSE(AniCursorFile::Parse(riff).cursor) << "RIFF size past the end";
+    EXPECT_FALSE(AniCursorFile::Parse(riff)) << "RIFF size past the end";
     riff = buildAcon({});
     set32(riff, 12 + 4, 0x7FFFFFF0u);
-    EXPECT_FALSE(AniCursorFile::Parse(riff).cursor) << "chunk size past the end";
+    EXPECT_FALSE(AniCursorFile::Parse(riff)) << "chunk size past the end";
 }
 
 TEST(AniCursorFileTest, TruncatedAndRandomBytesNeverCrash)
@@ -185,8 +185,8 @@ TEST(AniCursorFileTest, TruncatedAndRandomBytesNeverCrash)
     const QByteArray file = embeddedHourglass();
     ASSERT_GT(file.size(), 1000);
     for (qsizetype len = 0; len < file.size(); len += (len < 300 ? 1 : 97)) {
-        const AniCursorFile::ParseResult r = AniCursorFile::Parse(QByteArrayView(file).first(len));
-        ASSERT_FALSE(r.cursor) << "prefix of " << len << " bytes";
+        const Expected<AniCursorFile::Cursor> r = AniCursorFile::Parse(QByteArrayView(file).first(len));
+        ASSERT_FALSE(r) << "prefix of " << len << " bytes";
         ASSERT_FALSE(r.reason.isEmpty());
     }
 
@@ -204,10 +204,10 @@ TEST(AniCursorFileTest, TruncatedAndRandomBytesNeverCrash)
             if (round % 8 == 0 && bytes.size() >= 12)
                 bytes.replace(0, 12, QByteArray("RIFF\xF0\x0F\0\0ACON", 12));
         }
-        const AniCursorFile::ParseResult r = AniCursorFile::Parse(bytes);
-        if (!r.cursor)
+        const Expected<AniCursorFile::Cursor> r = AniCursorFile::Parse(bytes);
+        if (!r)
             continue;
-        for (const QImage &f : r.cursor->frames)
+        for (const QImage &f : r->frames)
             ASSERT_TRUE(f.width() <= 256 && f.height() <= 256);
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/AtomicOutput.h"
 
 #include "support/SmallDisk.h"
+#include "support/Unprivileged.h"
 #include "support/SpecialFiles.h"
 #include "support/TestEnv.h"
 
@@ -211,4 +212,23 @@ TEST(AtomicOutput, LongAndNonAsciiNamesGetTemporaryNamesTheyFit)
     ASSERT_TRUE(replaced) << replaced.reason.toStdString();
     EXPECT_EQ(test::FileBytes(target), "new");
     EXPECT_EQ(test::FolderEntries(dir.path()), QStringList{name});
+}
+
+TEST(AtomicOutput, AReadOnlyFileIsNotReplacedThoughItsFolderTakesNewFiles)
+{
+    if (test::RanUnprivileged())  // root may write any file
+        return;
+    test::TempDir dir;
+    const QString target = dir.createFile(QStringLiteral("report.pdf"), "kept");
+    ASSERT_EQ(::chmod(Enc(target).constData(), 0444), 0);
+    const QString link = dir.filePath(QStringLiteral("link.pdf"));
+    ASSERT_EQ(::symlink(Enc(target).constData(), Enc(link).constData()), 0);
+    for (const QString &name : {target, link}) {
+        SCOPED_TRACE(name.toStdString());
+        const Outcome written = WriteFileAtomically(name, "new bytes");
+        EXPECT_FALSE(written);
+        EXPECT_TRUE(written.reason.contains(QStringLiteral("Permission denied"))) << written.reason.toStdString();
+    }
+    EXPECT_EQ(test::FileBytes(target), "kept");
+    EXPECT_EQ(test::FolderEntries(dir.path()), (QStringList{"link.pdf", "report.pdf"}));
 }

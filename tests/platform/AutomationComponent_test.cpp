@@ -57,9 +57,9 @@ TEST(AutomationComponentTest, PageCounterCountsOrRaisesAnError)
         const CallResult r = counter->Invoke("GetNumberOfPages", c.args);
         EXPECT_EQ(r.error, c.error) << c.args.value(0).toString().toStdString();
         if (c.error == 0) {
-            EXPECT_EQ(r.value.toInt(), c.pages);
+            EXPECT_EQ(r.value_or(QVariant()).toInt(), c.pages);
         } else {
-            EXPECT_FALSE(r.description.isEmpty());
+            EXPECT_FALSE(r.reason.isEmpty());
         }
     }
     EXPECT_EQ(counter->Invoke("PageCount", {pdf, ""}).error, 438);

@@ -40,13 +40,13 @@ TEST(OwnFile, OnlyARegularFileOrALinkToOneIsReadWrittenOrRemoved)
         EXPECT_EQ(OwnFile::Inspect(target), kind == AtTarget::File         ? OwnFile::Kind::Regular
                                             : kind == AtTarget::LinkToFile ? OwnFile::Kind::LinkToRegular
                                                                              : OwnFile::Kind::Other);
-        Outcome read, appended, rewritten;
-        QByteArray bytes;
+        Expected<QByteArray> read = Outcome::Failed(QStringLiteral("not read"));
+        Outcome appended, rewritten;
         // None of them may wait for a FIFO's other end.
         ASSERT_TRUE(test::FinishesWithin(
             10s,
             [&] {
-                read = OwnFile::Read(target, 100, &bytes);
+                read = OwnFile::Read(target, 100);
                 appended = OwnFile::Append(target, " and a line");
                 rewritten = OwnFile::RewriteInPlace(target, "NEW", "-");
             },
@@ -55,7 +55,7 @@ TEST(OwnFile, OnlyARegularFileOrALinkToOneIsReadWrittenOrRemoved)
         EXPECT_EQ(appended.ok, regular) << appended.reason.toStdString();
         EXPECT_EQ(rewritten.ok, regular) << rewritten.reason.toStdString();
         if (regular) {
-            EXPECT_EQ(bytes, "old bytes");
+            EXPECT_EQ(*read, "old bytes");
             // Written where the file is, without truncating it.
             EXPECT_EQ(test::FileBytes(holder), "NEW bytes and a line");
         } else {

@@ -50,13 +50,13 @@ struct Doc {
 };
 
 /// Merges docs into out; the result of the first failing step, or of the close.
-Result MergeAll(const QString &out, const std::vector<Doc> &docs, const Passwords &passwords = {})
+Outcome MergeAll(const QString &out, const std::vector<Doc> &docs, const Passwords &passwords = {})
 {
     PdfMerge merge(out, passwords);
     if (!merge.Opened())
         return merge.Opened();
     for (const Doc &d : docs)
-        if (Result r = merge.Add(d.path, d.range); !r)
+        if (Outcome r = merge.Add(d.path, d.range); !r)
             return r;
     return merge.Close();
 }
@@ -229,7 +229,7 @@ TEST(PdfEngine, PagesLandInTheOrderAddedWithTheirRanges)
     };
     for (const Case &c : cases) {
         const QString out = dir.filePath("out.pdf");
-        const Result r = MergeAll(out, c.docs);
+        const Outcome r = MergeAll(out, c.docs);
         ASSERT_TRUE(r) << c.name << ": " << r.reason.toStdString();
         EXPECT_EQ(PageMarkers(out), c.expected) << c.name;
     }
@@ -270,10 +270,10 @@ TEST(PdfEngine, BadRangesAndInputsFailTheAddAndTheWholeMerge)
         PdfMerge merge(out);
         ASSERT_TRUE(merge.Opened()) << merge.Opened().reason.toStdString();
         ASSERT_TRUE(merge.Add(b, "1")) << c.name;
-        const Result add = merge.Add(c.doc.path, c.doc.range);
+        const Outcome add = merge.Add(c.doc.path, c.doc.range);
         EXPECT_FALSE(add) << c.name;
         EXPECT_FALSE(add.reason.isEmpty()) << c.name;
-        const Result close = merge.Close();
+        const Outcome close = merge.Close();
         EXPECT_FALSE(close) << c.name;
         EXPECT_TRUE(close.reason.contains(add.reason)) << c.name << ": " << close.reason.toStdString();
         EXPECT_FALSE(QFile::exists(out)) << c.name;
@@ -300,12 +300,12 @@ TEST(PdfEngine, EncryptedInputsOpenWithThePreferencePasswords)
     const QString rc4File = MakePdf(dir.filePath("rc4.pdf"), rc4);
     const QString out = dir.filePath("out.pdf");
 
-    const Result ok = MergeAll(out, {{aesFile, "0"}, {rc4File, "0"}}, {"owner-pw", QStringLiteral("grüße")});
+    const Outcome ok = MergeAll(out, {{aesFile, "0"}, {rc4File, "0"}}, {"owner-pw", QStringLiteral("grüße")});
     ASSERT_TRUE(ok) << ok.reason.toStdString();
     EXPECT_EQ(PageMarkers(out), Markers("aes", {1, 2}) + Markers("rc4", {1}));
 
     QFile::remove(out);
-    const Result wrong = MergeAll(out, {{aesFile, "0"}}, {"nope", "nope either"});
+    const Outcome wrong = MergeAll(out, {{aesFile, "0"}}, {"nope", "nope either"});
     EXPECT_FALSE(wrong);
     EXPECT_TRUE(wrong.reason.contains("password")) << wrong.reason.toStdString();
     EXPECT_FALSE(MergeAll(out, {{rc4File, "0"}}));
@@ -386,7 +386,7 @@ TEST(PdfEngine, LinksKeepLeadingToTheirPagesInTheOutput)
         {"target added later", {{linked, "2"}, {linked, "4"}}, {2, 1}},
     };
     for (const Case &c : cases) {
-        const Result r = MergeAll(out, c.docs);
+        const Outcome r = MergeAll(out, c.docs);
         ASSERT_TRUE(r) << c.name << ": " << r.reason.toStdString();
         EXPECT_EQ(LinkTargets(out), c.targets) << c.name;
         EXPECT_EQ(QpdfCheck(out), 0) << c.name;
@@ -405,7 +405,7 @@ TEST(PdfEngine, NothingIsLostWhenAMergeFailsOrHasNoDocuments)
         PdfMerge abandoned(out);
         ASSERT_TRUE(abandoned.Add(a, "0"));
     }  // never closed: discarded
-    const Result empty = MergeAll(dir.filePath("empty.pdf"), {});
+    const Outcome empty = MergeAll(dir.filePath("empty.pdf"), {});
     EXPECT_FALSE(empty);
     EXPECT_TRUE(empty.reason.contains("no documents")) << empty.reason.toStdString();
 
@@ -483,7 +483,7 @@ TEST(PdfEngine, AMergeKilledAtAnyMomentLeavesTheOldFileOrTheWholeNewOne)
         std::vector<Doc> docs;
         for (const QString &path : paths.mid(1))
             docs.push_back({path, "0"});
-        const Result merged = MergeAll(paths[0], docs);
+        const Outcome merged = MergeAll(paths[0], docs);
         ASSERT_TRUE(merged) << merged.reason.toStdString();
         return;
     }
@@ -602,7 +602,7 @@ TEST(PdfEngine, ManyInputsWorkUnderASmallOpenFileLimit)
     low.rlim_cur = 32;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
     const QString out = dir.filePath("out.pdf");
-    const Result r = MergeAll(out, docs);
+    const Outcome r = MergeAll(out, docs);
     ::setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_TRUE(r) << r.reason.toStdString();
     const QStringList markers = PageMarkers(out);
@@ -729,7 +729,7 @@ TEST_P(HostileMergeInput, EndsWithinTenSecondsAndAGigabyte)
     {
         PdfMerge merge(out);
         ASSERT_TRUE(merge.Add(a, "0"));
-        const Result add = merge.Add(hostile, "0");
+        const Outcome add = merge.Add(hostile, "0");
         if (c.pages == 0) {
             EXPECT_FALSE(add);
             EXPECT_TRUE(add.reason.contains(hostile) && add.reason.contains(QLatin1String(c.reason))) << add.reason.toStdString();
@@ -738,7 +738,7 @@ TEST_P(HostileMergeInput, EndsWithinTenSecondsAndAGigabyte)
         } else {
             ASSERT_TRUE(add) << add.reason.toStdString();
             ASSERT_TRUE(merge.Add(b, "0"));
-            const Result close = merge.Close();
+            const Outcome close = merge.Close();
             ASSERT_TRUE(close) << close.reason.toStdString();
         }
     }

@@ -20,9 +20,8 @@ class PdfInfoStamperTest : public ::testing::Test {
 protected:
     QString Read(const QString &path, const QString &password = {})
     {
-        QString reason;
-        const std::optional<QString> text = stamper.ReadPDFInfo(path, password, reason);
-        return text ? *text : QStringLiteral("<unreadable: %1>").arg(reason);
+        const Expected<QString> text = stamper.ReadPDFInfo(path, password);
+        return text ? *text : QStringLiteral("<unreadable: %1>").arg(text.reason);
     }
     test::TempDir dir;
     PdfInfoStamper stamper;

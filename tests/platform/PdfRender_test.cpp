@@ -62,9 +62,7 @@ TEST_F(PdfRenderTest, HostileDocumentsFailWithAReasonInBoundedTimeWhileThisProce
         running.push_back(std::async(std::launch::async, [pdf = c.pdf] {
             const auto start = Clock::now();
             const PdfRenderDocument doc(pdf);
-            QString reason = doc.Reason();
-            if (doc)
-                (void)doc.Render(1, 150, 150, reason);
+            const QString reason = doc.Opened() ? doc.Render(1, 150, 150).reason : doc.Opened().reason;
             return Result{doc.Failure(), reason, SecondsSince(start)};
         }));
     }
@@ -107,10 +105,10 @@ TEST_F(PdfRenderTest, AnA3PageAt600DpiInColourRendersWithItsColours)
                       stream("0 g 0 0 " + page + " re f 1 g " + halfW + " " + halfH + " " + halfW + " " + halfH + " re f",
                              form + "/Group << /S /Transparency /CS /DeviceGray >>")}));
     const PdfRenderDocument doc(pdf);
-    ASSERT_TRUE(doc) << doc.Reason().toStdString();
-    QString reason;
-    const QImage image = doc.Render(1, 600, 600, reason);
-    ASSERT_FALSE(image.isNull()) << reason.toStdString();
+    ASSERT_TRUE(doc.Opened()) << doc.Opened().reason.toStdString();
+    const Expected<QImage> rendered = doc.Render(1, 600, 600);
+    ASSERT_TRUE(rendered) << rendered.reason.toStdString();
+    const QImage &image = *rendered;
     EXPECT_NEAR(image.width(), 841.89 * 600 / 72, 1);
     EXPECT_NEAR(image.height(), 1190.55 * 600 / 72, 1);
     EXPECT_EQ(image.dotsPerMeterX(), 23622);  // 600 dpi
@@ -130,21 +128,22 @@ TEST_F(PdfRenderTest, AnA3PageAt600DpiInColourRendersWithItsColours)
 TEST_F(PdfRenderTest, AChildKilledFromOutsideFailsItsPageAndEveryLaterOne)
 {
     const PdfRenderDocument doc(test::MakeEndlessPdf(dir.filePath("doc.pdf"), true));
-    ASSERT_TRUE(doc) << doc.Reason().toStdString();
+    ASSERT_TRUE(doc.Opened()) << doc.Opened().reason.toStdString();
     ASSERT_EQ(doc.Pages(), 2);
-    QString reason;
-    const QImage first = doc.Render(1, 72, 72, reason);
-    ASSERT_FALSE(first.isNull()) << reason.toStdString();
-    EXPECT_EQ(first.pixel(100, 100), qRgb(255, 0, 0));
+    const Expected<QImage> first = doc.Render(1, 72, 72);
+    ASSERT_TRUE(first) << first.reason.toStdString();
+    EXPECT_EQ(first->pixel(100, 100), qRgb(255, 0, 0));
 
     test::RenderChildKiller killer(test::RenderChildKiller::BusyFor(0.3), 8);
     const auto start = Clock::now();
-    EXPECT_TRUE(doc.Render(2, 72, 72, reason).isNull());
+    const Expected<QImage> second = doc.Render(2, 72, 72);
+    EXPECT_FALSE(second);
     EXPECT_LT(SecondsSince(start), child::PageSeconds);
     ASSERT_TRUE(killer.Killed());
-    EXPECT_TRUE(reason.contains("rendering page 2 failed: the renderer was ended by signal 9")) << reason.toStdString();
-    EXPECT_TRUE(doc.Render(1, 72, 72, reason).isNull());
-    EXPECT_TRUE(reason.contains("page 1 cannot be rendered: rendering page 2 failed")) << reason.toStdString();
+    EXPECT_TRUE(second.reason.contains("rendering page 2 failed: the renderer was ended by signal 9")) << second.reason.toStdString();
+    const Expected<QImage> again = doc.Render(1, 72, 72);
+    EXPECT_FALSE(again);
+    EXPECT_TRUE(again.reason.contains("page 1 cannot be rendered: rendering page 2 failed")) << again.reason.toStdString();
     EXPECT_TRUE(test::RenderChildren().isEmpty());
 }
 
@@ -153,5 +152,6 @@ TEST_F(PdfRenderTest, ARendererThatCannotStartIsAReason)
     const test::ScopedEnv missing("FOLVANE_RENDER_HELPER", dir.filePath("no-renderer"));
     const PdfRenderDocument doc(test::MakeTaggedPdf(dir.path(), "doc", 1));
     EXPECT_EQ(doc.Failure(), PdfRenderDocument::OpenFailure::NotReadable);
-    EXPECT_TRUE(doc.Reason().contains("the renderer cannot be started: " + dir.filePath("no-renderer"))) << doc.Reason().toStdString();
+    EXPECT_TRUE(doc.Opened().reason.contains("the renderer cannot be started: " + dir.filePath("no-renderer")))
+        << doc.Opened().reason.toStdString();
 }

@@ -22,8 +22,8 @@ PropertyBag SampleBag()
 TEST(PropertyBagTest, RoundTripKeepsNamesOrderTypesAndValues)
 {
     const QByteArray block = SampleBag().Contents();
-    const std::optional<PropertyBag> back = PropertyBag::FromContents(block);
-    ASSERT_TRUE(back.has_value());
+    const Expected<PropertyBag> back = PropertyBag::FromContents(block);
+    ASSERT_TRUE(back) << back.reason.toStdString();
     ASSERT_EQ(back->Entries().size(), 5u);
     EXPECT_EQ(back->Entries()[0].name, "Text");
     EXPECT_EQ(back->Entries()[4].name, "Long");
@@ -74,9 +74,9 @@ TEST(PropertyBagTest, HostileBlocksAreRejectedWithAReason)
         {"name twice", magic + LE32(2) + oneName + QByteArray("\x11\x07", 2) + oneName + QByteArray("\x11\x08", 2)},
     };
     for (const Case &c : cases) {
-        QString reason;
-        EXPECT_FALSE(PropertyBag::FromContents(c.block, &reason).has_value()) << c.what;
-        EXPECT_FALSE(reason.isEmpty()) << c.what;
+        const Expected<PropertyBag> bag = PropertyBag::FromContents(c.block);
+        EXPECT_FALSE(bag) << c.what;
+        EXPECT_FALSE(bag.reason.isEmpty()) << c.what;
     }
 }
 
@@ -84,7 +84,7 @@ TEST(PropertyBagTest, EveryTruncationAndRandomBlockIsHandled)
 {
     const QByteArray block = SampleBag().Contents();
     for (qsizetype n = 0; n < block.size(); ++n)
-        EXPECT_FALSE(PropertyBag::FromContents(block.left(n)).has_value()) << n;
+        EXPECT_FALSE(PropertyBag::FromContents(block.left(n))) << n;
     QRandomGenerator rng(42);
     for (int i = 0; i < 2000; ++i) {
         QByteArray bytes = block;

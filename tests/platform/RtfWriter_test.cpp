@@ -58,13 +58,13 @@ TEST(RtfWriterTest, SaveReplacesOnlyWhenCompleteAndReportsFailures)
 {
     test::TempDir dir;
     const QString path = dir.createFile(QStringLiteral("Berichte \u00e4/r\u00e9sum\u00e9 \u65e5.rtf"), "old");
-    const RtfWriter::SaveResult ok = RtfWriter::Save(path, QStringLiteral("new\r\n"));
+    const Outcome ok = RtfWriter::Save(path, QStringLiteral("new\r\n"));
     ASSERT_TRUE(ok.ok) << ok.reason.toStdString();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(test::ReadRtfText(f.readAll()), std::optional<QString>(QStringLiteral("new\r\n")));
 
-    const RtfWriter::SaveResult bad = RtfWriter::Save(dir.filePath("missing/x.rtf"), QStringLiteral("x"));
+    const Outcome bad = RtfWriter::Save(dir.filePath("missing/x.rtf"), QStringLiteral("x"));
     EXPECT_FALSE(bad.ok);
     EXPECT_FALSE(bad.reason.isEmpty());
 }

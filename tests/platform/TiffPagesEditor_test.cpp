@@ -159,7 +159,7 @@ TEST_F(TiffPagesEditorTest, InvokeChecksNamesCountsAndNumbers)
         const CallResult r = editor.Invoke(c.method, c.args);
         EXPECT_EQ(r.error, c.error) << c.method.toStdString();
         if (c.error == 0) {
-            EXPECT_EQ(r.value, QVariant(true));
+            EXPECT_EQ(r.value_or(QVariant()), QVariant(true));
         }
     }
     EXPECT_EQ(TiffPageWidths(a), (QList<int>{12}));
