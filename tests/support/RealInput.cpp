@@ -12,40 +12,12 @@
 #include <xcb/xcb.h>
 #include <xcb/xproto.h>
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 
 namespace folvane::test {
 
 namespace {
-
-/// The few X calls Qt offers no function for, taken from the X library its platform plugin has
-/// loaded, so the tests link none of their own.
-struct Xcb {
-    decltype(&xcb_intern_atom) internAtom = nullptr;
-    decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
-    decltype(&xcb_get_setup) getSetup = nullptr;
-    decltype(&xcb_setup_roots_iterator) rootsIterator = nullptr;
-    decltype(&xcb_send_event) sendEvent = nullptr;
-    decltype(&xcb_flush) flush = nullptr;
-
-    bool load()
-    {
-        void *library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
-        if (!library)
-            return false;
-        auto find = [library](auto &function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            return function != nullptr;
-        };
-        return find(internAtom, "xcb_intern_atom") && find(internAtomReply, "xcb_intern_atom_reply")
-               && find(getSetup, "xcb_get_setup") && find(rootsIterator, "xcb_setup_roots_iterator")
-               && find(sendEvent, "xcb_send_event") && find(flush, "xcb_flush");
-    }
-};
 
 /// A window of the program's that is never shown, so the window manager does not manage it and
 /// answers a request for its frame extents by setting the property; the program counts the answers
@@ -77,10 +49,10 @@ public:
         request.format = 32;
         request.window = window_;
         request.type = requestAtom_;
-        xcb_.sendEvent(connection_, 0, root_,
+        xcb_send_event(connection_, 0, root_,
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char *>(&request));
-        xcb_.flush(connection_);
+        xcb_flush(connection_);
     }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
@@ -100,10 +72,10 @@ private:
     bool setUp()
     {
         auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-        if (!x11 || !xcb_.load())
+        if (!x11)
             return false;
         connection_ = x11->connection();
-        root_ = xcb_.rootsIterator(xcb_.getSetup(connection_)).data->root;
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
         requestAtom_ = atom("_NET_REQUEST_FRAME_EXTENTS");
         answerAtom_ = atom("_NET_FRAME_EXTENTS");
         marker_.create();
@@ -114,14 +86,13 @@ private:
 
     xcb_atom_t atom(const char *name)
     {
-        xcb_intern_atom_reply_t *reply = xcb_.internAtomReply(
-            connection_, xcb_.internAtom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+            connection_, xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
         const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
         std::free(reply);
         return atom;
     }
 
-    Xcb xcb_;
     xcb_connection_t *connection_ = nullptr;
     xcb_window_t root_ = 0;
     xcb_atom_t requestAtom_ = XCB_ATOM_NONE;
