@@ -39,16 +39,10 @@ struct PdfMerge::State {
     /// Copies the pages within the budget of a copy; past it, the document counts as damaged.
     Outcome CopyWithin(MergeSource &src, const std::vector<std::size_t> &pageIndexes)
     {
-        const qpdfbudget::Budget copying(CopyLimits);
-        Outcome copied = Outcome::Done();
-        try {
+        return qpdfbudget::Within(CopyLimits, [&] {
             document.CopyPages(src, pageIndexes);
-        } catch (const std::exception &e) {
-            copied = Outcome::Failed(QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what())));
-        }
-        if (!copying.Overrun().isEmpty())
-            return Outcome::Failed(QStringLiteral("damaged: %1").arg(copying.Overrun()));
-        return copied;
+            return Outcome::Done();
+        });
     }
 
     /// Opens the document (once per merge), checks the range against it and copies its pages in.
