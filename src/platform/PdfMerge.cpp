@@ -6,6 +6,7 @@
 #include "platform/MergedDocument.h"
 #include "platform/PageRange.h"
 #include "platform/QpdfBudget.h"
+#include "platform/QpdfOutput.h"
 
 #include <QFileInfo>
 
@@ -18,10 +19,8 @@ namespace folvane::PdfEngine {
 namespace {
 
 // Copying a document's pages resolves its objects, decoding the object streams that hold them; no
-// sound document's come near this. The writer decodes only to compress again (a stream it cannot
-// decode within the budget it copies as it is stored), so its budget is for the whole merge.
+// sound document's come near this.
 constexpr qpdfbudget::Limits CopyLimits{.decodedBytes = 1LL << 30};
-constexpr qpdfbudget::Limits WriteLimits{.decodedBytes = 1LL << 30};
 
 QString ClosedReason(const Outcome &opened)
 {
@@ -128,7 +127,7 @@ Expected<std::unique_ptr<AtomicOutput>> PdfMerge::CloseUnnamed()
 
 Outcome PdfMerge::Close()
 {
-    const qpdfbudget::Budget writing(WriteLimits);
+    const qpdfbudget::Budget writing(qpdfoutput::WriteLimits);
     Expected<std::unique_ptr<AtomicOutput>> sealed = CloseUnnamed();
     if (!sealed)
         return sealed;

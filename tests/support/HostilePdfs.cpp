@@ -14,6 +14,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include <fcntl.h>
@@ -127,6 +128,36 @@ QByteArray Encoded(const QByteArray &bytes, const std::function<std::unique_ptr<
     return QByteArray(reinterpret_cast<const char *>(data->getBuffer()), static_cast<qsizetype>(data->getSize()));
 }
 
+/// The catalog (1), a page-tree root (2) and its page (3), those of packed in object stream 4, stored
+/// as [/FlateDecode /FlateDecode] and inflating to inflatedBytes (zeros after the objects), the
+/// others plain.
+QString ThreeObjectsPdf(const QString &path, const std::set<int> &packed, std::int64_t inflatedBytes)
+{
+    const QByteArray bodies[] = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                 "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"};
+    QByteArray header, data;
+    QByteArray head = "%PDF-1.7\n";
+    std::vector<XrefEntry> entries{{0, 0, 255}, {}, {}, {}, {}};
+    for (int num = 1; num <= 3; ++num) {
+        const QByteArray &body = bodies[num - 1];
+        if (packed.count(num)) {
+            entries[num] = {2, 4, static_cast<std::uint8_t>(header.count(' ') / 2)};
+            header += QByteArray::number(num) + ' ' + QByteArray::number(data.size()) + ' ';
+            data += body + '\n';
+        } else {
+            entries[num] = {1, static_cast<std::uint32_t>(head.size()), 0};
+            head += QByteArray::number(num) + " 0 obj\n" + body + "\nendobj\n";
+        }
+    }
+    entries[4] = {1, static_cast<std::uint32_t>(head.size()), 0};
+    head += "4 0 obj\n"
+            + StreamObject("<< /Type /ObjStm /N " + QByteArray::number(static_cast<int>(packed.size())) + " /First "
+                               + QByteArray::number(header.size()) + " /Filter [/FlateDecode /FlateDecode] >>",
+                           TwiceDeflated(header + data, 0, inflatedBytes))
+            + "\nendobj\n";
+    return WriteBytes(path, WithCrossReferenceStream(head, entries, 1));
+}
+
 /// Writes the file at path a piece at a time: next(file) writes the next piece and answers More,
 /// Done after the last one, or Failed. Empty when the file could not be written.
 enum class Piece { More, Done, Failed };
@@ -212,21 +243,12 @@ QString DeepPageTreePdf(const QString &path, int depth, int count)
 
 QString ObjectStreamBombPdf(const QString &path, std::int64_t inflatedBytes)
 {
-    // 1 the catalog, packed; 2 and 3 the page tree; 4 the object stream: the catalog, then zeros up
-    // to the size asked for.
-    const QByteArray catalog = "<< /Type /Catalog /Pages 2 0 R >>\n";
-    const QByteArray header = "1 0 ";
-    QByteArray head = "%PDF-1.7\n";
-    std::vector<XrefEntry> entries{{0, 0, 255}, {2, 4, 0}};
-    auto plain = [&](const QByteArray &body) {
-        entries.push_back({1, static_cast<std::uint32_t>(head.size()), 0});
-        head += QByteArray::number(static_cast<qsizetype>(entries.size() - 1)) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    plain("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    plain("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
-    plain(StreamObject("<< /Type /ObjStm /N 1 /First " + QByteArray::number(header.size()) + " /Filter [/FlateDecode /FlateDecode] >>",
-                       TwiceDeflated(header + catalog, 0, inflatedBytes)));
-    return WriteBytes(path, WithCrossReferenceStream(head, entries, 1));
+    return ThreeObjectsPdf(path, {1}, inflatedBytes);
+}
+
+QString PackedPageTreePdf(const QString &path, std::int64_t inflatedBytes)
+{
+    return ThreeObjectsPdf(path, {2, 3}, inflatedBytes);
 }
 
 QString XrefStreamBombPdf(const QString &path, std::int64_t inflatedBytes)

@@ -23,6 +23,9 @@ QString DeepPageTreePdf(const QString &path, int depth, int count);
 /// A document whose catalog sits in an object stream stored as [/FlateDecode /FlateDecode] that
 /// inflates to inflatedBytes.
 QString ObjectStreamBombPdf(const QString &path, std::int64_t inflatedBytes);
+/// A document whose catalog is plain and whose page tree sits in an object stream as above: sound
+/// while it inflates to less than a stream may, and with a catalog that reads whatever it inflates to.
+QString PackedPageTreePdf(const QString &path, std::int64_t inflatedBytes);
 /// A document with a cross-reference stream, stored as [/FlateDecode /FlateDecode], that inflates to
 /// inflatedBytes of two-byte entries, each claiming an object.
 QString XrefStreamBombPdf(const QString &path, std::int64_t inflatedBytes);
