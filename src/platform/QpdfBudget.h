@@ -68,7 +68,9 @@ private:
     /// Throws, as Charge does, when a budget alive is past its time or its memory; bytes is the
     /// work charged since the last call.
     static void CheckTimeAndMemory(std::int64_t bytes);
+    /// Records why (see Record) and throws Exceeded.
     [[noreturn]] static void Fail(const QString &why);
+    /// Gives every budget alive that has no overrun yet this one.
     static void Record(const QString &why);
 
     Limits limits_;
