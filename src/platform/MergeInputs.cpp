@@ -73,16 +73,7 @@ MergeInputs::~MergeInputs() = default;
 
 Expected<MergeSource *> MergeInputs::Open(const QString &path)
 {
-    const qpdfbudget::Budget opening(qpdfopen::OpenLimits);
-    Expected<MergeSource *> loaded = Outcome::Failed({});
-    try {
-        loaded = Load(path);
-    } catch (const std::exception &e) {
-        loaded = Outcome::Failed(QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what())));
-    }
-    if (!opening.Overrun().isEmpty())
-        return Outcome::Failed(QStringLiteral("damaged: %1").arg(opening.Overrun()));
-    return loaded;
+    return qpdfbudget::Within(qpdfopen::OpenLimits(path), [&] { return Load(path); });
 }
 
 qpdfopen::SourceKind MergeInputs::ChooseSource(std::int64_t fileSize) const

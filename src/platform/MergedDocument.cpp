@@ -1,6 +1,7 @@
 #include "platform/MergedDocument.h"
 
 #include "platform/MergeInputs.h"
+#include "platform/QpdfBudget.h"
 #include "platform/QpdfOpen.h"
 #include "platform/QpdfOutput.h"
 
@@ -51,13 +52,16 @@ void MergedDocument::CopyPages(MergeSource &src, const std::vector<std::size_t> 
 
 Outcome MergedDocument::Write(AtomicOutput &output, const QString &couldNotWrite)
 {
-    try {
+    // The finishing work reads what the copies brought in; anything it had to read from a source
+    // past a bound qpdf would give as null, so a bound passed fails the merge instead.
+    const Outcome finished = qpdfbudget::Within({}, [&] {
         labels_.Finish(pdf_);
         forms_.Finish();
         links_.Resolve(pages_);
-    } catch (const std::exception &e) {
-        return Outcome::Failed(QStringLiteral("%1: %2").arg(couldNotWrite, QString::fromStdString(e.what())));
-    }
+        return Outcome::Done();
+    });
+    if (!finished)
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(couldNotWrite, finished.reason));
     // Closed-file sources are reopened by the writer for each stream it copies.
     return qpdfoutput::WritePdf(pdf_, output, couldNotWrite,
                                 [&](QPDFWriter &writer) { writer.setMinimumPDFVersion(maxVersion_); });

@@ -1,10 +1,12 @@
 #include "platform/PdfInfoStamper.h"
 
 #include "platform/AtomicOutput.h"
+#include "platform/QpdfBudget.h"
 #include "platform/QpdfOpen.h"
 #include "platform/QpdfOutput.h"
 
 #include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <QStringList>
 
@@ -106,12 +108,22 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
     AtomicOutput target(output);
     if (!target.Opened())
         return target.Opened();
+    // Opened as the page counter opens a document, so that a damaged one is judged within the same
+    // bounds.
+    Expected<qpdfopen::Opened> opened = qpdfbudget::Within(qpdfopen::OpenLimits(source), [&] {
+        return qpdfopen::OpenPdf(source, password, QString());
+    });
+    if (!opened)
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(source, opened.reason));
+    QPDF &pdf = *opened->pdf;
     const QString damaged = QStringLiteral("%1: damaged").arg(source);
+    // The writer reads every object of the source, and qpdf writes one held in an object stream it
+    // cannot decode within the bounds as null: a document that lost its page tree that way would
+    // replace a sound one. Streams are copied as they are stored, so that the only decoding under
+    // the write's bounds is of objects, and a bound passed fails the update.
+    const qpdfbudget::Budget writing(qpdfoutput::WriteLimits);
+    Outcome written = Outcome::Done();
     try {
-        const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(source, password, QString());
-        if (!opened)
-            return Outcome::Failed(QStringLiteral("%1: %2").arg(source, opened.reason));
-        QPDF &pdf = *opened->pdf;
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle info = trailer.getKey("/Info");
         if (!info.isDictionary()) {
@@ -127,20 +139,23 @@ Outcome PdfInfoStamper::UpdatePDFInfo(const QString &source, const QString &pass
         }
         KeepHashesInNames(info);
         // The copy's streams are read from the source as they are written: a damaged one fails here.
-        if (Outcome written = qpdfoutput::WritePdf(pdf, target, damaged); !written)
-            return written;
+        written = qpdfoutput::WritePdf(pdf, target, damaged, [](QPDFWriter &writer) { writer.setDecodeLevel(qpdf_dl_none); });
     } catch (const std::exception &e) {
-        return Outcome::Failed(QStringLiteral("%1: %2").arg(damaged, QString::fromStdString(e.what())));
+        written = Outcome::Failed(QStringLiteral("%1: %2").arg(damaged, QString::fromStdString(e.what())));
     }
+    if (!writing.Overrun().isEmpty())
+        written = Outcome::Failed(QStringLiteral("%1: %2").arg(damaged, writing.Overrun()));
+    if (!written)
+        return written;
     return target.Commit();
 }
 
 Expected<QString> PdfInfoStamper::ReadPDFInfo(const QString &path, const QString &password) const
 {
-    try {
+    const Expected<QString> text = qpdfbudget::Within(qpdfopen::OpenLimits(path), [&]() -> Expected<QString> {
         const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(path, password, QString());
         if (!opened)
-            return Outcome::Failed(QStringLiteral("%1: %2").arg(path, opened.reason));
+            return opened;
         QStringList lines;
         QPDFObjectHandle info = opened->pdf->getTrailer().getKey("/Info");
         if (info.isDictionary()) {
@@ -151,9 +166,10 @@ Expected<QString> PdfInfoStamper::ReadPDFInfo(const QString &path, const QString
             }
         }
         return lines.join(QLatin1Char('\n'));
-    } catch (const std::exception &e) {
-        return Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(path, QString::fromStdString(e.what())));
-    }
+    });
+    if (!text)
+        return Outcome::Failed(QStringLiteral("%1: %2").arg(path, text.reason));
+    return text;
 }
 
 CallResult PdfInfoStamper::Invoke(const QString &method, const QVariantList &args)

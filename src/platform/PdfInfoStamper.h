@@ -20,10 +20,14 @@ namespace folvane {
 class PdfInfoStamper final : public AutomationComponent {
 public:
     /// Writes output (which may be the source itself) as a copy of source whose information entries
-    /// are set from keysValues; the copy keeps the source's encryption.
+    /// are set from keysValues; the copy keeps the source's encryption and stores every stream as
+    /// the source does. The source is opened within the bounds of a page count
+    /// (qpdfopen::OpenLimits); one whose objects cannot all be read within the bounds of a write is
+    /// damaged, and nothing is written.
     Outcome UpdatePDFInfo(const QString &source, const QString &password, const QString &keysValues,
                           const QString &output) const;
-    /// The information entries of the PDF as text; nothing, with the reason, when it cannot be read.
+    /// The information entries of the PDF as text; nothing, with the reason, when it cannot be read
+    /// (within the bounds of a page count).
     Expected<QString> ReadPDFInfo(const QString &path, const QString &password) const;
     CallResult Invoke(const QString &method, const QVariantList &args) override;
 };

@@ -6,6 +6,7 @@
 #include "platform/MergedDocument.h"
 #include "platform/PageRange.h"
 #include "platform/QpdfBudget.h"
+#include "platform/QpdfOutput.h"
 
 #include <QFileInfo>
 
@@ -18,10 +19,8 @@ namespace folvane::PdfEngine {
 namespace {
 
 // Copying a document's pages resolves its objects, decoding the object streams that hold them; no
-// sound document's come near this. The writer decodes only to compress again (a stream it cannot
-// decode within the budget it copies as it is stored), so its budget is for the whole merge.
+// sound document's come near this.
 constexpr qpdfbudget::Limits CopyLimits{.decodedBytes = 1LL << 30};
-constexpr qpdfbudget::Limits WriteLimits{.decodedBytes = 1LL << 30};
 
 QString ClosedReason(const Outcome &opened)
 {
@@ -39,16 +38,10 @@ struct PdfMerge::State {
     /// Copies the pages within the budget of a copy; past it, the document counts as damaged.
     Outcome CopyWithin(MergeSource &src, const std::vector<std::size_t> &pageIndexes)
     {
-        const qpdfbudget::Budget copying(CopyLimits);
-        Outcome copied = Outcome::Done();
-        try {
+        return qpdfbudget::Within(CopyLimits, [&] {
             document.CopyPages(src, pageIndexes);
-        } catch (const std::exception &e) {
-            copied = Outcome::Failed(QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what())));
-        }
-        if (!copying.Overrun().isEmpty())
-            return Outcome::Failed(QStringLiteral("damaged: %1").arg(copying.Overrun()));
-        return copied;
+            return Outcome::Done();
+        });
     }
 
     /// Opens the document (once per merge), checks the range against it and copies its pages in.
@@ -134,7 +127,7 @@ Expected<std::unique_ptr<AtomicOutput>> PdfMerge::CloseUnnamed()
 
 Outcome PdfMerge::Close()
 {
-    const qpdfbudget::Budget writing(WriteLimits);
+    const qpdfbudget::Budget writing(qpdfoutput::WriteLimits);
     Expected<std::unique_ptr<AtomicOutput>> sealed = CloseUnnamed();
     if (!sealed)
         return sealed;

@@ -11,8 +11,8 @@
 // there more than once); a link to a page left out leads nowhere.
 //
 // A document that takes more to open or copy than any sound one (a page tree deeper than
-// qpdfopen::MaxPageTreeDepth, more reading or inflating than qpdfopen::OpenLimits) fails its add as
-// damaged. A stream the writer would decode only to compress it again is copied as it is stored
+// qpdfopen::MaxPageTreeDepth, more reading, inflating, time or memory than qpdfopen::OpenLimits)
+// fails its add as damaged. A stream the writer would decode only to compress it again is copied as it is stored
 // when it inflates past what the merge allows.
 
 #include "platform/Outcome.h"

@@ -55,6 +55,11 @@ QString HelperProgram()
     return named.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/folvane-render") : named;
 }
 
+Clock::duration Seconds(double seconds)
+{
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
 QString SystemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 // The system calls themselves: this C library's <sys/pidfd.h> declares its wrappers without C linkage.
@@ -283,8 +288,9 @@ QString PdfRenderDocument::Impl::End(Io how, const QString &doing, double second
     return stopped;
 }
 
-PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPassword, const QString &userPassword)
-    : d_(std::make_unique<Impl>())
+PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPassword, const QString &userPassword,
+                                     const PdfRenderDeadlines &deadlines)
+    : d_(std::make_unique<Impl>()), deadlines_(deadlines)
 {
     const QFileInfo info(path);
     // Only regular files: poppler would block on a FIFO.
@@ -307,7 +313,7 @@ PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPa
             QStringLiteral("%1: cannot be opened, since the renderer cannot be started: %2").arg(path, started.reason));
         return;
     }
-    const auto deadline = Clock::now() + std::chrono::seconds(child::OpenSeconds);
+    const auto deadline = Clock::now() + Seconds(deadlines_.openSeconds);
     using Io = Impl::Io;
     Io io = d_->Send(&child::OpOpen, sizeof child::OpOpen, deadline);
     for (const QString &text : {info.absoluteFilePath(), ownerPassword, userPassword})
@@ -316,7 +322,7 @@ PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPa
     io = io == Io::Done ? d_->Receive(reply, deadline) : io;
     if (io != Io::Done) {
         failure_ = OpenFailure::Damaged;
-        opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(path, d_->End(io, QStringLiteral("opening it"), child::OpenSeconds)));
+        opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(path, d_->End(io, QStringLiteral("opening it"), deadlines_.openSeconds)));
         return;
     }
     const auto answer = static_cast<OpenFailure>(reply.failure);
@@ -330,7 +336,7 @@ PdfRenderDocument::PdfRenderDocument(const QString &path, const QString &ownerPa
                                                            : QString();
     failure_ = said.isEmpty() ? OpenFailure::Damaged : answer;
     opened_ = Outcome::Failed(
-        QStringLiteral("%1: %2").arg(path, said.isEmpty() ? d_->End(Io::Wrong, QStringLiteral("opening it"), child::OpenSeconds) : said));
+        QStringLiteral("%1: %2").arg(path, said.isEmpty() ? d_->End(Io::Wrong, QStringLiteral("opening it"), deadlines_.openSeconds) : said));
     d_ = std::make_unique<Impl>();  // the child is not needed any longer
 }
 
@@ -349,16 +355,16 @@ Expected<QImage> PdfRenderDocument::Render(std::int32_t page, double dpiX, doubl
     using Io = Impl::Io;
     const QString doing = QStringLiteral("rendering page %1").arg(page);
     const auto start = Clock::now();
-    auto deadline = start + std::chrono::seconds(child::PageSeconds);
+    auto deadline = start + Seconds(deadlines_.pageSeconds);
     const child::RenderRequest request{page, dpiX, dpiY};
     Io io = d_->Send(&child::OpRender, sizeof child::OpRender, deadline);
     io = io == Io::Done ? d_->Send(&request, sizeof request, deadline) : io;
     std::int64_t pixels = 0;
     io = io == Io::Done ? d_->Receive(pixels, deadline) : io;
     // Past its size the page has its own deadline: the pixels alone cost time at high resolution.
-    const double extra = std::clamp(static_cast<double>(pixels), 0.0, child::MaxPixels) / child::PixelsPerExtraSecond;
-    const double seconds = child::PageSeconds + extra;
-    deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const double extra = std::clamp(static_cast<double>(pixels), 0.0, child::MaxPixels) / deadlines_.pixelsPerExtraSecond;
+    const double seconds = deadlines_.pageSeconds + extra;
+    deadline = start + Seconds(seconds);
     child::PageReply reply{};
     io = io == Io::Done ? d_->Receive(reply, deadline) : io;
     if (io != Io::Done)
@@ -382,7 +388,7 @@ Expected<QImage> PdfRenderDocument::Render(std::int32_t page, double dpiX, doubl
     }
     // The pixels are on their way: the child has finished its work, so the copy has a deadline of
     // its own. Rows of 32 bits have no padding in a QImage: its bytes are the child's rows.
-    io = d_->Receive(image.bits(), static_cast<std::size_t>(image.sizeInBytes()), Clock::now() + std::chrono::seconds(child::PageSeconds));
+    io = d_->Receive(image.bits(), static_cast<std::size_t>(image.sizeInBytes()), Clock::now() + Seconds(deadlines_.pageSeconds));
     if (io != Io::Done)
         return Outcome::Failed(d_->End(io, doing, seconds));
     image.setDotsPerMeterX(static_cast<int>(std::lround(dpiX / 0.0254)));

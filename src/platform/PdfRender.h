@@ -13,6 +13,18 @@
 
 namespace folvane {
 
+/// How long a render child may take before it is stopped.
+struct PdfRenderDeadlines {
+    /// To open a document: a real one, even damaged, opens within a second or two.
+    double openSeconds = 10;
+    /// To render a page, and a second more for each pixelsPerExtraSecond, since large pages at
+    /// high resolution cost time in the pixels alone. Pages are rendered for conversions that
+    /// no window waits on, so a page of hundreds of thousands of strokes, which takes a minute,
+    /// still renders; one that never ends still fails.
+    double pageSeconds = 120;
+    double pixelsPerExtraSecond = 10e6;
+};
+
 class PdfRenderDocument {
 public:
     /// Why a document did not open.
@@ -22,7 +34,8 @@ public:
     /// that passes the child's time or memory limit while it opens is Damaged. The child is
     /// folvane-render beside the program, or the program FOLVANE_RENDER_HELPER names (tests and
     /// benchmarks are built elsewhere).
-    PdfRenderDocument(const QString &path, const QString &ownerPassword = {}, const QString &userPassword = {});
+    PdfRenderDocument(const QString &path, const QString &ownerPassword = {}, const QString &userPassword = {},
+                      const PdfRenderDeadlines &deadlines = {});
     ~PdfRenderDocument();
     PdfRenderDocument(const PdfRenderDocument &) = delete;
     PdfRenderDocument &operator=(const PdfRenderDocument &) = delete;
@@ -40,6 +53,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d_;
+    PdfRenderDeadlines deadlines_;
     OpenFailure failure_ = OpenFailure::None;
     Outcome opened_ = Outcome::Done();
 };

@@ -25,13 +25,6 @@ namespace folvane::PdfRenderChild {
 inline constexpr std::int64_t MemoryBytes = 2048LL << 20;
 /// Pixels of the largest page rendered, as for images read: A3 at 600 dpi in colour fits.
 inline constexpr double MaxPixels = 100e6;
-/// Seconds the child may take to open a document: a real one, even damaged, opens within a second or two.
-inline constexpr int OpenSeconds = 10;
-/// Seconds the child may take to render a page, and one more for each PixelsPerExtraSecond: large
-/// pages at high resolution cost time in the pixels alone.
-inline constexpr int PageSeconds = 10;
-inline constexpr double PixelsPerExtraSecond = 10e6;
-
 /// The child's exit code when memory ran out (new failed); poppler's own allocator aborts instead,
 /// saying "Out of memory" on the child's error output.
 inline constexpr int ExitOutOfMemory = 3;

@@ -15,21 +15,16 @@ namespace folvane::PdfEngine {
 PdfSplit::PdfSplit(const QString &sourcePath, const Passwords &passwords)
     : sourcePath_(sourcePath), passwords_(passwords)
 {
-    const qpdfbudget::Budget opening(qpdfopen::OpenLimits);
-    try {
-        const Expected<qpdfopen::Opened> opened = qpdfopen::OpenPdf(sourcePath, passwords.owner, passwords.user);
-        if (!opened) {
-            opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(sourcePath, opened.reason));
-            return;
-        }
-        qpdfopen::WalkPageTree(*opened->pdf);
-        pages_ = static_cast<std::int64_t>(opened->pdf->getAllPages().size());  // exact: it names files
-    } catch (const std::exception &e) {
-        opened_ = Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(sourcePath, QString::fromStdString(e.what())));
-        return;
-    }
-    if (!opening.Overrun().isEmpty())
-        opened_ = Outcome::Failed(QStringLiteral("%1: damaged: %2").arg(sourcePath, opening.Overrun()));
+    const Outcome opened = qpdfbudget::Within(qpdfopen::OpenLimits(sourcePath), [&] {
+        const Expected<qpdfopen::Opened> document = qpdfopen::OpenPdf(sourcePath, passwords.owner, passwords.user);
+        if (!document)
+            return Outcome(document);
+        qpdfopen::WalkPageTree(*document->pdf);
+        pages_ = static_cast<std::int64_t>(document->pdf->getAllPages().size());  // exact: it names files
+        return Outcome::Done();
+    });
+    if (!opened)
+        opened_ = Outcome::Failed(QStringLiteral("%1: %2").arg(sourcePath, opened.reason));
     else if (pages_ < 1)
         opened_ = Outcome::Failed(QStringLiteral("%1: the document has no pages").arg(sourcePath));
     else

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace folvane::qpdfopen {
@@ -114,6 +115,19 @@ std::shared_ptr<QPDFLogger> QuietLogger()
 
 std::string EncodePath(const QString &path) { return QFile::encodeName(path).toStdString(); }
 
+qpdfbudget::Limits OpenLimits(const QString &path)
+{
+    // A file that cannot be looked at will not open either; the floor is all it gets.
+    struct stat st {};
+    const std::int64_t allocated = ::stat(EncodePath(path).c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : 0;
+    return {.readBytes = std::max(OpenReadFloor, OpenReadPerAllocatedByte * allocated),
+            .decodedBytes = OpenDecodedBytes,
+            .time = OpenTime,
+            .memoryBytes = OpenMemoryBytes};
+}
+
+std::int64_t MaxCrossReferenceBytes(std::int64_t fileSize) { return std::clamp<std::int64_t>(fileSize, 8LL << 20, 16LL << 20); }
+
 Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword)
 {
     return OpenPdf(path, ownerPassword, userPassword, [](std::int64_t size) {
@@ -139,7 +153,7 @@ Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, cons
             return input;
         const std::int64_t size = input->size;
         // The only streams qpdf decodes while it opens a file are its cross-reference streams.
-        const qpdfbudget::Budget structure({.decodedBytes = MaxCrossReferenceBytes});
+        const qpdfbudget::Budget structure({.decodedBytes = MaxCrossReferenceBytes(size)});
         try {
             const SourceKind kind = chooseSource(size);
             ClosedFileInputSource *closed = nullptr;
@@ -228,23 +242,14 @@ std::int64_t WalkPageTree(QPDF &pdf)
 
 Expected<std::int64_t> CountPages(const QString &path, const QString &ownerPassword, const QString &userPassword)
 {
-    std::int64_t pages = -1;
-    QString reason;
-    const qpdfbudget::Budget budget(OpenLimits);
-    try {
+    const Expected<std::int64_t> pages = qpdfbudget::Within(OpenLimits(path), [&]() -> Expected<std::int64_t> {
         const Expected<Opened> opened = OpenPdf(path, ownerPassword, userPassword);
         if (!opened)
-            reason = opened.reason;
-        else
-            pages = PageCount(*opened);
-    } catch (const std::exception &e) {
-        reason = QStringLiteral("damaged: %1").arg(QString::fromStdString(e.what()));
-    }
-    // What qpdf read past a limit may have been replaced by nothing: the count is not to be trusted.
-    if (!budget.Overrun().isEmpty())
-        return Outcome::Failed(QStringLiteral("damaged: %1").arg(budget.Overrun()));
-    if (pages < 1)
-        return Outcome::Failed(reason.isEmpty() ? QStringLiteral("the document has no readable pages") : reason);
+            return opened;
+        return PageCount(*opened);
+    });
+    if (pages && *pages < 1)
+        return Outcome::Failed(QStringLiteral("the document has no readable pages"));
     return pages;
 }
 

@@ -10,6 +10,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFLogger.hh>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,16 +45,29 @@ struct Opened {
     ClosedFileInputSource *closedSource = nullptr;
 };
 
-/// What opening a document and walking its page tree may take: no sound PDF needs to read this much
-/// of its file to find its pages (the cross-reference table of a document of ten million objects is
-/// 200 MB), while a damaged file qpdf rebuilds by reading all of it, and a file of terabytes would
-/// hold a search for hours. Past these a document reads as damaged.
-inline constexpr qpdfbudget::Limits OpenLimits{.readBytes = 256LL << 20, .decodedBytes = 256LL << 20};
+/// What opening the document at path and walking its page tree may take. No sound PDF needs to read
+/// more than its own bytes to find its pages, but qpdf rebuilds a damaged file's cross-reference
+/// table by reading all of it, and objects it parses again after that. So reading stops at
+/// OpenReadPerAllocatedByte times what the file takes on the disk, and at OpenReadFloor at least: a
+/// sparse file of terabytes that holds nothing takes nothing, while a large file that is only a
+/// little damaged is rebuilt. Whatever the file holds, an open stops after OpenTime, so that a
+/// search moves on within seconds, and once it has taken OpenMemoryBytes more memory (a sound
+/// document of 2.5 million objects takes half of it). Past these a document reads as damaged.
+qpdfbudget::Limits OpenLimits(const QString &path);
+inline constexpr std::int64_t OpenReadFloor = 256LL << 20;
+inline constexpr int OpenReadPerAllocatedByte = 3;
+inline constexpr std::int64_t OpenDecodedBytes = 256LL << 20;
+/// A sound document of hundreds of megabytes opens in a second or two, also when its table is rebuilt.
+inline constexpr std::chrono::seconds OpenTime{5};
+inline constexpr std::int64_t OpenMemoryBytes = 512LL << 20;
 
-/// What the cross-reference streams of one document may inflate to in all. qpdf keeps about a
-/// hundred bytes for every entry they claim, so this bounds the memory an open takes at half a
-/// gigabyte; it still holds the streams of a document of over a million objects.
-inline constexpr std::int64_t MaxCrossReferenceBytes = 8LL << 20;
+/// What the cross-reference streams of a document of fileSize bytes may inflate to in all: as many
+/// bytes as the file has, at least 8 MB and at most 16 MB. An entry is two bytes at the least, and
+/// qpdf keeps about 125 bytes in memory for each, so a file of a few kilobytes made to claim millions
+/// of objects takes at most half a gigabyte, and no file more than one. A real entry is six or seven
+/// bytes wide, for an object that takes more than that in the file: a document of 2.6 million
+/// objects fits.
+std::int64_t MaxCrossReferenceBytes(std::int64_t fileSize);
 
 /// The deepest page tree that is walked. qpdf's own walks recurse once per level, and a chain of
 /// tens of thousands of levels overflows the stack; a sound tree of a million pages is about ten
@@ -64,7 +78,7 @@ inline constexpr int MaxPageTreeDepth = 1024;
 /// also in PDFDocEncoding when that differs), then no password. Never throws. A small file is read
 /// into memory, a larger one kept open. Every read is counted against the budgets of the calling
 /// thread (qpdfbudget::Budget), and a document whose cross-reference streams inflate past
-/// MaxCrossReferenceBytes is not opened.
+/// MaxCrossReferenceBytes for its size is not opened.
 Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword);
 /// As above, with the source chosen by the caller from the file's size.
 Expected<Opened> OpenPdf(const QString &path, const QString &ownerPassword, const QString &userPassword,

@@ -4,6 +4,7 @@
 // so on a full disk it returns normally with a truncated file. Private to src/platform.
 
 #include "platform/Outcome.h"
+#include "platform/QpdfBudget.h"
 
 #include <QString>
 
@@ -17,6 +18,10 @@ namespace folvane {
 class AtomicOutput;
 
 namespace qpdfoutput {
+
+/// What a write may decode in all: the object streams of its objects, and streams it decodes only to
+/// compress them again; no sound document comes near it.
+inline constexpr qpdfbudget::Limits WriteLimits{.decodedBytes = 1LL << 30};
 
 /// Writes pdf into output through a writer that configure sets up (it may be empty). A write that
 /// failed answers the output's reason as it is; any other failure of qpdf (damaged stream data,

@@ -314,6 +314,14 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCount{"CrossReferenceStreamClaimingFiftyMillionObjects",
                      [](const test::TempDir &d) { return test::XrefStreamBombPdf(d.filePath("xref.pdf"), 100LL << 20); }, -1},
         HostileCount{"EmptySparseFileOfATerabyte", [](const test::TempDir &d) { return test::MakeHugeEmptyPdf(d.filePath("huge.pdf")); }, -1},
+        // Damaged files that a repair reads line by line: judged within seconds, whatever they hold.
+        HostileCount{"ShortLinesOf300MB", [](const test::TempDir &d) { return test::JunkLinesPdf(d.filePath("x.pdf"), 300LL << 20, false); }, -1},
+        HostileCount{"ObjectHeaderLinesOf250MB",
+                     [](const test::TempDir &d) { return test::JunkLinesPdf(d.filePath("obj.pdf"), 250LL << 20, true); }, -1},
         // Sound, and large: its cross-reference stream holds a million entries.
-        HostileCount{"MillionObjects", [](const test::TempDir &d) { return test::ManyObjectsPdf(d.filePath("many.pdf"), 1000000); }, 1}),
+        HostileCount{"MillionObjects", [](const test::TempDir &d) { return test::ManyObjectsPdf(d.filePath("many.pdf"), 1000000); }, 1},
+        HostileCount{"OverTwoMillionObjects", [](const test::TempDir &d) { return test::ManyObjectsPdf(d.filePath("many.pdf"), 2200000); }, 1},
+        // Large and only a little damaged: its table is rebuilt from all of its 300 MB.
+        HostileCount{"ScanOf300MBWithItsTableShifted",
+                     [](const test::TempDir &d) { return test::ShiftedTableScanPdf(d.filePath("scan.pdf"), 3, 100LL << 20); }, 3}),
     [](const ::testing::TestParamInfo<HostileCount> &info) { return std::string(info.param.name); });

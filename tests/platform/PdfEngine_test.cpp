@@ -366,6 +366,27 @@ TEST(PdfEngine, AnnotationsLinksAndFieldsAreKeptAsQpdfKeepsThem)
     EXPECT_EQ(got.annotationTypes, (std::vector<std::string>{"/Link /Widget ", "", "/Link /Widget "}));
 }
 
+TEST(PdfEngine, PageLabelsKeepWhatTheyNameIndirectly)
+{
+    // The label's prefix is an object of its own in the source, which the merge lets go of before
+    // the output is written.
+    test::TempDir dir;
+    QPDF pdf;
+    pdf.processFile(MakeTaggedPdf(dir.path(), "plain", 2).toLocal8Bit().constData());
+    QPDFObjectHandle label = QPDFObjectHandle::parse("<< /S /D >>");
+    label.replaceKey("/P", pdf.makeIndirectObject(QPDFObjectHandle::newString("Chapter-")));
+    pdf.getRoot().replaceKey("/PageLabels", QPDFObjectHandle::parse("<< /Nums [0] >>"));
+    pdf.getRoot().getKey("/PageLabels").getKey("/Nums").appendItem(label);
+    const QString labelled = dir.filePath("labelled.pdf");
+    const QByteArray file = labelled.toLocal8Bit();
+    QPDFWriter w(pdf, file.constData());
+    w.write();
+
+    const QString out = dir.filePath("out.pdf");
+    ASSERT_TRUE(MergeAll(out, {{labelled, "2"}, {labelled, "1"}}));
+    EXPECT_EQ(PageLabels(out), "<< /Nums [ 0 << /P (Chapter-) /S /D /St 2 >> 1 << /P (Chapter-) /S /D /St 1 >> ] >>");
+}
+
 TEST(PdfEngine, LinksKeepLeadingToTheirPagesInTheOutput)
 {
     test::TempDir dir;
@@ -770,6 +791,9 @@ INSTANTIATE_TEST_SUITE_P(
                      [](const test::TempDir &d) { return test::XrefStreamBombPdf(d.filePath("xref.pdf"), 100LL << 20); }, 0,
                      "inflate past 8 MB"},
         HostileInput{"EmptySparseFileOfATerabyte", [](const test::TempDir &d) { return test::MakeHugeEmptyPdf(d.filePath("huge.pdf")); }, 0,
+                     "reading it takes more than"},
+        HostileInput{"ObjectHeaderLinesOf250MB",
+                     [](const test::TempDir &d) { return test::JunkLinesPdf(d.filePath("obj.pdf"), 250LL << 20, true); }, 0,
                      "reading it takes more than"},
         HostileInput{"CountThatLies", [](const test::TempDir &d) { return test::LyingCountPdf(d.filePath("lying.pdf"), 400); }, 1},
         HostileInput{"PageDrawingFourGigabytes",

@@ -1,14 +1,20 @@
 #include "platform/PdfInfoStamper.h"
 
+#include "support/HostilePdfs.h"
 #include "support/ImageFixtures.h"
 #include "support/PdfFixtures.h"
+#include "support/RenderHazards.h"
 #include "support/TestEnv.h"
+#include "support/WithinLimits.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace folvane;
 using folvane::test::MakeTaggedPdf;
@@ -113,3 +119,80 @@ TEST_F(PdfInfoStamperTest, KeysWithNameDelimitersReadBackAsGiven)
     EXPECT_FALSE(again.contains("Weird(#)=value 0"));
     EXPECT_EQ(again.size(), lines.size());
 }
+
+// ---- Files made to hurt ---------------------------------------------------------------------------
+
+TEST(PdfInfoStamperLimits, AnObjectStreamPastTheLimitFailsTheUpdateAndLeavesTheFileAsItWas)
+{
+    if (test::RanWithinLimits())
+        return;
+    // qpdf reads the objects of a stream it cannot decode as null: written, the page tree would be gone.
+    test::TempDir dir;
+    PdfInfoStamper stamper;
+    struct Case {
+        const char *name;
+        std::int64_t inflatedBytes;
+        bool updates;
+    } cases[] = {
+        {"page tree in an object stream of 1 MB", 1LL << 20, true},
+        {"page tree in an object stream of 80 MB", 80LL << 20, false},
+    };
+    for (const Case &c : cases) {
+        const QString path = test::PackedPageTreePdf(dir.filePath("packed.pdf"), c.inflatedBytes);
+        const QByteArray before = test::FileBytes(path);
+        const Outcome updated = stamper.UpdatePDFInfo(path, {}, "Title=hello", path);
+        EXPECT_EQ(updated.ok, c.updates) << c.name << ": " << updated.reason.toStdString();
+        if (c.updates) {
+            EXPECT_EQ(test::QpdfPageCount(path), 1) << c.name;
+            EXPECT_TRUE(stamper.ReadPDFInfo(path, {}).value_or(QString()).contains("Title=hello")) << c.name;
+        } else {
+            EXPECT_TRUE(updated.reason.contains("packed.pdf: damaged: a stream inflates past 64 MB")) << updated.reason.toStdString();
+            EXPECT_TRUE(test::FileBytes(path) == before) << c.name << ": the file was replaced";
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"packed.pdf"}) << c.name;
+    }
+}
+
+namespace {
+
+struct HostileStamp {
+    const char *name;
+    std::function<QString(const test::TempDir &)> make;
+    bool alsoRead;  ///< read its entries too (each call may take the whole of an open's time)
+};
+
+void PrintTo(const HostileStamp &c, std::ostream *os) { *os << c.name; }
+
+class HostilePdfInfo : public ::testing::TestWithParam<HostileStamp> {};
+
+}  // namespace
+
+// Both calls open the file as the page counter does, and judge it within the same bounds.
+TEST_P(HostilePdfInfo, EndsWithinTenSecondsAndAGigabyte)
+{
+    if (test::RanWithinLimits())
+        return;
+    test::TempDir dir;
+    const QString path = GetParam().make(dir);
+    ASSERT_FALSE(path.isEmpty());
+    const qint64 size = QFileInfo(path).size();
+    PdfInfoStamper stamper;
+    const Outcome updated = stamper.UpdatePDFInfo(path, {}, "Title=hello", path);
+    EXPECT_FALSE(updated);
+    EXPECT_TRUE(updated.reason.contains(path + ": damaged")) << updated.reason.toStdString();
+    EXPECT_EQ(QFileInfo(path).size(), size);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    if (GetParam().alsoRead) {
+        const Expected<QString> read = stamper.ReadPDFInfo(path, {});
+        EXPECT_FALSE(read);
+        EXPECT_TRUE(read.reason.contains(path + ": damaged")) << read.reason.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HostilePdfInfo,
+    ::testing::Values(HostileStamp{"EmptySparseFileOfATerabyte",
+                                   [](const test::TempDir &d) { return test::MakeHugeEmptyPdf(d.filePath("huge.pdf")); }, true},
+                      HostileStamp{"ShortLinesOf300MB",
+                                   [](const test::TempDir &d) { return test::JunkLinesPdf(d.filePath("x.pdf"), 300LL << 20, false); }, false}),
+    [](const ::testing::TestParamInfo<HostileStamp> &info) { return std::string(info.param.name); });

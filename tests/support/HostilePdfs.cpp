@@ -7,10 +7,17 @@
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/Pl_RunLength.hh>
 
+#include <QFile>
+
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
+
+#include <fcntl.h>
 
 
 namespace folvane::test {
@@ -79,33 +86,33 @@ QByteArray TwiceDeflated(const QByteArray &prefix, unsigned char fill, std::int6
 struct XrefEntry {
     int type;
     std::uint32_t field1;
-    std::uint16_t field2;
+    std::uint8_t field2;
 };
 
 /// head, the file so far, ended by a cross-reference stream of the entries (one per object from 0)
-/// and of itself, in rows of seven bytes each predicted from the row above (PNG "Up"), as large
-/// documents are written.
+/// and of itself, in rows of six bytes (/W [1 4 1]) each predicted from the row above (PNG "Up"), as
+/// qpdf writes large documents.
 QByteArray WithCrossReferenceStream(QByteArray head, std::vector<XrefEntry> entries, int root)
 {
     const int self = static_cast<int>(entries.size());
     const auto at = static_cast<std::uint32_t>(head.size());
     entries.push_back({1, at, 0});
     QByteArray rows;
-    unsigned char above[7] = {};
+    rows.reserve(static_cast<qsizetype>(entries.size()) * 7);
+    unsigned char above[6] = {};
     for (const XrefEntry &e : entries) {
-        const unsigned char row[7] = {static_cast<unsigned char>(e.type),     static_cast<unsigned char>(e.field1 >> 24),
+        const unsigned char row[6] = {static_cast<unsigned char>(e.type),        static_cast<unsigned char>(e.field1 >> 24),
                                       static_cast<unsigned char>(e.field1 >> 16), static_cast<unsigned char>(e.field1 >> 8),
-                                      static_cast<unsigned char>(e.field1),     static_cast<unsigned char>(e.field2 >> 8),
-                                      static_cast<unsigned char>(e.field2)};
+                                      static_cast<unsigned char>(e.field1),       static_cast<unsigned char>(e.field2)};
         rows += '\x02';
-        for (int k = 0; k < 7; ++k) {
+        for (int k = 0; k < 6; ++k) {
             rows += static_cast<char>(row[k] - above[k]);
             above[k] = row[k];
         }
     }
     return head + QByteArray::number(self) + " 0 obj\n"
-           + StreamObject("<< /Type /XRef /W [1 4 2] /Size " + QByteArray::number(self + 1) + " /Root " + QByteArray::number(root)
-                              + " 0 R /Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 7 >> >>",
+           + StreamObject("<< /Type /XRef /W [1 4 1] /Size " + QByteArray::number(self + 1) + " /Root " + QByteArray::number(root)
+                              + " 0 R /Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 6 >> >>",
                           Deflate(rows))
            + "\nendobj\nstartxref\n" + QByteArray::number(at) + "\n%%EOF\n";
 }
@@ -119,6 +126,50 @@ QByteArray Encoded(const QByteArray &bytes, const std::function<std::unique_ptr<
     encode->finish();
     auto data = buffer.getBufferSharedPointer();
     return QByteArray(reinterpret_cast<const char *>(data->getBuffer()), static_cast<qsizetype>(data->getSize()));
+}
+
+/// The catalog (1), a page-tree root (2) and its page (3), those of packed in object stream 4, stored
+/// as [/FlateDecode /FlateDecode] and inflating to inflatedBytes (zeros after the objects), the
+/// others plain.
+QString ThreeObjectsPdf(const QString &path, const std::set<int> &packed, std::int64_t inflatedBytes)
+{
+    const QByteArray bodies[] = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                 "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"};
+    QByteArray header, data;
+    QByteArray head = "%PDF-1.7\n";
+    std::vector<XrefEntry> entries{{0, 0, 255}, {}, {}, {}, {}};
+    for (int num = 1; num <= 3; ++num) {
+        const QByteArray &body = bodies[num - 1];
+        if (packed.count(num)) {
+            entries[num] = {2, 4, static_cast<std::uint8_t>(header.count(' ') / 2)};
+            header += QByteArray::number(num) + ' ' + QByteArray::number(data.size()) + ' ';
+            data += body + '\n';
+        } else {
+            entries[num] = {1, static_cast<std::uint32_t>(head.size()), 0};
+            head += QByteArray::number(num) + " 0 obj\n" + body + "\nendobj\n";
+        }
+    }
+    entries[4] = {1, static_cast<std::uint32_t>(head.size()), 0};
+    head += "4 0 obj\n"
+            + StreamObject("<< /Type /ObjStm /N " + QByteArray::number(static_cast<int>(packed.size())) + " /First "
+                               + QByteArray::number(header.size()) + " /Filter [/FlateDecode /FlateDecode] >>",
+                           TwiceDeflated(header + data, 0, inflatedBytes))
+            + "\nendobj\n";
+    return WriteBytes(path, WithCrossReferenceStream(head, entries, 1));
+}
+
+/// Writes the file at path a piece at a time: next(file) writes the next piece and answers More,
+/// Done after the last one, or Failed. Empty when the file could not be written.
+enum class Piece { More, Done, Failed };
+QString WritePieces(const QString &path, const std::function<Piece(QFile &)> &next)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    Piece piece = Piece::More;
+    while (piece == Piece::More)
+        piece = next(file);
+    return piece == Piece::Done && file.error() == QFileDevice::NoError && file.flush() ? path : QString();
 }
 
 }  // namespace
@@ -192,21 +243,12 @@ QString DeepPageTreePdf(const QString &path, int depth, int count)
 
 QString ObjectStreamBombPdf(const QString &path, std::int64_t inflatedBytes)
 {
-    // 1 the catalog, packed; 2 and 3 the page tree; 4 the object stream: the catalog, then zeros up
-    // to the size asked for.
-    const QByteArray catalog = "<< /Type /Catalog /Pages 2 0 R >>\n";
-    const QByteArray header = "1 0 ";
-    QByteArray head = "%PDF-1.7\n";
-    std::vector<XrefEntry> entries{{0, 0, 65535}, {2, 4, 0}};
-    auto plain = [&](const QByteArray &body) {
-        entries.push_back({1, static_cast<std::uint32_t>(head.size()), 0});
-        head += QByteArray::number(static_cast<qsizetype>(entries.size() - 1)) + " 0 obj\n" + body + "\nendobj\n";
-    };
-    plain("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    plain("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
-    plain(StreamObject("<< /Type /ObjStm /N 1 /First " + QByteArray::number(header.size()) + " /Filter [/FlateDecode /FlateDecode] >>",
-                       TwiceDeflated(header + catalog, 0, inflatedBytes)));
-    return WriteBytes(path, WithCrossReferenceStream(head, entries, 1));
+    return ThreeObjectsPdf(path, {1}, inflatedBytes);
+}
+
+QString PackedPageTreePdf(const QString &path, std::int64_t inflatedBytes)
+{
+    return ThreeObjectsPdf(path, {2, 3}, inflatedBytes);
 }
 
 QString XrefStreamBombPdf(const QString &path, std::int64_t inflatedBytes)
@@ -251,10 +293,82 @@ QString LyingCountPdf(const QString &path, int count)
                                     "<< /Producer (" + QByteArray(count, 'x') + ") >>"}));
 }
 
+QString JunkLinesPdf(const QString &path, std::int64_t bytes, bool objectHeaders)
+{
+    constexpr qsizetype PieceBytes = 1 << 20;
+    const QByteArray xs = QByteArray("x\n").repeated(PieceBytes / 2);
+    std::int64_t written = 0, line = 0;
+    QByteArray piece(PieceBytes + 32, '\0');
+    return WritePieces(path, [&](QFile &file) {
+        qsizetype n = 0;
+        if (written == 0)
+            n = file.write("%PDF-1.4\n");
+        if (!objectHeaders) {
+            n += file.write(xs.constData(), std::min<std::int64_t>(xs.size(), bytes - written - n));
+        } else {
+            char *at = piece.data();
+            while (at - piece.data() < PieceBytes && written + n + (at - piece.data()) < bytes) {
+                at = std::to_chars(at, at + 24, line++).ptr;
+                at = std::copy_n(" 0 obj\n", 7, at);
+            }
+            n += file.write(piece.constData(), at - piece.data());
+        }
+        written += n;
+        return n <= 0 ? Piece::Failed : written < bytes ? Piece::More : Piece::Done;
+    });
+}
+
+QString ShiftedTableScanPdf(const QString &path, int pages, std::int64_t imageBytes)
+{
+    // 1 the catalog, 2 the page tree, then for each page its page object, content and image.
+    constexpr int Shift = 17;
+    std::vector<std::int64_t> offsets;
+    int next = 0;  // the next object to write: 0 the head, then three for each page
+    return WritePieces(path, [&](QFile &file) {
+        auto object = [&](const QByteArray &body) {
+            offsets.push_back(file.pos());
+            file.write(QByteArray::number(static_cast<int>(offsets.size())) + " 0 obj\n" + body + "\nendobj\n");
+        };
+        if (next == 0) {
+            file.write("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n");
+            QByteArray kids;
+            for (int p = 0; p < pages; ++p)
+                kids += QByteArray::number(3 + 3 * p) + " 0 R ";
+            object("<< /Type /Catalog /Pages 2 0 R >>");
+            object("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) + " >>");
+        } else if (next <= pages) {
+            const int page = 3 + 3 * (next - 1);
+            object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /XObject << /Im0 "
+                   + QByteArray::number(page + 2) + " 0 R >> >> /Contents " + QByteArray::number(page + 1) + " 0 R >>");
+            object(StreamObject("<< >>", "q 612 0 0 792 0 0 cm /Im0 Do Q"));
+            // A square of one byte a pixel, as near imageBytes as squares go.
+            const auto side = static_cast<std::int64_t>(std::sqrt(static_cast<double>(imageBytes)));
+            offsets.push_back(file.pos());
+            file.write(QByteArray::number(page + 2) + " 0 obj\n<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(side)
+                       + " /Height " + QByteArray::number(side) + " /ColorSpace /DeviceGray /BitsPerComponent 8 /Decode [1 0] /Length "
+                       + QByteArray::number(side * side) + " >>\nstream\n");
+            const std::int64_t at = file.pos();
+            if (!file.flush() || ::posix_fallocate(file.handle(), at, side * side) != 0 || !file.seek(at + side * side))
+                return Piece::Failed;
+            file.write("\nendstream\nendobj\n");
+        } else {
+            const std::int64_t xref = file.pos();
+            QByteArray table = "xref\n0 " + QByteArray::number(static_cast<int>(offsets.size()) + 1) + "\n0000000000 65535 f \n";
+            for (const std::int64_t offset : offsets)
+                table += QByteArray::number(offset - Shift).rightJustified(10, '0') + " 00000 n \n";
+            file.write(table + "trailer\n<< /Size " + QByteArray::number(static_cast<int>(offsets.size()) + 1)
+                       + " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
+            return Piece::Done;
+        }
+        ++next;
+        return Piece::More;
+    });
+}
+
 QString ManyObjectsPdf(const QString &path, int objects)
 {
     QByteArray head = "%PDF-1.7\n%\xe2\xe3\xcf\xd3\n";
-    std::vector<XrefEntry> entries{{0, 0, 65535}};
+    std::vector<XrefEntry> entries{{0, 0, 255}};
     auto plain = [&](int num, const QByteArray &body) {
         entries.resize(std::max<size_t>(entries.size(), static_cast<size_t>(num) + 1));
         entries[num] = {1, static_cast<std::uint32_t>(head.size()), 0};
@@ -268,17 +382,24 @@ QString ManyObjectsPdf(const QString &path, int objects)
     for (int left = objects; left > 0;) {
         const int n = std::min(left, 100);
         const int streamNum = num + n;
-        QByteArray header, body;
+        // Written with to_chars: millions of small numbers, quick also in a sanitizer build.
+        char header[100 * 24], body[100 * 24];
+        char *h = header, *b = body;
         entries.resize(static_cast<size_t>(streamNum) + 1);
         for (int i = 0; i < n; ++i, ++num) {
-            header += QByteArray::number(num) + ' ' + QByteArray::number(body.size()) + ' ';
-            body += QByteArray::number(num) + '\n';
-            entries[num] = {2, static_cast<std::uint32_t>(streamNum), static_cast<std::uint16_t>(i)};
+            h = std::to_chars(h, header + sizeof header, num).ptr;
+            *h++ = ' ';
+            h = std::to_chars(h, header + sizeof header, b - body).ptr;
+            *h++ = ' ';
+            b = std::copy_n("<< /K ", 6, b);
+            b = std::to_chars(b, body + sizeof body, num).ptr;
+            b = std::copy_n(" >>\n", 4, b);
+            entries[num] = {2, static_cast<std::uint32_t>(streamNum), static_cast<std::uint8_t>(i)};
         }
         left -= n;
-        plain(streamNum, StreamObject("<< /Type /ObjStm /N " + QByteArray::number(n) + " /First " + QByteArray::number(header.size())
+        plain(streamNum, StreamObject("<< /Type /ObjStm /N " + QByteArray::number(n) + " /First " + QByteArray::number(h - header)
                                           + " /Filter /FlateDecode >>",
-                                      Deflate(header + body)));
+                                      Deflate(QByteArray(header, h - header) + QByteArray(body, b - body))));
         num = streamNum + 1;
     }
     return WriteBytes(path, WithCrossReferenceStream(head, entries, 1));

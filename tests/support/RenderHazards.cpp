@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <chrono>
+#include <cstdint>
 #include <initializer_list>
 
 #include <signal.h>
@@ -110,6 +111,22 @@ QString MakeBottomlessPdf(const QString &path)
     QList<QByteArray> objects = Catalog({3});
     objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents [" + QByteArray("4 0 R ").repeated(400) + "] >>"
             << Stream(saves, "/Filter /FlateDecode");
+    return WriteBytes(path, RawPdf(objects));
+}
+
+QString MakeHeavyPdf(const QString &path, int lines)
+{
+    QByteArray content = "0.1 w\n";
+    content.reserve(lines * 24);
+    std::uint32_t state = 1;
+    auto next = [&](int below) {
+        state = state * 1664525u + 1013904223u;  // the same pseudo-random lines every time
+        return QByteArray::number(static_cast<int>((state >> 8) % static_cast<std::uint32_t>(below)));
+    };
+    for (int i = 0; i < lines; ++i)
+        content += next(612) + ' ' + next(792) + " m " + next(612) + ' ' + next(792) + " l S\n";
+    QList<QByteArray> objects = Catalog({3});
+    objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>" << Stream(Deflated(content), "/Filter /FlateDecode");
     return WriteBytes(path, RawPdf(objects));
 }
 

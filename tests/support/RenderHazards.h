@@ -32,6 +32,11 @@ QString MakeHugeEmptyPdf(const QString &path);
 /// which is refused as too large to render at 8 dpi and above.
 QString MakePdfWithHugeSecondPage(const QString &path);
 
+/// A genuine page that takes a renderer long: `lines` stroked lines from edge to edge of a letter
+/// page, as a plotter's drawing has them, the same lines every time. 160,000 of them take poppler
+/// some fifteen seconds at 150 dpi.
+QString MakeHeavyPdf(const QString &path, int lines);
+
 /// The render children (folvane-render) of this process.
 QList<pid_t> RenderChildren();
 /// The CPU seconds the process has used; -1 when it is gone.
