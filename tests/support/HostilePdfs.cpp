@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <string_view>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -385,15 +387,19 @@ QString ManyObjectsPdf(const QString &path, int objects)
         // Written with to_chars: millions of small numbers, quick also in a sanitizer build.
         char header[100 * 24], body[100 * 24];
         char *h = header, *b = body;
+        // A number and the text after it; each entry takes far less than its 24 bytes.
+        const auto put = [](char *at, char *end, long long number, std::string_view after) {
+            at = std::to_chars(at, end, number).ptr;
+            if (end - at < static_cast<std::ptrdiff_t>(after.size()))
+                std::abort();
+            return std::copy(after.begin(), after.end(), at);
+        };
         entries.resize(static_cast<size_t>(streamNum) + 1);
         for (int i = 0; i < n; ++i, ++num) {
-            h = std::to_chars(h, header + sizeof header, num).ptr;
-            *h++ = ' ';
-            h = std::to_chars(h, header + sizeof header, b - body).ptr;
-            *h++ = ' ';
+            h = put(h, header + sizeof header, num, " ");
+            h = put(h, header + sizeof header, b - body, " ");
             b = std::copy_n("<< /K ", 6, b);
-            b = std::to_chars(b, body + sizeof body, num).ptr;
-            b = std::copy_n(" >>\n", 4, b);
+            b = put(b, body + sizeof body, num, " >>\n");
             entries[num] = {2, static_cast<std::uint32_t>(streamNum), static_cast<std::uint8_t>(i)};
         }
         left -= n;
