@@ -8,7 +8,8 @@
 namespace folvane::test {
 
 struct ChildLimits {
-    int seconds = 10;                ///< wall-clock time the child may take
+    int seconds = 10;                ///< wall-clock time the child may take (three times that under
+                                     ///< AddressSanitizer, whose code runs several times slower)
     std::int64_t bytes = 1LL << 30;  ///< resident memory the child may reach
 };
 
